@@ -1,0 +1,84 @@
+#pragma once
+
+// Path-following controller: drives a vehicle along one straight segment to a goal pose.
+//
+// Usage, once per run:
+//   Controller controller;                 // or controller.init() before a further run
+//   controller.setStraightCB(path);        // first pose = start, last pose = goal and heading
+//   while (!controller.getVelocityCommands(pose, cmd)) { send(cmd); wait_one_cycle(); }
+//
+// Each cycle hands out the command stored by the previous cycle, then runs one step of a
+// three-state machine: turn on the spot to face the goal point (step 0), drive the straight line
+// with a trapezoid speed profile and PID corrections (step 1), turn to the goal heading (step 2).
+// Units: metres, radians, m/s, rad/s; positive turn rate is counter-clockwise.
+
+#include <geometry_msgs/msg/point.hpp>
+#include <geometry_msgs/msg/pose_stamped.hpp>
+#include <geometry_msgs/msg/twist.hpp>
+#include <nav_msgs/msg/path.hpp>
+
+#include "trelvo/export.hpp"
+#include "trelvo/motion.hpp"
+
+class TRELVO_API Controller {
+ public:
+  using Point = geometry_msgs::msg::Point;
+  using PoseStamped = geometry_msgs::msg::PoseStamped;
+  using Twist = geometry_msgs::msg::Twist;
+  using Path = nav_msgs::msg::Path;
+
+  struct PlanarPoint {
+    double x;
+    double y;
+  };
+  struct PlanarPose {
+    double x;
+    double y;
+    double theta;
+  };
+
+  /// Sets the construction values below and resets the process-wide PID records (PIDInit0).
+  Controller();
+
+  /// Re-arms the state machine for a new run (step 0, coutt 0) and calls PIDInit0.
+  void init();
+  /// Stores the command handed out by the next getVelocityCommands call.
+  void velPublisher(double v, double w);
+  /// Stores a zero command five times, sleeping 2 ms before each: about 10 ms of blocking.
+  void PublishZeroVW();
+  /// Planar distance; z is ignored.
+  double getDistance(Point& a, Point& b);
+  double getDistance(double x1, double y1, double x2, double y2);
+
+  /// Takes the start point, the goal point and the goal heading from a path. An empty path leaves
+  /// the stored path unchanged.
+  void setStraightCB(const Path& path);
+  /// The same operation as setStraightCB under its second exported name.
+  void getstraightCB(const Path& path);
+
+  /// Look-ahead point 0.5 m ahead on the line start -> end, never beyond end, into
+  /// nextTargetPoint. Each argument points to x then y. Always returns 0.
+  int getNextTargetPoint(double* start, double* end, double* current);
+
+  PlanarPoint targetPoint{};
+  double headingToGoal = 0.0;
+  int step = 0;
+  double lineEndTolerance = 0.02;   // m
+  double stationToleranceX = 0.05;  // m
+  double stationToleranceY = 0.05;  // m
+  PlanarPoint nextTargetPoint{0.0, 0.0};
+  Point startPoint;
+  Point endPoint;
+  bool isActive = true;
+  PlanarPose currentPose{};
+  double goal_angle = 0.0;  // rad
+  int coutt = 0;
+  DeltaXYR lineDelta{};
+  PlanarPoint startPose{0.0, 0.0};
+  Twist cmdVel;
+  double angleErrorRotate = 0.0;
+  double angleErrorRotateLast = 0.0;
+  int rotateDir = 1;
+  double lineYaw = 0.0;
+  bool isNearPoint = false;
+};

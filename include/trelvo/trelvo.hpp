@@ -1,0 +1,6 @@
+#pragma once
+
+// Everything libtrelvo offers a host.
+
+#include "trelvo/controller.hpp"
+#include "trelvo/motion.hpp"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running trelvo needs. Idempotent:
+# installs only what is missing. Run as root on Debian 12.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ clang cmake make pkg-config git
+  # library dependencies
+  libspdlog-dev libfmt-dev libsystemd-dev libtf2-dev
+  # ROS 2 message generation
+  rosidl-generator-c-cpp rosidl-tools python3-ament-index
+  # tests, benchmarks, fuzzing, sanitizers
+  libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev systemd
+  # simulator and its pictures
+  libcli11-dev python3-matplotlib
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "bootstrap: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+else
+  echo "bootstrap: all packages present"
+fi
