@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the built library into a scratch prefix, then builds and runs a consumer against it,
+# once through the CMake package and once through pkg-config.
+set -euo pipefail
+build_dir=$1
+source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
+
+cmake -S "$source_dir/tests/consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$work/prefix" \
+  >/dev/null
+cmake --build "$work/cmake-build" >/dev/null
+LD_LIBRARY_PATH="$work/prefix/lib" "$work/cmake-build/consumer"
+
+export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
+# shellcheck disable=SC2046
+g++ -std=c++17 "$source_dir/tests/consumer/main.cpp" -o "$work/pc-consumer" \
+  $(pkg-config --cflags --libs trelvo) -Wl,-rpath,"$work/prefix/lib"
+"$work/pc-consumer"
