@@ -3,4 +3,6 @@
 // Everything libtrelvo offers a host.
 
 #include "trelvo/controller.hpp"
+#include "trelvo/geometry.hpp"
 #include "trelvo/motion.hpp"
+#include "trelvo/pid.hpp"
