@@ -4,5 +4,6 @@
 
 #include "trelvo/controller.hpp"
 #include "trelvo/geometry.hpp"
+#include "trelvo/logger.hpp"
 #include "trelvo/motion.hpp"
 #include "trelvo/pid.hpp"
