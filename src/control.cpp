@@ -8,11 +8,59 @@
 #include <tf2/LinearMath/Matrix3x3.h>
 #include <tf2/LinearMath/Quaternion.h>
 
+#include "trelvo/logger.hpp"
+
 namespace {
 
-constexpr double kLookAheadDistance = 0.5;  // m
+constexpr double kLookAheadDistance = 0.5;      // m
 constexpr useconds_t kZeroCommandPause = 2000;  // us, before each of the five zero stores
 constexpr int kZeroCommandRepeats = 5;
+
+constexpr int kFirstTurn = 0;
+constexpr int kLineMove = 1;
+constexpr int kFinalTurn = 2;
+
+constexpr double kFirstTurnTolerance = 0.08726646259971647;  // rad, 5 degrees
+constexpr double kFinalTurnTolerance = 0.05235987755982988;  // rad, 3 degrees
+constexpr double kQuarterTurn = M_PI / 2;                    // rad
+
+// Distance-based trapezoid profiles: slopes per unit of progress (divided by kProfileScale) and
+// speeds. Turns run on the heading (rad/s), the line move on the distance covered (m/s).
+struct SpeedProfile {
+  double accSlope;
+  double decSlope;
+  double startSpeed;
+  double maxSpeed;
+  double endSpeed;
+};
+constexpr SpeedProfile kFirstTurnProfile{0.1, -0.1, 0.25, 1.0, 0.2};
+constexpr SpeedProfile kFinalTurnProfile{0.08, -0.08, 0.2, 0.9, 0.2};
+constexpr SpeedProfile kLineProfile{0.03, -0.03, 0.1, 0.4, 0.1};
+constexpr double kProfileScale = 0.05;
+
+constexpr double kCommandLimit = 0.5;  // m/s and rad/s, on the line move's command
+// The turns command half the profile speed: at most 0.5 rad/s first, 0.45 rad/s at the end.
+constexpr double kTurnRateShare = 0.5;
+
+double profileSpeed(const SpeedProfile& profile, double length, double progress) {
+  return TrapezoidV(0.0, length, progress, profile.accSlope, profile.decSlope, profile.startSpeed,
+                    profile.maxSpeed, profile.endSpeed, kProfileScale);
+}
+
+// Progress through a turn is how far |e| has come down from the error the turn started with.
+double turnSpeed(const SpeedProfile& profile, double startError, double error) {
+  return profileSpeed(profile, std::fabs(startError), std::fabs(startError) - std::fabs(error));
+}
+
+double degrees(double radians) {
+  return radians / M_PI * 180;
+}
+
+bool isFinitePose(const geometry_msgs::msg::Pose& pose) {
+  return std::isfinite(pose.position.x) && std::isfinite(pose.position.y) &&
+         std::isfinite(pose.orientation.x) && std::isfinite(pose.orientation.y) &&
+         std::isfinite(pose.orientation.z) && std::isfinite(pose.orientation.w);
+}
 
 // Yaw of an orientation by tf2's getRPY rule (first solution, 0 at the pitch singularity). A
 // quaternion of length zero has no rotation; it is read as yaw 0 rather than NaN.
@@ -42,8 +90,10 @@ void Controller::init() {
 }
 
 void Controller::velPublisher(double v, double w) {
-  cmdVel.linear.x = v;
-  cmdVel.angular.z = w;
+  // A NaN or infinite speed must never reach the motor drivers.
+  const bool finite = std::isfinite(v) && std::isfinite(w);
+  cmdVel.linear.x = finite ? v : 0.0;
+  cmdVel.angular.z = finite ? w : 0.0;
 }
 
 void Controller::PublishZeroVW() {
@@ -70,7 +120,9 @@ void Controller::setStraightCB(const Path& path) {
   goal_angle = yawOf(path.poses.back().pose.orientation);
 }
 
-void Controller::getstraightCB(const Path& path) { setStraightCB(path); }
+void Controller::getstraightCB(const Path& path) {
+  setStraightCB(path);
+}
 
 int Controller::getNextTargetPoint(double* start, double* end, double* current) {
   const double sx = start[0], sy = start[1];
@@ -95,4 +147,158 @@ int Controller::getNextTargetPoint(double* start, double* end, double* current) 
   }
   nextTargetPoint = target;
   return 0;
+}
+
+bool Controller::getVelocityCommands(PoseStamped pose, Twist& cmd) {
+  cmd = cmdVel;
+  return compulateVel(pose);
+}
+
+// One control cycle. The state sections log from here, so that every controller line carries
+// this function as its source location.
+bool Controller::compulateVel(PoseStamped pose) {
+  if (!isActive) {
+    return false;
+  }
+  if (!isFinitePose(pose.pose)) {
+    velPublisher(0.0, 0.0);
+    return false;
+  }
+  const double x = pose.pose.position.x;
+  const double y = pose.pose.position.y;
+  currentPose = {x, y, yawOf(pose.pose.orientation)};
+  targetPoint = {-1.0, -1.0};
+  if (startPoint.x == 0.0 && startPoint.y == 0.0 && endPoint.x == 0.0 && endPoint.y == 0.0) {
+    return false;
+  }
+
+  LOG_DEBUG("####step: {}, coutt: {}", step, coutt);
+  LOG_DEBUG(
+      "pseCallback_startPointX: {:.3f}, startPointy: {:.3f}, endPointX: {:.3f}, endPointy: "
+      "{:.3f}, goal_angle: {}",
+      startPoint.x, startPoint.y, endPoint.x, endPoint.y, goal_angle);
+
+  if (step == kFirstTurn) {
+    if (coutt == 0) {
+      // Start of a run: the line to follow begins where the vehicle stands.
+      startPose = {x, y};
+      lineYaw = std::atan2(endPoint.y - y, endPoint.x - x);
+      currentPose.theta = NormalizationAngle(currentPose.theta);
+      lineYaw = NormalizationAngle(lineYaw);
+      const double e0 = NormalizationAngle(currentPose.theta - lineYaw);
+      angleErrorRotate = e0;
+      angleErrorRotateLast = e0;
+      rotateDir = e0 < 0 ? 1 : -1;
+      if (std::fabs(endPoint.x - x) < stationToleranceX &&
+          std::fabs(endPoint.y - y) < stationToleranceY) {
+        LOG_DEBUG("near station-current pose: {:.3f}, {:.3f}, EndPoint: {:.3f}, {:.3f}", x, y,
+                  endPoint.x, endPoint.y);
+        step = kFinalTurn;
+        isNearPoint = true;
+        return false;
+      }
+      LOG_DEBUG(
+          "NO, near station-current pose: {:.3f}, {:.3f}, EndPoint: {:.3f}, {:.3f}, X_dis: "
+          "{:.3f}, Y_dis: {:.3f}",
+          x, y, endPoint.x, endPoint.y, std::fabs(endPoint.x - x), std::fabs(endPoint.y - y));
+      isNearPoint = false;
+    }
+
+    // First turn: face the goal point.
+    const double e = NormalizationAngle(currentPose.theta - lineYaw);
+    const double wc = rotateDir * turnSpeed(kFirstTurnProfile, angleErrorRotate, e);
+    LOG_DEBUG(
+        "AngleError_Rotate: {}, Angle_current: {}, nvgi-yaw_degree: {}, wc: {}, "
+        "angle_error_current_last: {}, {}",
+        degrees(angleErrorRotate), degrees(currentPose.theta), degrees(lineYaw), wc, e,
+        angleErrorRotateLast);
+    // A sign change means the vehicle turned through the target heading since the last cycle.
+    if (e * angleErrorRotateLast < 0 || std::fabs(e) < kFirstTurnTolerance) {
+      LOG_DEBUG("step1urn successful, isNearPoint: {}, dAngleErrorRotate_cerrent: {}", isNearPoint,
+                e);
+      PublishZeroVW();
+      step = kLineMove;
+      coutt = 1;
+      angleErrorRotateLast = e;
+      return false;
+    }
+    velPublisher(0.0, kTurnRateShare * wc);
+    ++coutt;
+    angleErrorRotateLast = e;
+    return false;
+  }
+
+  if (step == kLineMove) {
+    if (coutt == 1) {
+      // The followed line starts where the line move begins; no arrival on its first cycle.
+      lineDelta.x = -100.0;
+      startPose = {x, y};
+    }
+    // Arrival is judged on the deviation measured in the previous cycle.
+    if (-lineDelta.x <= lineEndTolerance) {
+      PublishZeroVW();
+      LOG_DEBUG(
+          "line move successful, DeltaX: {}, DeltaY: {}, station resolution: {}, coutt: {}, "
+          "isNearPoint: {}",
+          lineDelta.x, lineDelta.y,
+          std::pow(lineDelta.x * lineDelta.x + lineDelta.y * lineDelta.y, 0.5), coutt, isNearPoint);
+      step = kFinalTurn;
+      coutt = 0;
+      return false;
+    }
+    double start[2] = {startPoint.x, startPoint.y};
+    double end[2] = {endPoint.x, endPoint.y};
+    double current[2] = {x, y};
+    getNextTargetPoint(start, end, current);
+    targetPoint = nextTargetPoint;
+    headingToGoal = std::atan2(endPoint.y - currentPose.y, endPoint.x - currentPose.x);
+    CalLineDelta(currentPose.x, currentPose.y, currentPose.theta, startPose.x, startPose.y,
+                 endPoint.x, endPoint.y, headingToGoal, &lineDelta);
+    const double length = std::hypot(startPose.x - endPoint.x, startPose.y - endPoint.y);
+    LOG_DEBUG("startPose_x: {}, startPose_Y: {}, endPointX: {}, endPointy: {}", startPose.x,
+              startPose.y, endPoint.x, endPoint.y);
+    LOG_DEBUG("pDeltaX: {}, pDeltaY: {}, pDeltaR_degree: {:.3f}", lineDelta.x, lineDelta.y,
+              degrees(lineDelta.r));
+    AGV_VxVyW correction;
+    mvRun(lineDelta, correction);
+    const double v = fSat(std::fabs(profileSpeed(kLineProfile, length, length + lineDelta.x)),
+                          -kCommandLimit, kCommandLimit);
+    // Cross-track and heading corrections add up into one turn rate.
+    const double w = fSat(correction.vy + correction.w, -kCommandLimit, kCommandLimit);
+    velPublisher(v, w);
+    ++coutt;
+    return false;
+  }
+
+  // Final turn: face the goal heading.
+  double e = NormalizationAngle(currentPose.theta - goal_angle);
+  if (coutt == 0) {
+    currentPose.theta = NormalizationAngle(currentPose.theta);
+    goal_angle = NormalizationAngle(goal_angle);
+    const double e0 = NormalizationAngle(currentPose.theta - goal_angle);
+    angleErrorRotate = e0;
+    angleErrorRotateLast = e0;
+    rotateDir = e0 < 0 ? 1 : -1;
+  }
+  // Near the goal heading a sign change ends the turn; a jump across the seam at +-180 does not.
+  if (std::fabs(e) < kFinalTurnTolerance ||
+      (e * angleErrorRotateLast < 0 && std::fabs(e) < kQuarterTurn)) {
+    LOG_DEBUG("step2turn successful, angleError: {}, dgAngleErrorRotate_last: {}", e,
+              angleErrorRotateLast);
+    PublishZeroVW();
+    step = kFirstTurn;
+    coutt = 1;
+    angleErrorRotateLast = e;
+    return true;
+  }
+  const double wc = rotateDir * turnSpeed(kFinalTurnProfile, angleErrorRotate, e);
+  LOG_DEBUG(
+      "AngleError_Rotate: {}, Angle_current: {}, goal_angle_degree: {}, wc: {}, "
+      "angle_error_current_last: {}, {}",
+      degrees(angleErrorRotate), degrees(currentPose.theta), degrees(goal_angle), wc, e,
+      angleErrorRotateLast);
+  velPublisher(0.0, kTurnRateShare * wc);
+  ++coutt;
+  angleErrorRotateLast = e;
+  return false;
 }

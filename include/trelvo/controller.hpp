@@ -42,7 +42,8 @@ class TRELVO_API Controller {
 
   /// Re-arms the state machine for a new run (step 0, coutt 0) and calls PIDInit0.
   void init();
-  /// Stores the command handed out by the next getVelocityCommands call.
+  /// Stores the command handed out by the next getVelocityCommands call. A non-finite speed is
+  /// never stored: if either value is NaN or infinite, the stored command is zero.
   void velPublisher(double v, double w);
   /// Stores a zero command five times, sleeping 2 ms before each: about 10 ms of blocking.
   void PublishZeroVW();
@@ -55,6 +56,14 @@ class TRELVO_API Controller {
   void setStraightCB(const Path& path);
   /// The same operation as setStraightCB under its second exported name.
   void getstraightCB(const Path& path);
+
+  /// Per-cycle entry: copies the stored command into cmd, then runs one cycle. True only on the
+  /// cycle in which the final turn completes.
+  bool getVelocityCommands(PoseStamped pose, Twist& cmd);
+  /// One control cycle of the state machine; true only when the final turn completes.
+  /// A pose with a non-finite position or orientation component is not taken: the cycle stores a
+  /// zero command, keeps the run state, logs nothing and returns false.
+  bool compulateVel(PoseStamped pose);
 
   /// Look-ahead point 0.5 m ahead on the line start -> end, never beyond end, into
   /// nextTargetPoint. Each argument points to x then y. Always returns 0.
