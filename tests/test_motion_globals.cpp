@@ -17,10 +17,7 @@ struct GlobalBytes {
   std::size_t size;
 };
 
-#define TRELVO_GLOBAL(g) \
-  GlobalBytes {          \
-#g, &(g), sizeof(g)  \
-  }
+#define TRELVO_GLOBAL(g) (GlobalBytes{#g, &(g), sizeof(g)})
 
 std::vector<GlobalBytes> everyGlobal() {
   return {TRELVO_GLOBAL(gWheelDir),
@@ -139,22 +136,16 @@ TEST(PIDInit0, OverwritesClientTuningAndKeepsReservedSlots) {
 }
 
 TEST(PIDInit0, ClearsOnlyTheSumOfEachErrorRecord) {
-  m_struErrorX = {1.0f, 2.0f, 3.0f, 4.0f};
-  m_struErrorY = {5.0f, 6.0f, 7.0f, 8.0f};
-  m_struErrorTheta = {9.0f, 10.0f, 11.0f, 12.0f};
+  for (PIDErrorStru* record : {&m_struErrorX, &m_struErrorY, &m_struErrorTheta}) {
+    *record = {1.0f, 2.0f, 3.0f, 4.0f};
+  }
   PIDInit0();
-  EXPECT_EQ(m_struErrorX.current, 1.0f);
-  EXPECT_EQ(m_struErrorX.last, 2.0f);
-  EXPECT_EQ(m_struErrorX.delta, 3.0f);
-  EXPECT_EQ(m_struErrorX.sum, 0.0f);
-  EXPECT_EQ(m_struErrorY.current, 5.0f);
-  EXPECT_EQ(m_struErrorY.last, 6.0f);
-  EXPECT_EQ(m_struErrorY.delta, 7.0f);
-  EXPECT_EQ(m_struErrorY.sum, 0.0f);
-  EXPECT_EQ(m_struErrorTheta.current, 9.0f);
-  EXPECT_EQ(m_struErrorTheta.last, 10.0f);
-  EXPECT_EQ(m_struErrorTheta.delta, 11.0f);
-  EXPECT_EQ(m_struErrorTheta.sum, 0.0f);
+  for (const PIDErrorStru* record : {&m_struErrorX, &m_struErrorY, &m_struErrorTheta}) {
+    EXPECT_EQ(record->current, 1.0f);
+    EXPECT_EQ(record->last, 2.0f);
+    EXPECT_EQ(record->delta, 3.0f);
+    EXPECT_EQ(record->sum, 0.0f);
+  }
 }
 
 TEST(AGVMechanicParaConfig, StoresWidthAndNothingElse) {
