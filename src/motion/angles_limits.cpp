@@ -1,5 +1,5 @@
 // Clamps, sign and angle arithmetic shared by every motion primitive. The comparison senses decide
-// ties, crossed bounds and NaN, and callers rely on them: keep each test exactly as written.
+// ties, crossed bounds and NaN, and callers rely on them: keep each comparison exactly as written.
 
 #include <cmath>
 
