@@ -1,0 +1,26 @@
+#pragma once
+
+// Small helpers shared by the test programs.
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
+namespace trelvo_test {
+
+// Runs `call` on a thread of its own and reports whether it returned within `limit`. A call that
+// hangs is left running detached (the test fails, and the process ends it on exit), so `call` must
+// own what it uses: capture by value or through shared pointers.
+template <typename Call>
+bool finishesWithin(std::chrono::milliseconds limit, Call call) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  std::thread([done, call]() mutable {
+    call();
+    done->set_value();
+  }).detach();
+  return finished.wait_for(limit) == std::future_status::ready;
+}
+
+}  // namespace trelvo_test
