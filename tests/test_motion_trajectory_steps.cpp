@@ -184,6 +184,20 @@ TEST_F(ArcMove, QuarterCircleDrivesRadiusTimesTurnRate) {
   EXPECT_DOUBLE_EQ(out.r, 75.0);
 }
 
+TEST_F(ArcMove, CurvatureComesFromYChordWheneverItIsLongEnough) {
+  // These poses lie on no common circle: the y chord gives 0.001, the x chord would give 0.002.
+  arcStep(kStart, kStart, {500.0, 1000.0, M_PI / 2});
+  EXPECT_DOUBLE_EQ(vel.vx, 100.0);
+}
+
+TEST_F(ArcMove, DirectionFollowsRemainingTurnNotSpan) {
+  // Past the end the profile turns negative and the direction turns with it, so the command
+  // keeps its sign while the step reports completion.
+  const AGV_Pos end = {1000.0, 1000.0, M_PI / 2};
+  EXPECT_TRUE(arcStep({0.0, 0.0, M_PI / 2 + 0.2}, kStart, end));
+  EXPECT_GT(vel.w, 0.0);
+}
+
 TEST_F(ArcMove, ArcLeavesLineGlobalsAlone) {
   arcStep(kStart, kStart, {1000.0, 1000.0, M_PI / 2});
   EXPECT_EQ(ansXYR.x, kUntouched);

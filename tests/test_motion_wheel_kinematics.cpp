@@ -250,6 +250,25 @@ TEST_F(WheelKinematics, AngleMillionHalfTurnsFromRangeIsStillStepped) {
   EXPECT_EQ(outA.v, 100.0 * expected.sign);
 }
 
+TEST_F(WheelKinematics, UnreachableBoundsAreRefusedWithoutSteppingToTheCap) {
+  // Stepping a million times takes about a millisecond per call; a refusal at the outset takes
+  // well under a microsecond, so a thousand refusals stay far below the limit here.
+  constexpr int kCalls = 1000;
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < kCalls; ++i) {
+    gWheelRotateMin = -M_PI / 2;
+    gWheelRotateMax = -kInf;
+    WheelDirOut(0.0, 0.0, 1.0, 0.0, 0.0, 0.0);
+    gWheelRotateMin = kInf;
+    gWheelRotateMax = M_PI / 2;
+    WheelDirOut(0.0, 0.0, 1.0, 0.0, 0.0, 0.0);
+    outA = {50.0, 0.0};
+    VW2WheelRestrict(&outA, &outB, kInf);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
+  EXPECT_EQ(outA.v, 0.0);
+}
+
 TEST_F(WheelKinematics, NaNRangeBoundsNeverApply) {
   gWheelRotateMin = kNaN;
   gWheelRotateMax = kNaN;
