@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -117,27 +118,54 @@ class Daemon {
     return fd;
   }
 
+  // The socket accepts datagrams as soon as it is bound, but journald attaches the sender's
+  // credentials (_PID) only once it has finished setting up; it says so with READY=1 on the
+  // notification socket it is given, so the start waits for that.
   void start() {
+    const std::string notifyName = "trelvo-test-journald-" + std::to_string(getpid());
+    const int notify = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;  // abstract name: sun_path starts with a zero byte
+    std::memcpy(address.sun_path + 1, notifyName.data(), notifyName.size());
+    const socklen_t addressSize =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + notifyName.size());
+    if (bind(notify, reinterpret_cast<const sockaddr*>(&address), addressSize) != 0) {
+      const int bindError = errno;
+      close(notify);
+      throw std::system_error(bindError, std::generic_category(), "notification socket");
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
       posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
     }
+    std::string notifyVariable = "NOTIFY_SOCKET=@" + notifyName;
     char* argv[] = {const_cast<char*>(kJournaldPath), nullptr};
-    char* environment[] = {nullptr};
+    char* environment[] = {notifyVariable.data(), nullptr};
     pid_t pid = -1;
     const int error = posix_spawn(&pid, kJournaldPath, &actions, nullptr, argv, environment);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
+      close(notify);
       throw std::system_error(error, std::generic_category(), kJournaldPath);
     }
     const std::string text = std::to_string(pid);
     if (ftruncate(users_, 0) != 0 ||
         pwrite(users_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+      close(notify);
       throw std::system_error(errno, std::generic_category(), kUsersPath);
     }
-    if (!waitFor(isListening, kStartTimeout)) {
-      throw std::runtime_error("systemd-journald did not open its socket");
+    const bool ready = waitFor(
+        [notify] {
+          char message[512] = {};
+          return recv(notify, message, sizeof message - 1, MSG_DONTWAIT) > 0 &&
+                 std::strstr(message, "READY=1") != nullptr;
+        },
+        kStartTimeout);
+    close(notify);
+    if (!ready) {
+      throw std::runtime_error("systemd-journald did not report ready");
     }
   }
 

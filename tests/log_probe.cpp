@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
   } else if (command == "info") {
     tovrek::Logger::Instance("spdlog").getLogger()->info(argument);
   } else if (command == "debug") {
-    for (int i = 1; i <= std::atoi(argument.c_str()); ++i) {
+    const int lines = std::atoi(argument.c_str());
+    for (int i = 1; i <= lines; ++i) {
       LOG_DEBUG("line {}", i);
     }
   } else if (command == "journal") {
