@@ -187,11 +187,20 @@ TRELVO_API bool spinTurn(double startAngle, double currentAngle, double targetAn
 // ---- Wheel kinematics and odometry ----------------------------------------------------------
 
 /// Steering angles and speeds of two steerable drive wheels for a body command.
+/// Each angle is moved by pi at a time into [gWheelRotateMin, gWheelRotateMax], reversing its
+/// wheel's speed with each step. Stepping gives up when an angle starts more than 1e6 half turns
+/// from the bound it must pass, or has not passed it after 1e6 steps (an infinite or huge angle,
+/// bound or mounting offset); both speeds are then set to 0 and both angles left as they were,
+/// as when the first wheel fails the mounting test.
 TRELVO_API void VW2WheelsNew(double vx, double vy, double w, double heading, double lineDir,
                              AGV_Pos wheelA, AGV_Pos wheelB, WheelVROut* outA, WheelVROut* outB);
-/// Brings each steering angle within a quarter turn of referenceAngle, then into the range.
+/// Brings each steering angle within a quarter turn of referenceAngle, reversing its speed with
+/// each pi step, then clamps it into [gWheelRotateMin, gWheelRotateMax]. When an angle starts more
+/// than 1e6 half turns from the reference, or is not within a quarter turn of it after 1e6 steps,
+/// that angle is left unstepped (still clamped) and both speeds are set to 0.
 TRELVO_API void VW2WheelRestrict(WheelVROut* outA, WheelVROut* outB, double referenceAngle);
-/// Sets gMoveDirInWorld and the wheels' travel sign gWheelDir for a straight move.
+/// Sets gMoveDirInWorld and the wheels' travel sign gWheelDir for a straight move. When the
+/// steering angle cannot be stepped into range (the same limits as VW2WheelsNew), gWheelDir is 1.
 TRELVO_API void WheelDirOut(double startX, double startY, double endX, double endY, double offsetA,
                             double offsetB);
 /// Wheel speeds of a differential vehicle: first wheel in v, second in r.
