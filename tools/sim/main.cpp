@@ -1,0 +1,44 @@
+// trelvo-sim: plays the host of the trelvo Controller against a simulated vehicle.
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <fmt/format.h>
+
+#include "sim/exit_codes.hpp"
+#include "sim/modes.hpp"
+#include "sim/options.hpp"
+#include "sim/output_folder.hpp"
+
+namespace {
+
+// The controller logs through a facade that reads its configuration from the environment and
+// prints a notice for each variable left unset. As its host, the simulator chooses the quiet
+// defaults (console, no journal, level info) unless the user set the variables, for example
+// SPDLOG_LEVEL=debug to see the controller's own lines.
+void chooseControllerLogging() {
+  setenv("SPDLOG_STDOUT", "true", 0);
+  setenv("SPDLOG_SYSTEMD", "false", 0);
+  setenv("SPDLOG_LEVEL", "info", 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const auto options = sim::parseOptions(argc, argv);
+    if (!options) {
+      return sim::kExitSuccess;
+    }
+    chooseControllerLogging();
+    const sim::OutputFolder folder = sim::OutputFolder::prepare(options->outputFolder);
+    return options->batch ? sim::runBatch(*options, folder) : sim::runSingle(*options, folder);
+  } catch (const sim::UsageError& error) {
+    fmt::print(stderr, "trelvo-sim: {}\n", error.what());
+    return sim::kExitBadInput;
+  } catch (const sim::OutputError& error) {
+    std::fflush(stdout);
+    fmt::print(stderr, "trelvo-sim: {}\n", error.what());
+    return sim::kExitOutputError;
+  }
+}

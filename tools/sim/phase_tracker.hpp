@@ -1,0 +1,52 @@
+#pragma once
+
+// Splits a run into the controller's three phases and measures each: how long it took, how far
+// the vehicle travelled in it, and how far it strayed from the path line.
+
+#include <functional>
+#include <vector>
+
+namespace sim {
+
+enum class Phase { FirstTurn, LineMove, FinalTurn };
+
+/// The phase of the controller's `step` (0 first turn, 1 line move, anything else final turn).
+Phase phaseOfStep(int step);
+/// "first turn", "line move", "final turn".
+const char* phaseName(Phase phase);
+/// "first_turn", "line_move", "final_turn": the spelling of the CSV trace.
+const char* phaseKey(Phase phase);
+
+struct PhaseStats {
+  Phase phase;
+  int cycles = 0;
+  double duration = 0.0;       // s
+  double distance = 0.0;       // m travelled
+  double maxCrossTrack = 0.0;  // m, largest distance from the path line
+  bool completed = false;      // false when the run stopped inside this phase
+};
+
+class PhaseTracker {
+ public:
+  using PhaseEnd = std::function<void(const PhaseStats&)>;
+  explicit PhaseTracker(PhaseEnd onPhaseEnd) : onPhaseEnd_(std::move(onPhaseEnd)) {}
+
+  /// One control cycle spent in `phase`, lasting `period`, with the vehicle `crossTrack` metres
+  /// off the line. A change of phase ends the previous one.
+  void cycle(Phase phase, double period, double crossTrack);
+  /// The vehicle travelled `distance` metres after the latest cycle.
+  void moved(double distance);
+  /// Ends the current phase: completed when the controller finished the run.
+  void finish(bool completed);
+
+  const std::vector<PhaseStats>& phases() const { return phases_; }
+
+ private:
+  void endCurrent(bool completed);
+
+  PhaseEnd onPhaseEnd_;
+  std::vector<PhaseStats> phases_;
+  bool open_ = false;
+};
+
+}  // namespace sim
