@@ -40,17 +40,18 @@ const char* phaseKey(Phase phase) {
   return "final_turn";
 }
 
-void PhaseTracker::cycle(Phase phase, double period, double crossTrack) {
+void PhaseTracker::cycle(Phase phase, double time, double crossTrack) {
   if (open_ && phases_.back().phase != phase) {
-    endCurrent(true);
+    endCurrent(time, true);
   }
   if (!open_) {
-    phases_.push_back(PhaseStats{phase});
+    PhaseStats started{phase};
+    started.startTime = time;
+    phases_.push_back(started);
     open_ = true;
   }
   PhaseStats& current = phases_.back();
   ++current.cycles;
-  current.duration = current.cycles * period;
   current.maxCrossTrack = std::max(current.maxCrossTrack, std::fabs(crossTrack));
 }
 
@@ -60,17 +61,19 @@ void PhaseTracker::moved(double distance) {
   }
 }
 
-void PhaseTracker::finish(bool completed) {
+void PhaseTracker::finish(double time, bool completed) {
   if (open_) {
-    endCurrent(completed);
+    endCurrent(time, completed);
   }
 }
 
-void PhaseTracker::endCurrent(bool completed) {
+void PhaseTracker::endCurrent(double time, bool completed) {
   open_ = false;
-  phases_.back().completed = completed;
+  PhaseStats& ended = phases_.back();
+  ended.duration = time - ended.startTime;
+  ended.completed = completed;
   if (onPhaseEnd_) {
-    onPhaseEnd_(phases_.back());
+    onPhaseEnd_(ended);
   }
 }
 

@@ -20,7 +20,8 @@ const char* phaseKey(Phase phase);
 struct PhaseStats {
   Phase phase;
   int cycles = 0;
-  double duration = 0.0;       // s
+  double startTime = 0.0;      // s, of its first cycle
+  double duration = 0.0;       // s, up to the first cycle of the next phase, or the run's end
   double distance = 0.0;       // m travelled
   double maxCrossTrack = 0.0;  // m, largest distance from the path line
   bool completed = false;      // false when the run stopped inside this phase
@@ -31,18 +32,18 @@ class PhaseTracker {
   using PhaseEnd = std::function<void(const PhaseStats&)>;
   explicit PhaseTracker(PhaseEnd onPhaseEnd) : onPhaseEnd_(std::move(onPhaseEnd)) {}
 
-  /// One control cycle spent in `phase`, lasting `period`, with the vehicle `crossTrack` metres
-  /// off the line. A change of phase ends the previous one.
-  void cycle(Phase phase, double period, double crossTrack);
+  /// One control cycle at `time` spent in `phase`, with the vehicle `crossTrack` metres off the
+  /// line. A change of phase ends the previous one.
+  void cycle(Phase phase, double time, double crossTrack);
   /// The vehicle travelled `distance` metres after the latest cycle.
   void moved(double distance);
-  /// Ends the current phase: completed when the controller finished the run.
-  void finish(bool completed);
+  /// Ends the current phase at `time`: completed when the controller finished the run.
+  void finish(double time, bool completed);
 
   const std::vector<PhaseStats>& phases() const { return phases_; }
 
  private:
-  void endCurrent(bool completed);
+  void endCurrent(double time, bool completed);
 
   PhaseEnd onPhaseEnd_;
   std::vector<PhaseStats> phases_;

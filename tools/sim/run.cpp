@@ -84,7 +84,7 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
                              controller.targetPoint.y,
                              wrapAngle(pose.heading - targetHeading(phase, scenario)),
                              crossTrackError(pose, scenario.start, scenario.goal)};
-    phases.cycle(phase, settings.period, record.crossTrack);
+    phases.cycle(phase, time, record.crossTrack);
     if (hooks.onCycle) {
       hooks.onCycle(record);
     }
@@ -100,7 +100,7 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
     vehicle.apply(cmd.linear.x, cmd.angular.z, settings.period);
     phases.moved(distanceBetween(pose, vehicle.pose()));
   }
-  phases.finish(result.finished);
+  phases.finish(result.simulatedTime, result.finished);
 
   const Pose2D& end = vehicle.pose();
   result.positionError = distanceBetween(end, scenario.goal);

@@ -1,0 +1,274 @@
+// trelvo-sim as a user runs it: the default run, small batches in both vehicle modes, bad input,
+// unwritable output, a missing matplotlib and the replay of a failed batch scenario.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.hpp"
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+namespace {
+
+constexpr const char* kTraceHeader =
+    "time_s,x_m,y_m,heading_rad,state,cmd_linear_x_mps,cmd_angular_z_radps,lookahead_x_m,"
+    "lookahead_y_m,heading_error_rad,cross_track_m";
+constexpr const char* kBatchHeader =
+    "index,start_x_m,start_y_m,start_heading_deg,goal_x_m,goal_y_m,goal_heading_deg,noise_seed,"
+    "outcome,cycles,simulated_time_s,position_error_m,heading_error_deg";
+
+int exitStatus(const child_process::Result& result) {
+  return WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1;
+}
+
+std::vector<std::string> linesOf(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> fieldsOf(const std::string& line, char separator = ',') {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string field; std::getline(in, field, separator);) {
+    fields.push_back(field);
+  }
+  if (!line.empty() && line.back() == separator) {
+    fields.emplace_back();
+  }
+  return fields;
+}
+
+// The number after `label` in the program's output.
+double figureAfter(const std::string& text, const std::string& label) {
+  const std::size_t at = text.find(label);
+  EXPECT_NE(at, std::string::npos) << label;
+  return at == std::string::npos ? NAN : std::stod(text.substr(at + label.size()));
+}
+
+class SimProgram : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "trelvo-sim-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::create_directories(work());
+    fs::create_directories(root_ / "home");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path work() const { return root_ / "work"; }
+
+  // Runs trelvo-sim in the work folder with a clean environment (matplotlib keeps its cache in
+  // the home folder, outside the work folder).
+  child_process::Result sim(const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& extraEnvironment = {}) {
+    std::vector<std::string> argv = {
+        "/bin/sh",         "-c", "cd \"$1\" && shift && exec \"$@\"", "sh", work().string(),
+        TRELVO_SIM_PROGRAM};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment = {"PATH=/usr/bin:/bin",
+                                            "HOME=" + (root_ / "home").string(),
+                                            "MPLCONFIGDIR=" + (root_ / "home").string()};
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    return child_process::run(argv, environment);
+  }
+
+  std::vector<fs::path> filesIn(const fs::path& folder) const {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      found.push_back(fs::relative(entry.path(), folder));
+    }
+    return found;
+  }
+
+  static bool isPng(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char signature[8] = {};
+    in.read(signature, sizeof signature);
+    return std::string(signature, sizeof signature) == "\x89PNG\r\n\x1a\n";
+  }
+
+  fs::path root_;
+};
+
+}  // namespace
+
+TEST_F(SimProgram, DefaultRunShowsItsThreePhasesAndSummaryAndWritesTraceAndPicture) {
+  const auto result = sim({});
+  ASSERT_EQ(exitStatus(result), 0) << result.out << result.err;
+  EXPECT_EQ(result.err, "");
+  // The controller's logging notices do not get in the way of the report.
+  EXPECT_THAT(result.out, StartsWith("trelvo-sim: unicycle vehicle, period 0.05 s, noise off\n"));
+  const std::size_t first = result.out.find("\nfirst turn:");
+  const std::size_t line = result.out.find("\nline move:");
+  const std::size_t last = result.out.find("\nfinal turn:");
+  const std::size_t summary = result.out.find("\nsummary\n");
+  ASSERT_NE(summary, std::string::npos) << result.out;
+  EXPECT_LT(first, line);
+  EXPECT_LT(line, last);
+  EXPECT_LT(last, summary);
+  EXPECT_THAT(result.out, HasSubstr("  finished              yes"));
+  EXPECT_LT(figureAfter(result.out, "final position error  "), 0.05);
+  EXPECT_LT(std::fabs(figureAfter(result.out, "final heading error   ")), 5.0);
+
+  const fs::path folder = work() / "out" / "trelvo-sim";
+  const std::vector<std::string> rows = linesOf(folder / "run.csv");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0], kTraceHeader);
+  EXPECT_EQ(rows.size() - 1, static_cast<std::size_t>(figureAfter(result.out, "  cycles ")));
+  int lookAheads = 0;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const std::vector<std::string> fields = fieldsOf(rows[i]);
+    ASSERT_EQ(fields.size(), 11u) << rows[i];
+    EXPECT_THAT(fields[4], testing::AnyOf("first_turn", "line_move", "final_turn"));
+    for (const std::size_t command : {5u, 6u}) {
+      const double value = std::stod(fields[command]);
+      ASSERT_TRUE(std::isfinite(value)) << rows[i];
+      ASSERT_LE(std::fabs(value), 0.5) << rows[i];
+    }
+    // The look-ahead point is published only during the line move.
+    if (fields[4] == "line_move") {
+      lookAheads += fields[7].empty() ? 0 : 1;
+    } else {
+      EXPECT_EQ(fields[7], "") << rows[i];
+    }
+  }
+  EXPECT_GT(lookAheads, 100);
+  EXPECT_TRUE(isPng(folder / "run.png"));
+  EXPECT_EQ(filesIn(folder), (std::vector<fs::path>{"run.csv", "run.png"}))
+      << "no partial files left behind";
+}
+
+TEST_F(SimProgram, BatchOfFiftyUnicycleScenariosReachesEveryGoalAndDrawsTheHistogram) {
+  const auto result = sim({"--batch", "50", "--out", "b"});
+  ASSERT_EQ(exitStatus(result), 0) << result.out << result.err;
+  EXPECT_THAT(result.out, HasSubstr("  success rate              50/50 (100.0 %)\n"));
+  EXPECT_THAT(result.out, HasSubstr("final position error  m"));
+  EXPECT_THAT(result.out, HasSubstr("cycles per second"));
+  const std::vector<std::string> rows = linesOf(work() / "b" / "batch.csv");
+  ASSERT_EQ(rows.size(), 51u);
+  EXPECT_EQ(rows[0], kBatchHeader);
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    EXPECT_EQ(fieldsOf(rows[i])[8], "reached") << rows[i];
+  }
+  EXPECT_TRUE(isPng(work() / "b" / "batch.png"));
+}
+
+TEST_F(SimProgram, BatchOfFiftyDifferentialScenariosWithNoiseReachesEveryGoal) {
+  const auto result = sim({"--batch", "50", "--mode", "differential", "--noise-xy", "0.005",
+                           "--noise-heading", "0.5", "--seed", "7", "--out", "b", "--no-plot"});
+  ASSERT_EQ(exitStatus(result), 0) << result.out << result.err;
+  EXPECT_THAT(result.out, HasSubstr("differential vehicle (wheels 0.5 m apart)"));
+  EXPECT_THAT(result.out, HasSubstr("  success rate              50/50 (100.0 %)\n"));
+  EXPECT_EQ(linesOf(work() / "b" / "batch.csv").size(), 51u);
+  EXPECT_FALSE(fs::exists(work() / "b" / "batch.png"));
+}
+
+TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--period", "abc"}, "--period: 'abc' is not a number"},
+      {{"--period", "0.05s"}, "--period: '0.05s' is not a number"},
+      {{"--period", "0"}, "--period: must be positive, got '0'"},
+      {{"--period", "-0.1"}, "--period: must be positive, got '-0.1'"},
+      {{"--period", "nan"}, "--period: 'nan' is not a finite number"},
+      {{"--time-limit", "inf"}, "--time-limit: 'inf' is not a finite number"},
+      {{"--period", "1e999"}, "--period: '1e999' is out of range"},
+      {{"--period"}, "--period: 1 required S missing"},
+      {{"--goal", "1,2"}, "--goal: At least 3 required but received 2"},
+      {{"--start", "1,y,0"}, "--start: 'y' is not a number"},
+      {{"--mode", "tricycle"}, "--mode: unknown mode 'tricycle' (use unicycle or differential)"},
+      {{"--batch", "0"}, "--batch: must be a whole number from 1 to 1000000, got '0'"},
+      {{"--batch", "2.5"}, "--batch: '2.5' is not a whole number"},
+      {{"--noise-xy", "-1"}, "--noise-xy: must not be negative, got '-1'"},
+      {{"--seed", "-3"}, "--seed: '-3' is not a whole number"},
+      {{"--batch", "3", "--start", "0,0,0"}, "--start excludes --batch"},
+      {{"--start", "0,0,0", "--goal", "0,0,90"},
+       "--goal: start and goal both at the origin give the controller no path"},
+      {{"--period", "5", "--time-limit", "1"},
+       "--period: the control period is longer than the time limit"},
+      {{"--out", ""}, "--out: the output folder name is empty"},
+      {{"extra"}, "The following argument was not expected: extra"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    SCOPED_TRACE(message);
+    const auto result = sim(arguments);
+    EXPECT_EQ(exitStatus(result), 2);
+    EXPECT_EQ(result.err, "trelvo-sim: " + message + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(filesIn(work()).empty());
+  }
+}
+
+TEST_F(SimProgram, OutputFolderThatCannotBeCreatedIsRefusedWithStatusThree) {
+  std::ofstream(work() / "plain-file") << "not a folder";
+  const auto result = sim({"--out", "plain-file/run"});
+  EXPECT_EQ(exitStatus(result), 3);
+  EXPECT_EQ(result.err, "trelvo-sim: cannot write to plain-file/run: Not a directory\n");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(filesIn(work()), (std::vector<fs::path>{"plain-file"}));
+}
+
+TEST_F(SimProgram, MissingMatplotlibIsNamedAndNoPictureIsLeft) {
+  // A matplotlib that cannot be imported shadows Debian's.
+  const fs::path fake = root_ / "fake-python" / "matplotlib";
+  fs::create_directories(fake);
+  std::ofstream(fake / "__init__.py") << "raise ImportError('no matplotlib here')\n";
+  const auto result = sim({"--out", "o"}, {"PYTHONPATH=" + fake.parent_path().string()});
+  EXPECT_EQ(exitStatus(result), 3);
+  EXPECT_THAT(result.err, StartsWith("trelvo-sim: python3-matplotlib is missing"));
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  EXPECT_EQ(filesIn(work() / "o"), (std::vector<fs::path>{"run.csv"}));
+}
+
+TEST_F(SimProgram, RunCutOffByTheTimeLimitFailsWithStatusOne) {
+  const auto result = sim({"--time-limit", "10", "--out", "o", "--no-plot"});
+  EXPECT_EQ(exitStatus(result), 1);
+  EXPECT_THAT(result.out, HasSubstr("(stopped before it ended)"));
+  EXPECT_THAT(result.out,
+              HasSubstr("  finished              no: not finished within the time limit of 10 s"));
+  EXPECT_EQ(linesOf(work() / "o" / "run.csv").size(), 202u);
+}
+
+TEST_F(SimProgram, HelpListsTheOptionsAndExitsCleanly) {
+  const auto result = sim({"--help"});
+  EXPECT_EQ(exitStatus(result), 0);
+  for (const char* option : {"--mode", "--start", "--goal", "--period", "--batch", "--radius",
+                             "--noise-xy", "--max-accel", "--width", "--out", "--no-plot"}) {
+    EXPECT_THAT(result.out, HasSubstr(option));
+  }
+  EXPECT_TRUE(filesIn(work()).empty());
+}
+
+TEST_F(SimProgram, FailedBatchScenarioIsListedWithACommandThatRepeatsIt) {
+  const auto batch = sim({"--batch", "6", "--seed", "3", "--noise-xy", "0.003", "--time-limit",
+                          "12", "--out", "b", "--no-plot"});
+  ASSERT_EQ(exitStatus(batch), 1) << batch.out;
+  const std::string marker = "    replay: trelvo-sim ";
+  const std::size_t at = batch.out.find(marker);
+  ASSERT_NE(at, std::string::npos) << batch.out;
+  const std::string replayLine =
+      batch.out.substr(at + marker.size(), batch.out.find('\n', at) - at - marker.size());
+  const std::size_t index = std::stoul(batch.out.substr(batch.out.rfind("failed #", at) + 8));
+
+  std::vector<std::string> arguments = fieldsOf(replayLine, ' ');
+  arguments.insert(arguments.end(), {"--out", "r", "--no-plot"});
+  const auto replay = sim(arguments);
+  EXPECT_EQ(exitStatus(replay), 1) << replay.out;
+  const std::vector<std::string> row = fieldsOf(linesOf(work() / "b" / "batch.csv")[index + 1]);
+  EXPECT_EQ(row[9], std::to_string(static_cast<int>(figureAfter(replay.out, "  cycles "))));
+  EXPECT_NEAR(std::stod(row[11]), figureAfter(replay.out, "final position error  "), 1e-4);
+}

@@ -1,0 +1,264 @@
+// The simulator's parts: vehicle models (wheel order, acceleration limits, noise), the run loop
+// against the real controller, phase bookkeeping and the batch's statistics.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "sim/batch.hpp"
+#include "sim/phase_tracker.hpp"
+#include "sim/run.hpp"
+#include "sim/statistics.hpp"
+#include "sim/vehicle.hpp"
+
+using namespace sim;
+
+namespace {
+
+constexpr double kPeriod = 0.05;  // s
+
+VehicleSettings vehicleOf(VehicleKind kind) {
+  VehicleSettings settings;
+  settings.kind = kind;
+  return settings;
+}
+
+class BothVehicles : public testing::TestWithParam<VehicleKind> {};
+
+INSTANTIATE_TEST_SUITE_P(Sim, BothVehicles,
+                         testing::Values(VehicleKind::Unicycle, VehicleKind::Differential),
+                         [](const testing::TestParamInfo<VehicleKind>& info) {
+                           return info.param == VehicleKind::Unicycle ? "Unicycle" : "Differential";
+                         });
+
+}  // namespace
+
+TEST_P(BothVehicles, PositiveTurnRateTurnsCounterClockwise) {
+  Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 0.0}, 1);
+  for (int i = 0; i < 10; ++i) {
+    vehicle.apply(0.0, 0.4, kPeriod);
+  }
+  EXPECT_NEAR(vehicle.pose().heading, 0.2, 1e-6);
+  EXPECT_NEAR(vehicle.pose().x, 0.0, 1e-12);
+  EXPECT_NEAR(vehicle.pose().y, 0.0, 1e-12);
+}
+
+TEST_P(BothVehicles, NegativeTurnRateTurnsClockwise) {
+  Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 1.0}, 1);
+  vehicle.apply(0.0, -0.5, kPeriod);
+  EXPECT_NEAR(vehicle.pose().heading, 1.0 - 0.025, 1e-6);
+}
+
+TEST_P(BothVehicles, ForwardSpeedDrivesAlongTheHeading) {
+  Vehicle vehicle(vehicleOf(GetParam()), {1.0, 2.0, M_PI / 2}, 1);
+  for (int i = 0; i < 20; ++i) {
+    vehicle.apply(0.4, 0.0, kPeriod);
+  }
+  EXPECT_NEAR(vehicle.pose().x, 1.0, 1e-6);
+  EXPECT_NEAR(vehicle.pose().y, 2.4, 1e-6);
+}
+
+TEST_P(BothVehicles, ArcCurvesToTheLeftUnderAPositiveTurnRate) {
+  Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 0.0}, 1);
+  for (int i = 0; i < 40; ++i) {
+    vehicle.apply(0.3, 0.3, kPeriod);
+  }
+  // Two seconds on a circle of radius 1 m about (0, 1): 0.6 rad round.
+  EXPECT_NEAR(vehicle.pose().heading, 0.6, 1e-5);
+  EXPECT_NEAR(vehicle.pose().x, std::sin(0.6), 0.01);
+  EXPECT_NEAR(vehicle.pose().y, 1.0 - std::cos(0.6), 0.01);
+}
+
+TEST(SimVehicle, WheelSpeedsPutTheFasterWheelOnTheRightInACounterClockwiseTurn) {
+  VehicleSettings settings = vehicleOf(VehicleKind::Differential);
+  settings.width = 0.5;
+  Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  const WheelSpeeds wheels = Vehicle::wheelSpeeds(0.2, 0.4, 0.0);
+  EXPECT_DOUBLE_EQ(wheels.right, 0.2 + 0.4 * 0.25);
+  EXPECT_DOUBLE_EQ(wheels.left, 0.2 - 0.4 * 0.25);
+}
+
+TEST(SimVehicle, WheelSpeedsStayForwardWhateverTheHeading) {
+  Vehicle vehicle(vehicleOf(VehicleKind::Differential), {0.0, 0.0, 0.0}, 1);
+  for (const double heading : {0.0, 1.5, M_PI, -2.5, 3 * M_PI}) {
+    const WheelSpeeds wheels = Vehicle::wheelSpeeds(0.3, 0.0, heading);
+    EXPECT_DOUBLE_EQ(wheels.left, 0.3) << heading;
+    EXPECT_DOUBLE_EQ(wheels.right, 0.3) << heading;
+  }
+}
+
+TEST(SimVehicle, AccelerationLimitRampsTheAppliedSpeeds) {
+  VehicleSettings settings = vehicleOf(VehicleKind::Unicycle);
+  settings.maxAccel = 1.0;      // 0.05 m/s per cycle
+  settings.maxTurnAccel = 2.0;  // 0.1 rad/s per cycle
+  Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  vehicle.apply(0.4, 0.0, kPeriod);
+  EXPECT_NEAR(vehicle.pose().x, 0.05 * kPeriod, 1e-12);
+  Vehicle turning(settings, {0.0, 0.0, 0.0}, 1);
+  turning.apply(0.0, 0.5, kPeriod);
+  turning.apply(0.0, 0.5, kPeriod);
+  EXPECT_NEAR(turning.pose().heading, (0.1 + 0.2) * kPeriod, 1e-12);
+}
+
+TEST(SimVehicle, NoiseIsRepeatableFromItsSeedAndLeavesTheTruePoseAlone) {
+  VehicleSettings settings = vehicleOf(VehicleKind::Unicycle);
+  settings.noiseXY = 0.01;
+  settings.noiseHeading = 0.01;
+  Vehicle a(settings, {1.0, 1.0, 0.0}, 42);
+  Vehicle b(settings, {1.0, 1.0, 0.0}, 42);
+  Vehicle c(settings, {1.0, 1.0, 0.0}, 43);
+  const Pose2D ma = a.measuredPose();
+  const Pose2D mb = b.measuredPose();
+  const Pose2D mc = c.measuredPose();
+  EXPECT_EQ(ma.x, mb.x);
+  EXPECT_EQ(ma.heading, mb.heading);
+  EXPECT_NE(ma.x, mc.x);
+  EXPECT_NE(ma.x, 1.0);
+  EXPECT_EQ(a.pose().x, 1.0);
+  EXPECT_EQ(a.pose().heading, 0.0);
+}
+
+TEST(SimVehicle, WithoutNoiseTheMeasuredPoseIsTheTruePose) {
+  Vehicle vehicle(vehicleOf(VehicleKind::Unicycle), {1.0, -2.0, 0.5}, 7);
+  const Pose2D measured = vehicle.measuredPose();
+  EXPECT_EQ(measured.x, 1.0);
+  EXPECT_EQ(measured.y, -2.0);
+  EXPECT_EQ(measured.heading, 0.5);
+}
+
+TEST_P(BothVehicles, RunReachesTheGoalThroughAllThreePhasesWithBoundedCommands) {
+  RunSettings settings;
+  settings.vehicle = vehicleOf(GetParam());
+  const Scenario scenario{{0.0, 0.0, M_PI}, {4.0, 2.0, M_PI / 2}, 1};
+  std::vector<CycleRecord> trace;
+  std::vector<Phase> ended;
+  RunHooks hooks;
+  hooks.onCycle = [&trace](const CycleRecord& record) { trace.push_back(record); };
+  hooks.onPhaseEnd = [&ended](const PhaseStats& phase) { ended.push_back(phase.phase); };
+
+  const RunResult result = runScenario(scenario, settings, hooks);
+
+  EXPECT_EQ(result.outcome, Outcome::Reached);
+  EXPECT_TRUE(result.finished);
+  EXPECT_EQ(ended, (std::vector<Phase>{Phase::FirstTurn, Phase::LineMove, Phase::FinalTurn}));
+  ASSERT_EQ(trace.size(), static_cast<std::size_t>(result.cycles));
+  EXPECT_DOUBLE_EQ(result.simulatedTime, (result.cycles - 1) * settings.period);
+  double phaseTime = 0.0;
+  for (const PhaseStats& phase : result.phases) {
+    phaseTime += phase.duration;
+  }
+  EXPECT_NEAR(phaseTime, result.simulatedTime, 1e-9);
+  for (const CycleRecord& record : trace) {
+    ASSERT_TRUE(std::isfinite(record.v) && std::isfinite(record.w));
+    ASSERT_LE(std::fabs(record.v), kCommandLimit);
+    ASSERT_LE(std::fabs(record.w), kCommandLimit);
+    // Only the line move publishes a look-ahead point, and only the line move drives forwards.
+    if (record.hasLookAhead) {
+      EXPECT_EQ(record.phase, Phase::LineMove);
+    }
+  }
+  EXPECT_LT(result.positionError, settings.positionTolerance);
+  EXPECT_LT(std::fabs(result.headingError), settings.headingTolerance);
+}
+
+TEST(SimRun, StopsAtTheTimeLimitAsAFailureInsideTheUnfinishedPhase) {
+  RunSettings settings;
+  settings.timeLimit = 2.0;
+  const RunResult result = runScenario({{0.0, 0.0, M_PI}, {4.0, 2.0, 0.0}, 1}, settings);
+  EXPECT_EQ(result.outcome, Outcome::TimeLimit);
+  EXPECT_FALSE(result.finished);
+  EXPECT_EQ(result.cycles, 41);
+  ASSERT_EQ(result.phases.size(), 1u);
+  EXPECT_FALSE(result.phases[0].completed);
+}
+
+TEST(SimRun, FinishingOutsideTheToleranceIsAFailure) {
+  RunSettings settings;
+  settings.positionTolerance = 1e-6;
+  const RunResult result = runScenario({{0.0, 0.0, 0.0}, {2.0, 0.0, 0.0}, 1}, settings);
+  EXPECT_TRUE(result.finished);
+  EXPECT_EQ(result.outcome, Outcome::OutsideTolerance);
+}
+
+TEST(SimRun, StartWithinTheStationToleranceSkipsTheLineMove) {
+  std::vector<Phase> ended;
+  RunHooks hooks;
+  hooks.onPhaseEnd = [&ended](const PhaseStats& phase) { ended.push_back(phase.phase); };
+  const RunResult result =
+      runScenario({{1.0, 1.0, 0.0}, {1.02, 0.98, 2.0}, 1}, RunSettings{}, hooks);
+  EXPECT_EQ(result.outcome, Outcome::Reached);
+  EXPECT_EQ(ended, (std::vector<Phase>{Phase::FirstTurn, Phase::FinalTurn}));
+}
+
+TEST(SimPhases, PhaseEndsWhenTheNextBeginsAndDurationsRunToIt) {
+  std::vector<PhaseStats> ended;
+  PhaseTracker tracker([&ended](const PhaseStats& phase) { ended.push_back(phase); });
+  tracker.cycle(Phase::FirstTurn, 0.0, 0.0);
+  tracker.moved(0.0);
+  tracker.cycle(Phase::FirstTurn, 0.1, -0.002);
+  EXPECT_TRUE(ended.empty());
+  tracker.cycle(Phase::LineMove, 0.2, 0.01);
+  tracker.moved(0.5);
+  tracker.cycle(Phase::LineMove, 0.3, -0.03);
+  tracker.finish(0.3, false);
+  ASSERT_EQ(ended.size(), 2u);
+  EXPECT_EQ(ended[0].cycles, 2);
+  EXPECT_DOUBLE_EQ(ended[0].duration, 0.2);
+  EXPECT_DOUBLE_EQ(ended[0].maxCrossTrack, 0.002);
+  EXPECT_TRUE(ended[0].completed);
+  EXPECT_DOUBLE_EQ(ended[1].duration, 0.3 - 0.2);
+  EXPECT_DOUBLE_EQ(ended[1].distance, 0.5);
+  EXPECT_DOUBLE_EQ(ended[1].maxCrossTrack, 0.03);
+  EXPECT_FALSE(ended[1].completed);
+}
+
+TEST(SimPhases, StepValuesBeyondTheLineMoveMeanTheFinalTurn) {
+  EXPECT_EQ(phaseOfStep(0), Phase::FirstTurn);
+  EXPECT_EQ(phaseOfStep(1), Phase::LineMove);
+  EXPECT_EQ(phaseOfStep(2), Phase::FinalTurn);
+  EXPECT_EQ(phaseOfStep(7), Phase::FinalTurn);
+}
+
+TEST(SimGeometry, CrossTrackErrorIsPositiveLeftOfTravel) {
+  const Pose2D from{0.0, 0.0, 0.0};
+  const Pose2D to{2.0, 0.0, 0.0};
+  EXPECT_DOUBLE_EQ(crossTrackError({1.0, 0.3, 0.0}, from, to), 0.3);
+  EXPECT_DOUBLE_EQ(crossTrackError({1.0, -0.3, 0.0}, from, to), -0.3);
+  EXPECT_DOUBLE_EQ(crossTrackError({3.0, 4.0, 0.0}, from, from), 5.0);
+}
+
+TEST(SimStatistics, NearestRankMedianPercentileAndWorst) {
+  std::vector<double> values;
+  for (int i = 100; i >= 1; --i) {
+    values.push_back(i);
+  }
+  const Spread spread = spreadOf(values);
+  EXPECT_EQ(spread.median, 50.0);
+  EXPECT_EQ(spread.p95, 95.0);
+  EXPECT_EQ(spread.worst, 100.0);
+  const Spread one = spreadOf({3.5});
+  EXPECT_EQ(one.median, 3.5);
+  EXPECT_EQ(one.p95, 3.5);
+  const Spread none = spreadOf({});
+  EXPECT_EQ(none.worst, 0.0);
+}
+
+TEST(SimBatch, ScenariosRepeatFromTheSeedAndStayWithinTheRadius) {
+  const BatchSettings settings{200, 3.0, 9};
+  const std::vector<BatchRun> a = drawScenarios(settings);
+  const std::vector<BatchRun> b = drawScenarios(settings);
+  const std::vector<BatchRun> c = drawScenarios({200, 3.0, 10});
+  ASSERT_EQ(a.size(), 200u);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].scenario.start.x, b[i].scenario.start.x);
+    EXPECT_EQ(a[i].scenario.goal.heading, b[i].scenario.goal.heading);
+    EXPECT_EQ(a[i].scenario.noiseSeed, b[i].scenario.noiseSeed);
+    EXPECT_LE(std::hypot(a[i].scenario.start.x, a[i].scenario.start.y), 3.0);
+    EXPECT_LE(std::hypot(a[i].scenario.goal.x, a[i].scenario.goal.y), 3.0);
+    EXPECT_GE(a[i].goalHeadingDegrees, -180.0);
+    EXPECT_LT(a[i].goalHeadingDegrees, 180.0);
+    EXPECT_EQ(a[i].scenario.goal.heading, toRadians(a[i].goalHeadingDegrees));
+  }
+  EXPECT_NE(a[0].scenario.start.x, c[0].scenario.start.x);
+}
