@@ -5,3 +5,8 @@ target_link_libraries(controller_trace PRIVATE trelvo::trelvo)
 add_dependencies(test_controller_debug_lines controller_trace)
 target_compile_definitions(test_controller_debug_lines PRIVATE
   TRELVO_CONTROLLER_TRACE="$<TARGET_FILE:controller_trace>")
+
+add_dependencies(test_controller_journal controller_trace)
+target_compile_definitions(test_controller_journal PRIVATE
+  TRELVO_CONTROLLER_TRACE="$<TARGET_FILE:controller_trace>"
+  TRELVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -27,7 +27,9 @@ inline nav_msgs::msg::Path straightPath(double x0, double y0, double x1, double 
   return path;
 }
 
-inline double radians(double degrees) { return degrees / 180.0 * M_PI; }
+inline double radians(double degrees) {
+  return degrees / 180.0 * M_PI;
+}
 
 // Kinematic unicycle: integrates a command over one control period.
 struct Unicycle {

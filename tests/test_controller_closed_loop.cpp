@@ -51,9 +51,9 @@ TEST(ClosedLoop, ReachesTheGoalPoseFromSeveralStarts) {
       {-1, 2, radians(-170), 1.5, 2.0, radians(-179)},
   };
   for (const auto& scenario : scenarios) {
-    SCOPED_TRACE(testing::Message() << "start (" << scenario.startX << ", " << scenario.startY
-                                    << ") goal (" << scenario.goalX << ", " << scenario.goalY
-                                    << ")");
+    SCOPED_TRACE(testing::Message()
+                 << "start (" << scenario.startX << ", " << scenario.startY << ") goal ("
+                 << scenario.goalX << ", " << scenario.goalY << ")");
     driveToGoal(scenario);
   }
 }

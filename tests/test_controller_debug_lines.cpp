@@ -42,9 +42,9 @@ const std::string kPathLine =
 // Path (0, 0) -> (2, 0) with goal heading 90 degrees: a quarter turn, a 2 m line, a quarter turn
 // back, then one cycle after the finish without init().
 const std::vector<std::string> kWholeRun = {
-    "0,0,2,0," + kYaw90,   "0,0," + kYaw90, "0,0," + kYaw0,  "0,0," + kYaw0,
-    "1,0," + kYaw0,        "2,0," + kYaw0,  "2,0," + kYaw0,  "2,0," + kYaw0,
-    "2,0," + kYaw180,      "2,0," + kYaw90, "2,0," + kYaw90,
+    "0,0,2,0," + kYaw90, "0,0," + kYaw90, "0,0," + kYaw0,  "0,0," + kYaw0,
+    "1,0," + kYaw0,      "2,0," + kYaw0,  "2,0," + kYaw0,  "2,0," + kYaw0,
+    "2,0," + kYaw180,    "2,0," + kYaw90, "2,0," + kYaw90,
 };
 
 }  // namespace
@@ -118,13 +118,13 @@ TEST(ControllerDebugLines, StartNearTheStationGoesStraightToTheFinalTurn) {
       "  6 [DEBUG] step2turn successful, angleError: 0, dgAngleErrorRotate_last: 0",
       "finished",
   });
-  EXPECT_EQ(runTrace({"0,0,1,1," + kYaw0, "1.03,0.951," + kYaw0, "1.03,0.951," + kYaw0},
-                     kDebugConsole),
-            expected);
+  EXPECT_EQ(
+      runTrace({"0,0,1,1," + kYaw0, "1.03,0.951," + kYaw0, "1.03,0.951," + kYaw0}, kDebugConsole),
+      expected);
 }
 
 TEST(ControllerDebugLines, LevelInfoWritesNothing) {
-  EXPECT_EQ(runTrace(kWholeRun, {"SPDLOG_STDOUT=true", "SPDLOG_SYSTEMD=false",
-                                 "SPDLOG_LEVEL=info"}),
-            "finished\n");
+  EXPECT_EQ(
+      runTrace(kWholeRun, {"SPDLOG_STDOUT=true", "SPDLOG_SYSTEMD=false", "SPDLOG_LEVEL=info"}),
+      "finished\n");
 }

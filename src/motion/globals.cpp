@@ -59,4 +59,6 @@ void PIDInit0() {
 
 void ParameterConfig(ParameterSet /*parameters*/) {}
 
-void AGVMechanicParaConfig(AGVMechanicParameter parameters) { gAGVWidthSet = parameters.width; }
+void AGVMechanicParaConfig(AGVMechanicParameter parameters) {
+  gAGVWidthSet = parameters.width;
+}
