@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds trelvo and runs its main job.
+# Installs what is missing, builds trelvo and runs its main job: trelvo-sim on its default
+# scenario, which prints the run's phases and summary and writes out/trelvo-sim/run.csv and run.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/bootstrap.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
-# Until the simulator exists, the main job is the example host: install the library into a
-# scratch prefix and build and run a consumer project against it.
-bash tests/package_consumer.sh build .
+build/tools/trelvo-sim "$@"
