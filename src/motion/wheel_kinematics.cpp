@@ -20,14 +20,9 @@ constexpr double kDiffTurningRate = 0.001;  // rad/s, the same for a differentia
 constexpr double kReverseLow = 0.5;
 constexpr double kReverseHigh = 1.5;
 
-struct WheelCommand {
-  double v;
-  double r;
-};
-
 // Steering angle and speed of one wheel at `mount` turning at w about the instantaneous centre
 // (-Y/w, X/w). False when the angle cannot be stepped into the steering range.
-bool wheelAroundCentre(double X, double Y, double w, const AGV_Pos& mount, WheelCommand& out) {
+bool wheelAroundCentre(double X, double Y, double w, const AGV_Pos& mount, WheelVROut& out) {
   const double dx = mount.x + Y / w;
   const double dy = mount.y - X / w;
   double angle = std::atan2(dy, dx) + kQuarterTurn - gWheelOffsetAngleSet;
@@ -43,6 +38,18 @@ bool wheelAroundCentre(double X, double Y, double w, const AGV_Pos& mount, Wheel
   }
   out.r = angle;
   out.v = std::hypot(dy, dx) * w * sign;
+  return true;
+}
+
+// Straight travel: both wheels point along the velocity (X, Y) and take the same steps.
+bool wheelsAlongVelocity(double X, double Y, WheelVROut& out) {
+  double angle = std::atan2(Y, X) - gWheelOffsetAngleSet;
+  int sign = 1;
+  if (!stepHalfTurnsIntoRange(gWheelRotateMin, gWheelRotateMax, angle, sign)) {
+    return false;
+  }
+  out.r = angle;
+  out.v = std::hypot(Y, X) * sign;
   return true;
 }
 
@@ -62,31 +69,23 @@ void VW2WheelsNew(double vx, double vy, double w, double heading, double lineDir
   const double X = vx * std::cos(delta) + vy * std::sin(delta);
   const double Y = vy * std::cos(delta) - vx * std::sin(delta);
 
-  WheelCommand a{};
-  WheelCommand b{};
+  WheelVROut a{};
+  WheelVROut b{};
+  bool steered = false;
   if (std::fabs(w) > kTurningRate) {
-    if (!wheelAroundCentre(X, Y, w, wheelA, a) || !wheelAroundCentre(X, Y, w, wheelB, b)) {
-      outA->v = 0.0;
-      outB->v = 0.0;
-      return;
-    }
+    steered = wheelAroundCentre(X, Y, w, wheelA, a) && wheelAroundCentre(X, Y, w, wheelB, b);
   } else {
-    // Straight travel: both wheels point along the velocity and take the same steps.
-    double angle = std::atan2(Y, X) - gWheelOffsetAngleSet;
-    int sign = 1;
-    if (!stepHalfTurnsIntoRange(gWheelRotateMin, gWheelRotateMax, angle, sign)) {
-      outA->v = 0.0;
-      outB->v = 0.0;
-      return;
-    }
-    const double speed = std::hypot(Y, X) * sign;
-    a = {speed, angle};
+    steered = wheelsAlongVelocity(X, Y, a);
     b = a;
   }
-  outA->v = a.v;
-  outA->r = a.r;
-  outB->v = b.v;
-  outB->r = b.r;
+  // Like a misplaced wheel, a steering angle that cannot be brought into range stops the vehicle.
+  if (!steered) {
+    outA->v = 0.0;
+    outB->v = 0.0;
+    return;
+  }
+  *outA = a;
+  *outB = b;
 }
 
 void VW2WheelRestrict(WheelVROut* outA, WheelVROut* outB, double referenceAngle) {
