@@ -22,6 +22,7 @@ struct VECTOR2D {
   double x = 0.0;
   double y = 0.0;
 };
+static_assert(sizeof(VECTOR2D) == 2 * sizeof(double), "VECTOR2D arrays are plain x, y pairs");
 
 class TRELVO_API Geometry {
  public:
