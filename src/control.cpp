@@ -75,6 +75,17 @@ double yawOf(const geometry_msgs::msg::Quaternion& q) {
   return yaw;
 }
 
+// Turn bookkeeping at the start of a turn towards `target` (lineYaw or goal_angle): the error the
+// turn starts from, and its direction, counter-clockwise when the heading lags the target.
+void beginTurn(Controller& controller, double& target) {
+  controller.currentPose.theta = NormalizationAngle(controller.currentPose.theta);
+  target = NormalizationAngle(target);
+  const double e0 = NormalizationAngle(controller.currentPose.theta - target);
+  controller.angleErrorRotate = e0;
+  controller.angleErrorRotateLast = e0;
+  controller.rotateDir = e0 < 0 ? 1 : -1;
+}
+
 }  // namespace
 
 Controller::Controller() {
@@ -183,12 +194,7 @@ bool Controller::compulateVel(PoseStamped pose) {
       // Start of a run: the line to follow begins where the vehicle stands.
       startPose = {x, y};
       lineYaw = std::atan2(endPoint.y - y, endPoint.x - x);
-      currentPose.theta = NormalizationAngle(currentPose.theta);
-      lineYaw = NormalizationAngle(lineYaw);
-      const double e0 = NormalizationAngle(currentPose.theta - lineYaw);
-      angleErrorRotate = e0;
-      angleErrorRotateLast = e0;
-      rotateDir = e0 < 0 ? 1 : -1;
+      beginTurn(*this, lineYaw);
       if (std::fabs(endPoint.x - x) < stationToleranceX &&
           std::fabs(endPoint.y - y) < stationToleranceY) {
         LOG_DEBUG("near station-current pose: {:.3f}, {:.3f}, EndPoint: {:.3f}, {:.3f}", x, y,
@@ -273,12 +279,7 @@ bool Controller::compulateVel(PoseStamped pose) {
   // Final turn: face the goal heading.
   double e = NormalizationAngle(currentPose.theta - goal_angle);
   if (coutt == 0) {
-    currentPose.theta = NormalizationAngle(currentPose.theta);
-    goal_angle = NormalizationAngle(goal_angle);
-    const double e0 = NormalizationAngle(currentPose.theta - goal_angle);
-    angleErrorRotate = e0;
-    angleErrorRotateLast = e0;
-    rotateDir = e0 < 0 ? 1 : -1;
+    beginTurn(*this, goal_angle);
   }
   // Near the goal heading a sign change ends the turn; a jump across the seam at +-180 does not.
   if (std::fabs(e) < kFinalTurnTolerance ||
