@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <vector>
 
 #include "sim/batch.hpp"
@@ -13,6 +14,13 @@
 #include "sim/vehicle.hpp"
 
 using namespace sim;
+
+namespace sim {
+// Names the vehicle in test listings instead of its bytes.
+void PrintTo(VehicleKind kind, std::ostream* out) {
+  *out << (kind == VehicleKind::Unicycle ? "unicycle" : "differential");
+}
+}  // namespace sim
 
 namespace {
 
@@ -72,20 +80,36 @@ TEST_P(BothVehicles, ArcCurvesToTheLeftUnderAPositiveTurnRate) {
 
 TEST(SimVehicle, WheelSpeedsPutTheFasterWheelOnTheRightInACounterClockwiseTurn) {
   VehicleSettings settings = vehicleOf(VehicleKind::Differential);
-  settings.width = 0.5;
-  Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
-  const WheelSpeeds wheels = Vehicle::wheelSpeeds(0.2, 0.4, 0.0);
-  EXPECT_DOUBLE_EQ(wheels.right, 0.2 + 0.4 * 0.25);
-  EXPECT_DOUBLE_EQ(wheels.left, 0.2 - 0.4 * 0.25);
+  settings.width = 0.4;
+  const Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  const WheelSpeeds wheels = vehicle.wheelSpeeds(0.2, 0.5);
+  EXPECT_DOUBLE_EQ(wheels.right, 0.2 + 0.5 * 0.2);
+  EXPECT_DOUBLE_EQ(wheels.left, 0.2 - 0.5 * 0.2);
 }
 
 TEST(SimVehicle, WheelSpeedsStayForwardWhateverTheHeading) {
-  Vehicle vehicle(vehicleOf(VehicleKind::Differential), {0.0, 0.0, 0.0}, 1);
   for (const double heading : {0.0, 1.5, M_PI, -2.5, 3 * M_PI}) {
-    const WheelSpeeds wheels = Vehicle::wheelSpeeds(0.3, 0.0, heading);
+    const Vehicle vehicle(vehicleOf(VehicleKind::Differential), {0.0, 0.0, heading}, 1);
+    const WheelSpeeds wheels = vehicle.wheelSpeeds(0.3, 0.0);
     EXPECT_DOUBLE_EQ(wheels.left, 0.3) << heading;
     EXPECT_DOUBLE_EQ(wheels.right, 0.3) << heading;
   }
+}
+
+TEST(SimVehicle, EachVehicleTurnsWithItsOwnWheelDistance) {
+  VehicleSettings narrow = vehicleOf(VehicleKind::Differential);
+  narrow.width = 0.2;
+  VehicleSettings wide = narrow;
+  wide.width = 1.0;
+  Vehicle a(narrow, {0.0, 0.0, 0.0}, 1);
+  Vehicle b(wide, {0.0, 0.0, 0.0}, 1);
+  // Interleaved: the library's width setting is shared by the whole process.
+  for (int i = 0; i < 10; ++i) {
+    a.apply(0.0, 0.4, kPeriod);
+    b.apply(0.0, 0.4, kPeriod);
+  }
+  EXPECT_NEAR(a.pose().heading, 0.2, 1e-6);
+  EXPECT_NEAR(b.pose().heading, 0.2, 1e-6);
 }
 
 TEST(SimVehicle, AccelerationLimitRampsTheAppliedSpeeds) {

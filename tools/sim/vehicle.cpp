@@ -21,11 +21,7 @@ double rampTowards(double current, double target, double maxRate, double dt) {
 }  // namespace
 
 Vehicle::Vehicle(const VehicleSettings& settings, const Pose2D& start, std::uint64_t noiseSeed)
-    : settings_(settings), pose_{start.x, start.y, wrapAngle(start.heading)}, noise_(noiseSeed) {
-  if (settings_.kind == VehicleKind::Differential) {
-    AGVMechanicParaConfig({settings_.width, 0.0, 0.0, 0.0});
-  }
-}
+    : settings_(settings), pose_{start.x, start.y, wrapAngle(start.heading)}, noise_(noiseSeed) {}
 
 Pose2D Vehicle::measuredPose() {
   Pose2D measured = pose_;
@@ -50,9 +46,11 @@ void Vehicle::apply(double v, double w, double dt) {
   pose_.heading = wrapAngle(pose_.heading);
 }
 
-WheelSpeeds Vehicle::wheelSpeeds(double v, double w, double heading) {
+WheelSpeeds Vehicle::wheelSpeeds(double v, double w) const {
+  // The width is a process-wide setting of the library; each vehicle sets its own before use.
+  AGVMechanicParaConfig({settings_.width, 0.0, 0.0, 0.0});
   // Heading and line direction are the same: the vehicle always drives forwards.
-  const WheelVROut wheels = VW2Wheels_DS(v, 0.0, w, heading, heading);
+  const WheelVROut wheels = VW2Wheels_DS(v, 0.0, w, pose_.heading, pose_.heading);
   return {wheels.r, wheels.v};
 }
 
@@ -69,7 +67,7 @@ void Vehicle::moveUnicycle(double v, double w, double dt) {
 }
 
 void Vehicle::moveDifferential(double v, double w, double dt) {
-  const WheelSpeeds wheels = wheelSpeeds(v, w, pose_.heading);
+  const WheelSpeeds wheels = wheelSpeeds(v, w);
   AGV_Pos odometry{pose_.x, pose_.y, pose_.heading};
   const float step = static_cast<float>(dt);
   OdemeterOut(step, step, step, static_cast<float>(settings_.width), WheelVROut{wheels.left, 0.0},

@@ -40,8 +40,8 @@ class Vehicle {
   /// Drives for `dt` seconds under the command (forward speed m/s, turn rate rad/s).
   void apply(double v, double w, double dt);
 
-  /// Wheel speeds of a differential vehicle for a body command, by VW2Wheels_DS.
-  static WheelSpeeds wheelSpeeds(double v, double w, double heading);
+  /// Wheel speeds of this differential vehicle for a body command, by VW2Wheels_DS.
+  WheelSpeeds wheelSpeeds(double v, double w) const;
 
  private:
   void moveUnicycle(double v, double w, double dt);
