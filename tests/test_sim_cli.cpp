@@ -200,6 +200,9 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
        "--goal: start and goal both at the origin give the controller no path"},
       {{"--period", "5", "--time-limit", "1"},
        "--period: the control period is longer than the time limit"},
+      {{"--period", "0.0001", "--time-limit", "1000"},
+       "--period: more than 1000000 cycles fit in the time limit; lengthen the period or "
+       "shorten the time limit"},
       {{"--out", ""}, "--out: the output folder name is empty"},
       {{"extra"}, "The following argument was not expected: extra"},
   };

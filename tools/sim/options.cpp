@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include <fmt/format.h>
+
 namespace sim {
 namespace {
 
@@ -18,6 +20,8 @@ constexpr double kDefaultGoal[] = {4.0, 2.0, 90.0};    // m, m, degrees
 constexpr std::uint64_t kDefaultSeed = 1;
 constexpr double kDefaultBatchRadius = 5.0;  // m
 constexpr int kMaxBatchCount = 1000000;
+// Bounds the trace a single run keeps in memory and writes (about 100 bytes a cycle).
+constexpr double kMaxCyclesPerRun = 1e6;
 
 enum class Bound { Any, Positive, NonNegative };
 
@@ -203,6 +207,12 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   }
   if (run.period > run.timeLimit) {
     throw UsageError("--period: the control period is longer than the time limit");
+  }
+  if (run.timeLimit / run.period > kMaxCyclesPerRun) {
+    throw UsageError(fmt::format(
+        "--period: more than {} cycles fit in the time limit; lengthen the period or shorten "
+        "the time limit",
+        kMaxCyclesPerRun));
   }
   vehicle.kind = mode == "unicycle" ? VehicleKind::Unicycle : VehicleKind::Differential;
   vehicle.noiseHeading = toRadians(noiseHeadingDegrees);

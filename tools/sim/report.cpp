@@ -67,8 +67,8 @@ std::string failureReason(const RunResult& result, const RunSettings& settings) 
     case Outcome::Reached:
       return {};
     case Outcome::OutsideTolerance:
-      return fmt::format("finished outside the tolerances ({} m, {} deg)",
-                         settings.positionTolerance, toDegrees(settings.headingTolerance));
+      return fmt::format("ended outside the tolerances ({} m, {} deg)", settings.positionTolerance,
+                         toDegrees(settings.headingTolerance));
     case Outcome::TimeLimit:
       return fmt::format("not finished within the time limit of {} s", settings.timeLimit);
     case Outcome::BadCommand:
@@ -83,8 +83,8 @@ void printSummary(std::FILE* out, const RunResult& result, const RunSettings& se
     fmt::print(out, "  finished              yes, within {} m and {} deg of the goal pose\n",
                settings.positionTolerance, toDegrees(settings.headingTolerance));
   } else {
-    fmt::print(out, "  finished              {}: {}\n", result.finished ? "yes" : "no",
-               failureReason(result, settings));
+    fmt::print(out, "  finished              {} {}\n",
+               result.finished ? "yes, but" : "no:", failureReason(result, settings));
   }
   fmt::print(out, "  cycles                {}\n", result.cycles);
   fmt::print(out, "  simulated time        {:.2f} s\n", result.simulatedTime);
