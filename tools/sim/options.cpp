@@ -93,6 +93,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
           std::string(kDefaultOutputFolder) +
           ".\nWith --batch it runs random scenarios and writes batch.csv and batch.png.",
       "trelvo-sim"};
+  app.get_formatter()->column_width(36);
   app.footer(
       "Headings are in degrees, counter-clockwise from x. Exit status: 0 every run reached its "
       "goal within the tolerances, 1 a run failed, 2 bad command-line input, 3 the output "
