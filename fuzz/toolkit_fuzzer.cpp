@@ -34,9 +34,11 @@ void restoreLoadValues() {
   gAGVWidthSet = 0.0;
 }
 
-// One global, chosen by the input, takes a value from it.
+// One global, chosen by the input, takes a value from it. A record and its slot are chosen
+// before the values are read, so that inputs read in the order they are written.
 void setGlobal(Input& in) {
-  switch (in.choice(16)) {
+  const unsigned which = in.choice(16);
+  switch (which) {
     case 0:
       gWheelDiameterLSet = in.real();
       break;
@@ -56,14 +58,14 @@ void setGlobal(Input& in) {
       gWheelRotateMax = in.real();
       break;
     case 6:
-      VxCtrlStru.value[in.choice(3)] = in.real();
-      break;
     case 7:
-      VyCtrlStru.value[in.choice(3)] = in.real();
+    case 8: {
+      CtrlStru* tuning[] = {&VxCtrlStru, &VyCtrlStru, &WCtrlStru};
+      CtrlStru& record = *tuning[which - 6];
+      const unsigned slot = in.choice(3);
+      record.value[slot] = in.real();
       break;
-    case 8:
-      WCtrlStru.value[in.choice(3)] = in.real();
-      break;
+    }
     case 9:
       VxMax = in.real();
       break;
@@ -72,7 +74,8 @@ void setGlobal(Input& in) {
       break;
     case 11: {
       PIDGainStru* gains[] = {&struPIDX, &struPIDY, &struPIDTheta};
-      *gains[in.choice(3)] = {in.single(), in.single(), in.single()};
+      PIDGainStru& record = *gains[in.choice(3)];
+      record = {in.single(), in.single(), in.single()};
       break;
     }
     case 12:
@@ -81,7 +84,8 @@ void setGlobal(Input& in) {
       break;
     case 13: {
       PIDErrorStru* errors[] = {&m_struErrorX, &m_struErrorY, &m_struErrorTheta};
-      *errors[in.choice(3)] = {in.single(), in.single(), in.single(), in.single()};
+      PIDErrorStru& record = *errors[in.choice(3)];
+      record = {in.single(), in.single(), in.single(), in.single()};
       break;
     }
     case 14:

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/bootstrap.sh
-build=build-bench
+build="build-bench"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELVO_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target trelvo_bench -j2
 bench=$build/bench/trelvo_bench
