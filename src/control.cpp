@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <tf2/LinearMath/Matrix3x3.h>
 #include <tf2/LinearMath/Quaternion.h>
@@ -84,6 +85,14 @@ void beginTurn(Controller& controller, double& target) {
   controller.angleErrorRotate = e0;
   controller.angleErrorRotateLast = e0;
   controller.rotateDir = e0 < 0 ? 1 : -1;
+}
+
+// A state's cycle count stops at the largest int instead of overflowing into negative counts
+// (after some 248 days in one state at 100 Hz).
+void countCycle(int& coutt) {
+  if (coutt < std::numeric_limits<int>::max()) {
+    ++coutt;
+  }
 }
 
 }  // namespace
@@ -229,7 +238,7 @@ bool Controller::compulateVel(PoseStamped pose) {
       return false;
     }
     velPublisher(0.0, kTurnRateShare * wc);
-    ++coutt;
+    countCycle(coutt);
     angleErrorRotateLast = e;
     return false;
   }
@@ -272,7 +281,7 @@ bool Controller::compulateVel(PoseStamped pose) {
     // Cross-track and heading corrections add up into one turn rate.
     const double w = fSat(correction.vy + correction.w, -kCommandLimit, kCommandLimit);
     velPublisher(v, w);
-    ++coutt;
+    countCycle(coutt);
     return false;
   }
 
@@ -299,7 +308,7 @@ bool Controller::compulateVel(PoseStamped pose) {
       degrees(angleErrorRotate), degrees(currentPose.theta), degrees(goal_angle), wc, e,
       angleErrorRotateLast);
   velPublisher(0.0, kTurnRateShare * wc);
-  ++coutt;
+  countCycle(coutt);
   angleErrorRotateLast = e;
   return false;
 }

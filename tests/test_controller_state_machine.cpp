@@ -293,6 +293,14 @@ TEST(FinalTurn, AfterTheFinishingCycleTheRunIsNotRestartedWithoutInit) {
   EXPECT_EQ(controller.startPose.x, 7.0);
 }
 
+TEST(CycleCount, StopsAtTheLargestIntInsteadOfOverflowing) {
+  Controller controller = controllerInFirstTurn();
+  controller.coutt = std::numeric_limits<int>::max();
+  controller.compulateVel(planarPose(0, 0, radians(80)));
+  EXPECT_EQ(controller.coutt, std::numeric_limits<int>::max());
+  EXPECT_EQ(controller.step, kFirstTurn);
+}
+
 TEST(NonFinitePose, StoresAZeroCommandAtOnceAndKeepsTheRun) {
   Controller controller = controllerInFirstTurn();
   const int step = controller.step;

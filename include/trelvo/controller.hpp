@@ -81,7 +81,7 @@ class TRELVO_API Controller {
   bool isActive = true;
   PlanarPose currentPose{};
   double goal_angle = 0.0;  // rad
-  int coutt = 0;
+  int coutt = 0;            // cycles in the current state, never above INT_MAX
   DeltaXYR lineDelta{};
   PlanarPoint startPose{0.0, 0.0};
   Twist cmdVel;
