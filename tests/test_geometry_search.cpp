@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <utility>
 
 #include "trelvo/trelvo.hpp"
@@ -89,6 +91,26 @@ TEST_F(GeometrySearch, NaNQueryOrOnlyNaNElementsGiveNull) {
 
   geometry.points = {{kNaN, 0}, {0, kNaN}};
   EXPECT_EQ(geometry.getNearestPoint(origin), nullptr);
+}
+
+TEST_F(GeometrySearch, LargeIndexKeepsOneEntryPerDistanceWithTheLastPointInListOrder) {
+  // Enough points for the index to be built from sorted distances; points on a few rings around
+  // the origin share distances exactly, in an interleaved list order, and some are NaN.
+  std::map<double, VECTOR2D*> expected;
+  for (int i = 0; i < 1000; ++i) {
+    const double ring = 1.0 + (i * 7) % 13 + (i % 3) * 1e-9 * i;
+    geometry.points.push_back(i % 17 == 0 ? VECTOR2D{kNaN, 0}
+                                          : VECTOR2D{i % 2 ? ring : 0, i % 2 ? 0 : ring});
+  }
+  for (VECTOR2D& point : geometry.points) {
+    const double distance = geometry.getDistance(origin, point);
+    if (!std::isnan(distance)) {
+      expected[distance] = &point;
+    }
+  }
+  EXPECT_EQ(geometry.getNearestPoint(origin), expected.begin()->second);
+  EXPECT_TRUE(std::equal(geometry.pointsByDistance.begin(), geometry.pointsByDistance.end(),
+                         expected.begin(), expected.end()));
 }
 
 TEST_F(GeometrySearch, SegmentsAtNaNDistanceStayOutOfTheIndex) {

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory_resource>
+#include <utility>
 #include <vector>
 
 #include <tf2/LinearMath/Vector3.h>
@@ -98,7 +99,8 @@ class TRELVO_API Geometry {
   /// The nearest element of points; ties go to the last in list order. Rebuilds
   /// pointsByDistance. A one-element list is returned at once with the index left empty. Points
   /// at a NaN distance are left out of the index; null when no point is left (or the list is
-  /// empty).
+  /// empty). The index's nodes are reclaimed by the next search: read the index, or copy it, but
+  /// do not move it or extract nodes from it to keep them past that.
   VECTOR2D* getNearestPoint(VECTOR2D& query);
   /// The nearest element of lineSegments, as getNearestPoint, with the distance of
   /// getMinimumDistancePointToLine, which also writes every segment's distance. A one-element
@@ -146,15 +148,24 @@ class TRELVO_API Geometry {
                                   float Qy, float Rx, float Ry);
 
  private:
-  // Node storage of the two indexes, kept between searches so that rebuilding an index reuses
-  // the nodes of the previous one. Declared before the indexes, which must not outlive it.
-  std::pmr::unsynchronized_pool_resource indexNodes;
+  // Node storage, one per index: a search clears its index and then reclaims all of the index's
+  // nodes at once. The reclaimed blocks stay in indexBlocks for the next search (fresh memory
+  // from the system costs a page fault per page). Declared before the indexes, which must not
+  // outlive it.
+  static constexpr std::size_t kLargestKeptBlock = std::size_t{1} << 24;  // bytes
+  std::pmr::unsynchronized_pool_resource indexBlocks{{0, kLargestKeptBlock}};
+  std::pmr::monotonic_buffer_resource pointIndexNodes{&indexBlocks};
+  std::pmr::monotonic_buffer_resource lineIndexNodes{&indexBlocks};
+  // Each element's (distance, list position), sorted by distance so that an index is built in
+  // key order, and the sort's working storage. Kept between searches to reuse their capacity.
+  std::vector<std::pair<double, int>> distanceOrder;
+  std::vector<std::pair<double, int>> distanceOrderScratch;
 
  public:
   std::vector<VECTOR2D> points;           // filled by the host
   std::vector<LineSegment> lineSegments;  // filled by the host, derived members filled
   /// Distance to the latest getNearestPoint query -> element of points, ascending.
-  std::pmr::map<double, VECTOR2D*> pointsByDistance{&indexNodes};
+  std::pmr::map<double, VECTOR2D*> pointsByDistance{&pointIndexNodes};
   /// Distance to the latest getNearestLine query -> element of lineSegments, ascending.
-  std::pmr::map<double, LineSegment*> linesByDistance{&indexNodes};
+  std::pmr::map<double, LineSegment*> linesByDistance{&lineIndexNodes};
 };

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <utility>
 
+#include "distance_sort.hpp"
 #include "trelvo/geometry.hpp"
 
 namespace {
@@ -8,18 +9,29 @@ namespace {
 // Rebuilds index from elements by distanceTo and returns the element under the smallest key.
 // Equal keys overwrite, so ties go to the last element in list order. A NaN key compares neither
 // less nor greater than any other and would break the map's ordering: such elements stay out.
-template <typename Element, typename Index, typename DistanceTo>
-Element* rebuildIndex(std::vector<Element>& elements, Index& index, DistanceTo distanceTo) {
+// The distances are sorted first (stably, so equal keys keep list order) and inserted in
+// ascending order at the end of the map; once index is cleared its nodes are all dead and their
+// storage is reclaimed at once.
+template <typename Element, typename DistanceTo>
+Element* rebuildIndex(std::vector<Element>& elements, std::pmr::map<double, Element*>& index,
+                      std::pmr::monotonic_buffer_resource& nodes, std::vector<DistanceEntry>& order,
+                      std::vector<DistanceEntry>& scratch, DistanceTo distanceTo) {
   index.clear();
+  nodes.release();
   const int count = static_cast<int>(elements.size());
   if (count == 1) {
     return &elements[0];
   }
-  for (Element& element : elements) {
-    const double distance = distanceTo(element);
+  order.clear();
+  for (int position = 0; position < count; ++position) {
+    const double distance = distanceTo(elements[position]);
     if (!std::isnan(distance)) {
-      index[distance] = &element;
+      order.emplace_back(distance, position);
     }
+  }
+  sortByDistance(order, scratch);
+  for (const auto& [distance, position] : order) {
+    index.insert_or_assign(index.end(), distance, &elements[position]);
   }
   return index.empty() ? nullptr : index.begin()->second;
 }
@@ -58,14 +70,15 @@ Geometry& Geometry::operator=(Geometry&& other) noexcept {
 }
 
 VECTOR2D* Geometry::getNearestPoint(VECTOR2D& query) {
-  return rebuildIndex(points, pointsByDistance,
+  return rebuildIndex(points, pointsByDistance, pointIndexNodes, distanceOrder,
+                      distanceOrderScratch,
                       [&](VECTOR2D& point) { return getDistance(query, point); });
 }
 
 Geometry::LineSegment* Geometry::getNearestLine(VECTOR2D& query) {
-  return rebuildIndex(lineSegments, linesByDistance, [&](LineSegment& segment) {
-    return getMinimumDistancePointToLine(segment, query);
-  });
+  return rebuildIndex(
+      lineSegments, linesByDistance, lineIndexNodes, distanceOrder, distanceOrderScratch,
+      [&](LineSegment& segment) { return getMinimumDistancePointToLine(segment, query); });
 }
 
 int Geometry::searchAPoint(VECTOR2D* candidate) {
