@@ -99,8 +99,7 @@ class TRELVO_API Geometry {
   /// The nearest element of points; ties go to the last in list order. Rebuilds
   /// pointsByDistance. A one-element list is returned at once with the index left empty. Points
   /// at a NaN distance are left out of the index; null when no point is left (or the list is
-  /// empty). The index's nodes are reclaimed by the next search: read the index, or copy it, but
-  /// do not move it or extract nodes from it to keep them past that.
+  /// empty).
   VECTOR2D* getNearestPoint(VECTOR2D& query);
   /// The nearest element of lineSegments, as getNearestPoint, with the distance of
   /// getMinimumDistancePointToLine, which also writes every segment's distance. A one-element
@@ -148,14 +147,10 @@ class TRELVO_API Geometry {
                                   float Qy, float Rx, float Ry);
 
  private:
-  // Node storage, one per index: a search clears its index and then reclaims all of the index's
-  // nodes at once. The reclaimed blocks stay in indexBlocks for the next search (fresh memory
-  // from the system costs a page fault per page). Declared before the indexes, which must not
-  // outlive it.
-  static constexpr std::size_t kLargestKeptBlock = std::size_t{1} << 24;  // bytes
-  std::pmr::unsynchronized_pool_resource indexBlocks{{0, kLargestKeptBlock}};
-  std::pmr::monotonic_buffer_resource pointIndexNodes{&indexBlocks};
-  std::pmr::monotonic_buffer_resource lineIndexNodes{&indexBlocks};
+  // Node storage of both indexes: the nodes a search frees are handed out again by the next one.
+  // Memory goes back to the system only with the object, so a map moved out of it stays valid
+  // while the object lives. Declared before the indexes, which must not outlive it.
+  std::pmr::unsynchronized_pool_resource indexNodes;
   // Each element's (distance, list position), sorted by distance so that an index is built in
   // key order, and the sort's working storage. Kept between searches to reuse their capacity.
   std::vector<std::pair<double, int>> distanceOrder;
@@ -165,7 +160,7 @@ class TRELVO_API Geometry {
   std::vector<VECTOR2D> points;           // filled by the host
   std::vector<LineSegment> lineSegments;  // filled by the host, derived members filled
   /// Distance to the latest getNearestPoint query -> element of points, ascending.
-  std::pmr::map<double, VECTOR2D*> pointsByDistance{&pointIndexNodes};
+  std::pmr::map<double, VECTOR2D*> pointsByDistance{&indexNodes};
   /// Distance to the latest getNearestLine query -> element of lineSegments, ascending.
-  std::pmr::map<double, LineSegment*> linesByDistance{&lineIndexNodes};
+  std::pmr::map<double, LineSegment*> linesByDistance{&indexNodes};
 };

@@ -10,14 +10,12 @@ namespace {
 // Equal keys overwrite, so ties go to the last element in list order. A NaN key compares neither
 // less nor greater than any other and would break the map's ordering: such elements stay out.
 // The distances are sorted first (stably, so equal keys keep list order) and inserted in
-// ascending order at the end of the map; once index is cleared its nodes are all dead and their
-// storage is reclaimed at once.
+// ascending order at the end of the map.
 template <typename Element, typename DistanceTo>
 Element* rebuildIndex(std::vector<Element>& elements, std::pmr::map<double, Element*>& index,
-                      std::pmr::monotonic_buffer_resource& nodes, std::vector<DistanceEntry>& order,
-                      std::vector<DistanceEntry>& scratch, DistanceTo distanceTo) {
+                      std::vector<DistanceEntry>& order, std::vector<DistanceEntry>& scratch,
+                      DistanceTo distanceTo) {
   index.clear();
-  nodes.release();
   const int count = static_cast<int>(elements.size());
   if (count == 1) {
     return &elements[0];
@@ -70,14 +68,13 @@ Geometry& Geometry::operator=(Geometry&& other) noexcept {
 }
 
 VECTOR2D* Geometry::getNearestPoint(VECTOR2D& query) {
-  return rebuildIndex(points, pointsByDistance, pointIndexNodes, distanceOrder,
-                      distanceOrderScratch,
+  return rebuildIndex(points, pointsByDistance, distanceOrder, distanceOrderScratch,
                       [&](VECTOR2D& point) { return getDistance(query, point); });
 }
 
 Geometry::LineSegment* Geometry::getNearestLine(VECTOR2D& query) {
   return rebuildIndex(
-      lineSegments, linesByDistance, lineIndexNodes, distanceOrder, distanceOrderScratch,
+      lineSegments, linesByDistance, distanceOrder, distanceOrderScratch,
       [&](LineSegment& segment) { return getMinimumDistancePointToLine(segment, query); });
 }
 
