@@ -286,7 +286,7 @@ bool Controller::compulateVel(PoseStamped pose) {
   }
 
   // Final turn: face the goal heading.
-  double e = NormalizationAngle(currentPose.theta - goal_angle);
+  const double e = NormalizationAngle(currentPose.theta - goal_angle);
   if (coutt == 0) {
     beginTurn(*this, goal_angle);
   }
