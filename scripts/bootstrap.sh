@@ -27,7 +27,7 @@ if ((${#missing[@]})); then
   echo "bootstrap: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
+  apt-get install -y "${missing[@]}"
 else
   echo "bootstrap: all packages present"
 fi
