@@ -7,7 +7,21 @@
 #include <memory>
 #include <thread>
 
+#include "trelvo/motion.hpp"
+
 namespace trelvo_test {
+
+// The straight-line tracking state the tests start from: a forward ramp of slope 100 and -100,
+// no lateral or heading gain, and no running maximum or deviation left from an earlier test.
+inline void resetLineTracking() {
+  VxCtrlStru = {};
+  VyCtrlStru = {};
+  WCtrlStru = {};
+  VxCtrlStru.value[0] = 100.0;
+  VxCtrlStru.value[1] = -100.0;
+  VxMax = 0.0;
+  pDeltaXYR = {};
+}
 
 // Runs `call` on a thread of its own and reports whether it returned within `limit`. A call that
 // hangs is left running detached (the test fails, and the process ends it on exit), so `call` must

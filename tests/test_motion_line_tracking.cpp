@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "helpers.hpp"
 #include "trelvo/motion.hpp"
 
 namespace {
@@ -12,15 +13,7 @@ namespace {
 // 300 mm/s, and no lateral or heading gain unless a test sets one.
 class LineTracking : public ::testing::Test {
  protected:
-  void SetUp() override {
-    VxCtrlStru = {};
-    VyCtrlStru = {};
-    WCtrlStru = {};
-    VxCtrlStru.value[0] = 100.0;
-    VxCtrlStru.value[1] = -100.0;
-    VxMax = 0.0;
-    pDeltaXYR = {};
-  }
+  void SetUp() override { trelvo_test::resetLineTracking(); }
 
   AGV_VxVyW out{-1.0, -1.0, -1.0};
 

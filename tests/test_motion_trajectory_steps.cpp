@@ -25,13 +25,7 @@ const AGV_Pos kEnd = {1000.0, 0.0, 0.0};
 class TrajectorySteps : public ::testing::Test {
  protected:
   void SetUp() override {
-    VxCtrlStru = {};
-    VyCtrlStru = {};
-    WCtrlStru = {};
-    VxCtrlStru.value[0] = 100.0;
-    VxCtrlStru.value[1] = -100.0;
-    VxMax = 0.0;
-    pDeltaXYR = {};
+    trelvo_test::resetLineTracking();
     ansXYR = {kUntouched, kUntouched, kUntouched};
     gMoveDirInWorld = kUntouched;
     gWheelDiameterLSet = 150.0;
