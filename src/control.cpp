@@ -57,15 +57,28 @@ double degrees(double radians) {
   return radians / M_PI * 180;
 }
 
-bool isFinitePose(const geometry_msgs::msg::Pose& pose) {
-  return std::isfinite(pose.position.x) && std::isfinite(pose.position.y) &&
-         std::isfinite(pose.orientation.x) && std::isfinite(pose.orientation.y) &&
-         std::isfinite(pose.orientation.z) && std::isfinite(pose.orientation.w);
+// A position beyond any map frame is a corrupted message. Far beyond it, the line move's
+// arithmetic would no longer see the vehicle move (at 1e20 m a double steps by 16 km).
+constexpr double kLargestCoordinate = 1e9;  // m
+
+bool isUsablePosition(double x, double y) {
+  return std::isfinite(x) && std::isfinite(y) && std::fabs(x) <= kLargestCoordinate &&
+         std::fabs(y) <= kLargestCoordinate;
+}
+
+bool isFiniteOrientation(const geometry_msgs::msg::Quaternion& q) {
+  return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
+bool isUsablePose(const geometry_msgs::msg::Pose& pose) {
+  return isUsablePosition(pose.position.x, pose.position.y) &&
+         isFiniteOrientation(pose.orientation);
 }
 
 // Yaw of an orientation by tf2's getRPY rule (first solution, 0 at the pitch singularity). A
-// quaternion of length zero has no rotation; it is read as yaw 0 rather than NaN.
-double yawOf(const geometry_msgs::msg::Quaternion& q) {
+// quaternion of length zero has no rotation and reads as yaw 0. NaN where tf2's arithmetic fails:
+// a non-finite component, or a length so small that its square underflows.
+double tf2Yaw(const geometry_msgs::msg::Quaternion& q) {
   if (q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w == 0.0) {
     return 0.0;
   }
@@ -74,6 +87,28 @@ double yawOf(const geometry_msgs::msg::Quaternion& q) {
   double yaw = 0.0;
   tf2::Matrix3x3(tf2::Quaternion(q.x, q.y, q.z, q.w)).getRPY(roll, pitch, yaw);
   return yaw;
+}
+
+// The vehicle's heading is always a number: 0 where tf2 has none.
+double headingOf(const geometry_msgs::msg::Quaternion& q) {
+  const double yaw = tf2Yaw(q);
+  return std::isfinite(yaw) ? yaw : 0.0;
+}
+
+// A path is taken only with usable start and goal positions and a goal heading.
+bool isUsablePath(const nav_msgs::msg::Path& path) {
+  if (path.poses.empty()) {
+    return false;
+  }
+  const auto& start = path.poses.front().pose.position;
+  const auto& goal = path.poses.back().pose;
+  return isUsablePosition(start.x, start.y) && std::isfinite(start.z) &&
+         isUsablePosition(goal.position.x, goal.position.y) && std::isfinite(goal.position.z) &&
+         isFiniteOrientation(goal.orientation) && std::isfinite(tf2Yaw(goal.orientation));
+}
+
+bool isFiniteDeviation(const DeltaXYR& deviation) {
+  return std::isfinite(deviation.x) && std::isfinite(deviation.y) && std::isfinite(deviation.r);
 }
 
 // Turn bookkeeping at the start of a turn towards `target` (lineYaw or goal_angle): the error the
@@ -132,12 +167,12 @@ double Controller::getDistance(double x1, double y1, double x2, double y2) {
 }
 
 void Controller::setStraightCB(const Path& path) {
-  if (path.poses.empty()) {
+  if (!isUsablePath(path)) {
     return;
   }
   startPoint = path.poses.front().pose.position;
   endPoint = path.poses.back().pose.position;
-  goal_angle = yawOf(path.poses.back().pose.orientation);
+  goal_angle = tf2Yaw(path.poses.back().pose.orientation);
 }
 
 void Controller::getstraightCB(const Path& path) {
@@ -180,13 +215,13 @@ bool Controller::compulateVel(PoseStamped pose) {
   if (!isActive) {
     return false;
   }
-  if (!isFinitePose(pose.pose)) {
+  if (!isUsablePose(pose.pose)) {
     velPublisher(0.0, 0.0);
     return false;
   }
   const double x = pose.pose.position.x;
   const double y = pose.pose.position.y;
-  currentPose = {x, y, yawOf(pose.pose.orientation)};
+  currentPose = {x, y, headingOf(pose.pose.orientation)};
   targetPoint = {-1.0, -1.0};
   if (startPoint.x == 0.0 && startPoint.y == 0.0 && endPoint.x == 0.0 && endPoint.y == 0.0) {
     return false;
@@ -227,8 +262,10 @@ bool Controller::compulateVel(PoseStamped pose) {
         "angle_error_current_last: {}, {}",
         degrees(angleErrorRotate), degrees(currentPose.theta), degrees(lineYaw), wc, e,
         angleErrorRotateLast);
-    // A sign change means the vehicle turned through the target heading since the last cycle.
-    if (e * angleErrorRotateLast < 0 || std::fabs(e) < kFirstTurnTolerance) {
+    // A sign change near the target heading means the vehicle turned through it since the last
+    // cycle; a jump across the seam at +-180 (heading noise when turning around) does not.
+    if (std::fabs(e) < kFirstTurnTolerance ||
+        (e * angleErrorRotateLast < 0 && std::fabs(e) < kQuarterTurn)) {
       LOG_DEBUG("step1urn successful, isNearPoint: {}, dAngleErrorRotate_cerrent: {}", isNearPoint,
                 e);
       PublishZeroVW();
@@ -249,39 +286,45 @@ bool Controller::compulateVel(PoseStamped pose) {
       lineDelta.x = -100.0;
       startPose = {x, y};
     }
-    // Arrival is judged on the deviation measured in the previous cycle.
-    if (-lineDelta.x <= lineEndTolerance) {
-      PublishZeroVW();
-      LOG_DEBUG(
-          "line move successful, DeltaX: {}, DeltaY: {}, station resolution: {}, coutt: {}, "
-          "isNearPoint: {}",
-          lineDelta.x, lineDelta.y,
-          std::pow(lineDelta.x * lineDelta.x + lineDelta.y * lineDelta.y, 0.5), coutt, isNearPoint);
-      step = kFinalTurn;
-      coutt = 0;
-      return false;
+    // Arrival is judged on the deviation measured in the previous cycle, or on a line too short
+    // to give a direction (it ends where it starts), whose deviation is not a number.
+    bool arrived = -lineDelta.x <= lineEndTolerance;
+    if (!arrived) {
+      double start[2] = {startPoint.x, startPoint.y};
+      double end[2] = {endPoint.x, endPoint.y};
+      double current[2] = {x, y};
+      getNextTargetPoint(start, end, current);
+      targetPoint = nextTargetPoint;
+      headingToGoal = std::atan2(endPoint.y - currentPose.y, endPoint.x - currentPose.x);
+      CalLineDelta(currentPose.x, currentPose.y, currentPose.theta, startPose.x, startPose.y,
+                   endPoint.x, endPoint.y, headingToGoal, &lineDelta);
+      const double length = std::hypot(startPose.x - endPoint.x, startPose.y - endPoint.y);
+      LOG_DEBUG("startPose_x: {}, startPose_Y: {}, endPointX: {}, endPointy: {}", startPose.x,
+                startPose.y, endPoint.x, endPoint.y);
+      LOG_DEBUG("pDeltaX: {}, pDeltaY: {}, pDeltaR_degree: {:.3f}", lineDelta.x, lineDelta.y,
+                degrees(lineDelta.r));
+      // The PID records are process-wide: a NaN would stay in their sums until PIDInit0.
+      arrived = !isFiniteDeviation(lineDelta);
+      if (!arrived) {
+        AGV_VxVyW correction;
+        mvRun(lineDelta, correction);
+        const double v = fSat(std::fabs(profileSpeed(kLineProfile, length, length + lineDelta.x)),
+                              -kCommandLimit, kCommandLimit);
+        // Cross-track and heading corrections add up into one turn rate.
+        const double w = fSat(correction.vy + correction.w, -kCommandLimit, kCommandLimit);
+        velPublisher(v, w);
+        countCycle(coutt);
+        return false;
+      }
     }
-    double start[2] = {startPoint.x, startPoint.y};
-    double end[2] = {endPoint.x, endPoint.y};
-    double current[2] = {x, y};
-    getNextTargetPoint(start, end, current);
-    targetPoint = nextTargetPoint;
-    headingToGoal = std::atan2(endPoint.y - currentPose.y, endPoint.x - currentPose.x);
-    CalLineDelta(currentPose.x, currentPose.y, currentPose.theta, startPose.x, startPose.y,
-                 endPoint.x, endPoint.y, headingToGoal, &lineDelta);
-    const double length = std::hypot(startPose.x - endPoint.x, startPose.y - endPoint.y);
-    LOG_DEBUG("startPose_x: {}, startPose_Y: {}, endPointX: {}, endPointy: {}", startPose.x,
-              startPose.y, endPoint.x, endPoint.y);
-    LOG_DEBUG("pDeltaX: {}, pDeltaY: {}, pDeltaR_degree: {:.3f}", lineDelta.x, lineDelta.y,
-              degrees(lineDelta.r));
-    AGV_VxVyW correction;
-    mvRun(lineDelta, correction);
-    const double v = fSat(std::fabs(profileSpeed(kLineProfile, length, length + lineDelta.x)),
-                          -kCommandLimit, kCommandLimit);
-    // Cross-track and heading corrections add up into one turn rate.
-    const double w = fSat(correction.vy + correction.w, -kCommandLimit, kCommandLimit);
-    velPublisher(v, w);
-    countCycle(coutt);
+    PublishZeroVW();
+    LOG_DEBUG(
+        "line move successful, DeltaX: {}, DeltaY: {}, station resolution: {}, coutt: {}, "
+        "isNearPoint: {}",
+        lineDelta.x, lineDelta.y,
+        std::pow(lineDelta.x * lineDelta.x + lineDelta.y * lineDelta.y, 0.5), coutt, isNearPoint);
+    step = kFinalTurn;
+    coutt = 0;
     return false;
   }
 

@@ -19,10 +19,21 @@ constexpr int kFirstTurn = 0;
 constexpr int kLineMove = 1;
 constexpr int kFinalTurn = 2;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 bool isZero(const geometry_msgs::msg::Twist& twist) {
   return twist.linear.x == 0 && twist.linear.y == 0 && twist.linear.z == 0 &&
          twist.angular.x == 0 && twist.angular.y == 0 && twist.angular.z == 0;
+}
+
+// An orientation whose squared length underflows: tf2 gives it no yaw.
+geometry_msgs::msg::Quaternion tinyQuaternion() {
+  geometry_msgs::msg::Quaternion q;
+  q.x = 0.0;
+  q.y = 0.0;
+  q.z = 1e-160;
+  q.w = 1e-160;
+  return q;
 }
 
 // A controller on the path (0, 0) -> (5, 0) whose first turn is under way.
@@ -156,14 +167,17 @@ TEST(FirstTurn, HeadingRightOfTheGoalTurnsCounterClockwise) {
   EXPECT_GT(controller.cmdVel.angular.z, 0.0);
 }
 
-TEST(FirstTurn, SignChangeAcrossTheSeamEndsTheTurn) {
+TEST(FirstTurn, SignChangeAcrossTheSeamDoesNotEndTheTurn) {
+  // Heading noise while turning around flips the error from 179 to -179 degrees: the vehicle
+  // still faces away from the goal and must keep turning.
   Controller controller = controllerInFirstTurn();
   controller.lineYaw = 0;
   controller.angleErrorRotateLast = radians(179);
+  const int coutt = controller.coutt;
   controller.compulateVel(planarPose(0, 0, radians(-179)));
-  EXPECT_EQ(controller.step, kLineMove);
-  EXPECT_EQ(controller.coutt, 1);
-  EXPECT_TRUE(isZero(controller.cmdVel));
+  EXPECT_EQ(controller.step, kFirstTurn);
+  EXPECT_EQ(controller.coutt, coutt + 1);
+  EXPECT_NE(controller.cmdVel.angular.z, 0.0);
 }
 
 TEST(FirstTurn, CompletesWithinFiveDegrees) {
@@ -216,6 +230,18 @@ TEST(LineMove, ToleranceBoundaryAndOvershootBothEndTheMove) {
     controller.lineDelta.x = previous;
     controller.compulateVel(planarPose(1, 0, 0));
     EXPECT_EQ(controller.step, kFinalTurn) << "previous deviation " << previous;
+  }
+}
+
+TEST(LineMove, LineOfZeroLengthCountsAsArrivedAndLeavesThePidRecordsFinite) {
+  // The line move begins on the goal point: the followed line has no direction.
+  Controller controller = controllerStartingLineMove();
+  controller.compulateVel(planarPose(5, 0, 0));
+  EXPECT_EQ(controller.step, kFinalTurn);
+  EXPECT_EQ(controller.coutt, 0);
+  EXPECT_TRUE(isZero(controller.cmdVel));
+  for (const PIDErrorStru* record : {&m_struErrorX, &m_struErrorY, &m_struErrorTheta}) {
+    EXPECT_TRUE(std::isfinite(record->sum) && std::isfinite(record->current));
   }
 }
 
@@ -324,6 +350,13 @@ TEST(NonFinitePose, StoresAZeroCommandAtOnceAndKeepsTheRun) {
       EXPECT_EQ(controller.currentPose.theta, theta);
     }
   }
+  // A position beyond any map frame is not taken either.
+  for (double far : {2e9, -2e9}) {
+    controller.velPublisher(0.1, 0.1);
+    EXPECT_FALSE(controller.compulateVel(planarPose(0, far, radians(80))));
+    EXPECT_TRUE(isZero(controller.cmdVel));
+    EXPECT_EQ(controller.coutt, coutt);
+  }
   controller.compulateVel(planarPose(0, 0, radians(80)));
   EXPECT_EQ(controller.coutt, coutt + 1);
   EXPECT_NE(controller.cmdVel.angular.z, 0.0);
@@ -337,15 +370,50 @@ TEST(NonFiniteCommand, IsNeverStored) {
   EXPECT_TRUE(isZero(controller.cmdVel));
 }
 
-TEST(NonFiniteCommand, NanGoalHeadingYieldsZeroTurnCommands) {
-  Controller controller;
-  auto path = straightPath(0, 0, 5, 0, 0);
-  path.poses.back().pose.orientation.z = kNaN;
-  controller.setStraightCB(path);
-  controller.step = kFinalTurn;
-  controller.coutt = 0;
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_FALSE(controller.compulateVel(planarPose(5, 0, 1.0)));
-    EXPECT_TRUE(isZero(controller.cmdVel));
+TEST(UnusablePath, IsNotTakenAndTheControllerKeepsDrivingItsPath) {
+  struct Row {
+    const char* what;
+    void (*spoil)(nav_msgs::msg::Path&);
+  };
+  const Row rows[] = {
+      {"empty", [](nav_msgs::msg::Path& p) { p.poses.clear(); }},
+      {"NaN start x", [](nav_msgs::msg::Path& p) { p.poses.front().pose.position.x = kNaN; }},
+      {"infinite goal y", [](nav_msgs::msg::Path& p) { p.poses.back().pose.position.y = kInf; }},
+      {"NaN goal z", [](nav_msgs::msg::Path& p) { p.poses.back().pose.position.z = kNaN; }},
+      {"goal beyond 1e9 m", [](nav_msgs::msg::Path& p) { p.poses.back().pose.position.x = 2e9; }},
+      {"NaN goal orientation",
+       [](nav_msgs::msg::Path& p) { p.poses.back().pose.orientation.z = kNaN; }},
+      {"goal orientation without yaw",
+       [](nav_msgs::msg::Path& p) { p.poses.back().pose.orientation = tinyQuaternion(); }},
+  };
+  for (const Row& row : rows) {
+    Controller controller;
+    controller.setStraightCB(straightPath(0, 0, 5, 0, 1.0));
+    auto path = straightPath(1, 1, 3, 3, 0.5);
+    row.spoil(path);
+    controller.setStraightCB(path);
+    EXPECT_EQ(controller.startPoint.x, 0.0) << row.what;
+    EXPECT_EQ(controller.endPoint.x, 5.0) << row.what;
+    EXPECT_EQ(controller.goal_angle, 1.0) << row.what;
+    controller.compulateVel(planarPose(0, 0, radians(90)));
+    EXPECT_LT(controller.cmdVel.angular.z, 0.0) << row.what;
   }
+}
+
+TEST(UnusablePath, AllZeroGoalOrientationIsTakenWithYawZero) {
+  Controller controller;
+  auto path = straightPath(0, 0, 5, 0, 1.0);
+  path.poses.back().pose.orientation = geometry_msgs::msg::Quaternion().set__w(0.0);
+  controller.setStraightCB(path);
+  EXPECT_EQ(controller.endPoint.x, 5.0);
+  EXPECT_EQ(controller.goal_angle, 0.0);
+}
+
+TEST(NonFinitePose, OrientationWithoutYawReadsAsHeadingZero) {
+  Controller controller = controllerInFirstTurn();
+  auto pose = planarPose(0, 0, 0);
+  pose.pose.orientation = tinyQuaternion();
+  controller.compulateVel(pose);
+  EXPECT_EQ(controller.currentPose.theta, 0.0);
+  EXPECT_TRUE(std::isfinite(controller.cmdVel.angular.z));
 }

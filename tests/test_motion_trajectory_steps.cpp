@@ -63,10 +63,20 @@ TEST_F(TrajectorySteps, LineTrajConvertsWheelSpeedToMotorRpm) {
 }
 
 TEST_F(TrajectorySteps, LineTrajConvertsSecondWheelWithRightDiameter) {
-  gWheelDiameterRSet = 100.0;
+  gWheelDiameterRSet = 150.5;
   lineStep({100.0, 0.0, 0.0});
   EXPECT_EQ(outA.v, 254.64790894703253);
-  EXPECT_EQ(outB.v, 381.9718634205488);
+  EXPECT_EQ(outB.v, 253.80190260501584);
+}
+
+TEST_F(TrajectorySteps, LineTrajStopsBothWheelsUnlessBothDiametersAreRated) {
+  // An unset right wheel (0) used to give the second motor an infinite speed.
+  for (double right : {0.0, 100.0, 151.0, kInf}) {
+    gWheelDiameterRSet = right;
+    lineStep({100.0, 0.0, 0.0});
+    EXPECT_EQ(outA.v, 0.0) << right;
+    EXPECT_EQ(outB.v, 0.0) << right;
+  }
 }
 
 TEST_F(TrajectorySteps, LineTrajConvertsOnlyStrictlyWithinOneOfRatedDiameter) {
@@ -220,6 +230,17 @@ TEST_F(ArcMove, ArcCompletesWithinToleranceOfTotalTurn) {
   EXPECT_FALSE(arcStep({0.0, 0.0, M_PI / 2 - 0.1}, kStart, end));
   EXPECT_TRUE(arcStep({0.0, 0.0, M_PI / 2 - 0.005}, kStart, end));
   EXPECT_TRUE(arcStep({0.0, 0.0, M_PI / 2 + 0.2}, kStart, end));
+}
+
+TEST_F(ArcMove, ZeroCurvatureStandsStillAndStillReportsCompletion) {
+  // Start on end, and a straight "arc" with equal headings: no finite forward speed.
+  for (const AGV_Pos& end : {kStart, AGV_Pos{1000.0, 0.0, 0.0}}) {
+    EXPECT_TRUE(arcStep(kStart, kStart, end));
+    EXPECT_EQ(vel.vx, 0.0);
+    EXPECT_EQ(out.v, 0.0);
+    EXPECT_EQ(out.r, 0.0);
+    EXPECT_TRUE(std::isfinite(vel.w));
+  }
 }
 
 // ---- PreMove ---------------------------------------------------------------------------------

@@ -500,4 +500,31 @@ TEST_F(WheelKinematics, OdometryAdvancesCallerPoseOnly) {
   EXPECT_EQ(Odom_theta, 0.0);
 }
 
+TEST_F(WheelKinematics, OdometryStepThatCannotBeTakenLeavesPoseUnchanged) {
+  constexpr float kInfF = std::numeric_limits<float>::infinity();
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  struct Row {
+    float track;
+    float dt;
+    double first;
+    double second;
+  };
+  const Row rows[] = {
+      {0.0f, 0.5f, 90.0, 110.0},   // no track: infinite turn rate
+      {0.0f, 0.5f, 100.0, 100.0},  // no track: 0 / 0
+      {kInfF, 0.5f, 90.0, 110.0},
+      {500.0f, 0.5f, kNaN, 100.0},
+      {500.0f, 0.5f, 100.0, -std::numeric_limits<double>::infinity()},
+      {500.0f, kInfF, 90.0, 110.0},
+      {500.0f, 0.5f, 1e308, 1e308},  // overflow
+  };
+  for (const Row& row : rows) {
+    AGV_Pos pose = {10.0, 20.0, 0.5};
+    OdemeterOut(row.dt, row.dt, row.dt, row.track, {row.first, 0.0}, {row.second, 0.0}, &pose);
+    EXPECT_EQ(pose.x, 10.0) << row.track << " " << row.first << " " << row.second;
+    EXPECT_EQ(pose.y, 20.0);
+    EXPECT_EQ(pose.theta, 0.5);
+  }
+}
+
 }  // namespace

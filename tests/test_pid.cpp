@@ -100,6 +100,14 @@ TEST(PIDHandle, MoveHandsTheStateOver) {
   EXPECT_EQ(third.calculate(0, 0), 6.0);
 }
 
+TEST(PIDHandle, MovedFromHandleAnswersZeroInsteadOfCrashing) {
+  PID first(0.5, 100, -100, 2, 1, 4);
+  PID second(std::move(first));
+  // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from handle is what is tested
+  EXPECT_EQ(first.calculate(3, 1), 0.0);
+  EXPECT_EQ(second.calculate(3, 1), 12.0);
+}
+
 TEST(PIDHandle, CannotBeCopied) {
   EXPECT_FALSE(std::is_copy_constructible_v<PID>);
   EXPECT_FALSE(std::is_copy_assignable_v<PID>);

@@ -6,6 +6,8 @@
 //   Controller controller;                 // or controller.init() before a further run
 //   controller.setStraightCB(path);        // first pose = start, last pose = goal and heading
 //   while (!controller.getVelocityCommands(pose, cmd)) { send(cmd); wait_one_cycle(); }
+//   send(controller.cmdVel);               // the stop: the finishing call still hands out
+//                                          // the last turn command in cmd
 //
 // Each cycle hands out the command stored by the previous cycle, then runs one step of a
 // three-state machine: turn on the spot to face the goal point (step 0), drive the straight line
@@ -51,8 +53,10 @@ class TRELVO_API Controller {
   double getDistance(Point& a, Point& b);
   double getDistance(double x1, double y1, double x2, double y2);
 
-  /// Takes the start point, the goal point and the goal heading from a path. An empty path leaves
-  /// the stored path unchanged.
+  /// Takes the start point, the goal point and the goal heading from a path. A path the controller
+  /// cannot drive is not taken and the stored path stays as it was: an empty path, a first or last
+  /// position with a non-finite coordinate or x or y beyond 1e9 m, or a goal orientation that is
+  /// not finite or has no yaw (its squared length underflows; an all-zero one reads as yaw 0).
   void setStraightCB(const Path& path);
   /// The same operation as setStraightCB under its second exported name.
   void getstraightCB(const Path& path);
@@ -61,8 +65,9 @@ class TRELVO_API Controller {
   /// cycle in which the final turn completes.
   bool getVelocityCommands(PoseStamped pose, Twist& cmd);
   /// One control cycle of the state machine; true only when the final turn completes.
-  /// A pose with a non-finite position or orientation component is not taken: the cycle stores a
-  /// zero command, keeps the run state, logs nothing and returns false.
+  /// A pose with a non-finite position or orientation component, or x or y beyond 1e9 m, is not
+  /// taken: the cycle stores a zero command, keeps the run state, logs nothing and returns false.
+  /// A line move whose line is too short to give a direction (zero length) counts as arrived.
   bool compulateVel(PoseStamped pose);
 
   /// Look-ahead point 0.5 m ahead on the line start -> end, never beyond end, into

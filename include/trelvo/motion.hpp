@@ -166,6 +166,8 @@ TRELVO_API double TrapezoidV(double startPos, double endPos, double pos, double 
 // ---- Error-record PID -----------------------------------------------------------------------
 
 /// Three single-precision PID loops on the global error records, one per deviation axis.
+/// A non-finite deviation field makes that axis's current, delta and sum NaN or infinite, and the
+/// sum, which every later call adds to, stays so until PIDInit0: pass only finite deviations.
 TRELVO_API void mvRun(DeltaXYR& deviation, AGV_VxVyW& command);
 
 // ---- Line tracking and turn profiles --------------------------------------------------------
@@ -205,7 +207,9 @@ TRELVO_API void WheelDirOut(double startX, double startY, double endX, double en
                             double offsetB);
 /// Wheel speeds of a differential vehicle: first wheel in v, second in r.
 TRELVO_API WheelVROut VW2Wheels_DS(double vx, double vy, double w, double heading, double lineDir);
-/// Dead reckoning from two wheel speeds; advances *odomPose.
+/// Dead reckoning from two wheel speeds; advances *odomPose. A step that cannot be taken leaves
+/// the pose as it was: a track of zero or not finite, or a step that is not finite (a non-finite
+/// wheel speed or time step, or an overflow).
 TRELVO_API void OdemeterOut(float dtHeading, float dtX, float dtY, float track, WheelVROut first,
                             WheelVROut second, AGV_Pos* odomPose);
 
@@ -217,7 +221,8 @@ struct PreMoveOut {
   int type;
 };
 
-/// One step of a straight move with two steerable wheels; wheel speeds in motor rpm.
+/// One step of a straight move with two steerable wheels; wheel speeds in motor rpm. Both wheel
+/// diameters must lie within 1 mm of 150 mm, else both speeds are 0 (the angles still steer).
 TRELVO_API bool LineTraj(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW* vel,
                          double startSpeed, double maxSpeed, double endSpeed, double maxW,
                          AGV_Pos wheelA, AGV_Pos wheelB, double referenceAngle, WheelVROut* outA,
@@ -226,7 +231,9 @@ TRELVO_API bool LineTraj(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, 
 TRELVO_API bool LineTraj_DS(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW* vel,
                             double startSpeed, double maxSpeed, double endSpeed, double maxW,
                             WheelVROut* out, double tolerance);
-/// One step of a circular-arc move for a differential vehicle; speeds are angular.
+/// One step of a circular-arc move for a differential vehicle; speeds are angular. Without a
+/// finite forward speed (zero curvature: start on end, or equal headings) vel->vx and both wheel
+/// speeds are 0; vel->w and the result are computed as usual.
 TRELVO_API bool ArcMove_DS(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW* vel,
                            double startSpeed, double maxSpeed, double endSpeed, double ignoredW,
                            WheelVROut* out, double tolerance);

@@ -46,7 +46,9 @@ class TRELVO_API PIDImpl {
 };
 
 /// Handle owning one PIDImpl on the heap. Not copyable; a move hands the implementation over and
-/// leaves the moved-from handle empty (only destruction or assignment is valid on it).
+/// leaves the moved-from handle empty. An empty handle's calculate returns 0: it has no state to
+/// compute from, and 0 is the output of a controller without gains, a standstill where the result
+/// drives an actuator, where NaN would be passed on to it.
 class TRELVO_API PID {
  public:
   /// Same arguments, same order as PIDImpl. A failed allocation propagates as std::bad_alloc.
@@ -58,7 +60,7 @@ class TRELVO_API PID {
   PID(PID&& other) noexcept;
   PID& operator=(PID&& other) noexcept;
 
-  /// Forwards to the implementation and returns its result unchanged.
+  /// Forwards to the implementation and returns its result unchanged; 0 from an empty handle.
   double calculate(double setpoint, double processValue);
 
  private:

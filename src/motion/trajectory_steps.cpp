@@ -12,6 +12,12 @@ constexpr double kWheelDiameterTolerance = 1.0;  // mm, exclusive
 constexpr double kSecondsPerMinute = 60.0;
 constexpr double kArcChordMin = 0.001;  // mm, shorter chords give no curvature
 
+// A wheel whose diameter is unset or off the rated size gets no rpm: dividing by it could give
+// any speed, an infinite one for a diameter of 0.
+bool isRatedWheel(double diameter) {
+  return std::fabs(diameter - kRatedWheelDiameter) < kWheelDiameterTolerance;
+}
+
 enum MoveType { kTurnInPlace = 0, kStraightMove = 1, kInvalidRequest = 5 };
 enum RouteKind { kDirect = 0, kXFirst = 1, kYFirst = 2 };
 
@@ -28,7 +34,7 @@ bool LineTraj(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW* 
   VW2WheelsNew(vel->vx, vel->vy, vel->w, cur.theta, lineDir, wheelA, wheelB, outA, outB);
   VW2WheelRestrict(outA, outB, referenceAngle);
 
-  if (std::fabs(gWheelDiameterLSet - kRatedWheelDiameter) < kWheelDiameterTolerance) {
+  if (isRatedWheel(gWheelDiameterLSet) && isRatedWheel(gWheelDiameterRSet)) {
     outA->v = outA->v * kSecondsPerMinute * gReductionRatioSet / gWheelDiameterLSet / M_PI;
     outB->v = kSecondsPerMinute * outB->v * gReductionRatioSet / gWheelDiameterRSet / M_PI;
   } else {
@@ -75,9 +81,12 @@ bool ArcMove_DS(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW
   const double w =
       direction * TrapezoidV(0.0, total, turned, WCtrlStru.value[0], WCtrlStru.value[1], startSpeed,
                              maxSpeed, endSpeed, scale);
-  vel->vx = w / curvature;
+  // Zero curvature has no finite forward speed; the wheels must not get one either.
+  const double forward = w / curvature;
+  const bool drivable = std::isfinite(forward);
+  vel->vx = drivable ? forward : 0.0;
   vel->w = w;
-  *out = VW2Wheels_DS(w / curvature, 0.0, w, 0.0, 0.0);
+  *out = drivable ? VW2Wheels_DS(forward, 0.0, w, 0.0, 0.0) : WheelVROut{0.0, 0.0};
   return turned - total >= -tolerance;
 }
 

@@ -136,13 +136,20 @@ WheelVROut VW2Wheels_DS(double vx, double vy, double w, double heading, double l
 
 void OdemeterOut(float dtHeading, float dtX, float dtY, float track, WheelVROut first,
                  WheelVROut second, AGV_Pos* odomPose) {
+  // Without a usable track there is no turn rate; a step that is not finite would leave the pose
+  // unusable for every later step. Neither is taken.
+  if (!std::isfinite(track) || track == 0.0f) {
+    return;
+  }
   // The heading step and the mean speed are rounded to single precision, the precision of the
   // time steps and the track.
   const float turnRate = static_cast<float>((second.v - first.v) / static_cast<double>(track));
   const float headingStep = turnRate * dtHeading;
   const double heading = odomPose->theta + static_cast<double>(headingStep);
-  odomPose->theta = heading;
   const double speed = static_cast<float>((first.v + second.v) * 0.5);
-  odomPose->x += speed * std::cos(heading) * static_cast<double>(dtX);
-  odomPose->y += speed * std::sin(heading) * static_cast<double>(dtY);
+  const double x = odomPose->x + speed * std::cos(heading) * static_cast<double>(dtX);
+  const double y = odomPose->y + speed * std::sin(heading) * static_cast<double>(dtY);
+  if (std::isfinite(heading) && std::isfinite(x) && std::isfinite(y)) {
+    *odomPose = {x, y, heading};
+  }
 }

@@ -10,5 +10,5 @@ PID::PID(PID&& other) noexcept = default;
 PID& PID::operator=(PID&& other) noexcept = default;
 
 double PID::calculate(double setpoint, double processValue) {
-  return pimpl->calculate(setpoint, processValue);
+  return pimpl ? pimpl->calculate(setpoint, processValue) : 0.0;
 }
