@@ -305,6 +305,15 @@ bool Controller::compulateVel(PoseStamped pose) {
                 degrees(lineDelta.r));
       // The PID records are process-wide: a NaN would stay in their sums until PIDInit0.
       arrived = !isFiniteDeviation(lineDelta);
+      if (!arrived && std::fabs(lineDelta.r) > kQuarterTurn) {
+        // Facing away from the line (a new path whose goal lies behind the vehicle): the heading
+        // correction flips sign at +-180 degrees and would never turn the vehicle round. Stop and
+        // start over with a turn on the spot towards the goal.
+        PublishZeroVW();
+        step = kFirstTurn;
+        coutt = 0;
+        return false;
+      }
       if (!arrived) {
         AGV_VxVyW correction;
         mvRun(lineDelta, correction);

@@ -21,6 +21,17 @@ struct Scenario {
 constexpr double kPeriod = 0.05;  // s
 constexpr int kCycleLimit = 20000;
 
+// Drives the vehicle by the commands for at most `cycles` cycles; true if the run finished.
+bool drive(Controller& controller, Unicycle& vehicle, int cycles) {
+  geometry_msgs::msg::Twist cmd;
+  bool finished = false;
+  for (int cycle = 0; cycle < cycles && !finished; ++cycle) {
+    finished = controller.getVelocityCommands(vehicle.pose(), cmd);
+    vehicle.apply(cmd, kPeriod);
+  }
+  return finished;
+}
+
 void driveToGoal(const Scenario& s) {
   Controller controller;
   controller.setStraightCB(straightPath(s.startX, s.startY, s.goalX, s.goalY, s.goalYaw));
@@ -60,4 +71,20 @@ TEST(ClosedLoop, ReachesTheGoalPoseFromSeveralStarts) {
 
 TEST(ClosedLoop, StartNextToTheGoalOnlyTurnsToTheGoalHeading) {
   driveToGoal({1.0, 1.0, 0, 1.02, 0.98, radians(120)});
+}
+
+TEST(ClosedLoop, LineMoveFacingAwayFromItsLineTurnsRoundAndFinishes) {
+  // A new path mid-run whose goal lies behind the vehicle, 0.19 m short of the end of the line
+  // from (4, 0): with the commands handed out a cycle late, the heading correction used to flip
+  // sign at +-180 degrees every cycle, and the vehicle drove off along +x for good.
+  Controller controller;
+  controller.setStraightCB(straightPath(0.3125, 0, 0.125, 0, 1.7));
+  controller.step = 1;
+  controller.coutt = 2;
+  controller.startPose = {4, 0};
+  controller.lineDelta.x = -1;
+  controller.velPublisher(0.4, -0.01);
+  Unicycle vehicle{0.3125, 0, 0};
+  ASSERT_TRUE(drive(controller, vehicle, kCycleLimit));
+  EXPECT_LT(std::hypot(vehicle.x - 0.125, vehicle.y), 0.05);
 }
