@@ -2,8 +2,10 @@
 // paths at arbitrary points. Poses come from the input, or from a simulated vehicle that follows
 // the commands handed out (so that runs reach the line move and the final turn), possibly
 // disturbed by the input. After every call the controller must hold a finite command within
-// +-0.5 with only linear.x and angular.z set, a valid state, and, at every change of state but the
-// near-station shortcut, its five 2 ms pauses.
+// +-0.5 with only linear.x and angular.z set, a valid state, finite process-wide PID records, and,
+// at every change of state but the near-station shortcut, its five 2 ms pauses. Whatever came
+// before, a fresh path then takes a vehicle that follows the commands to the end of a run (no
+// permanent stall), and after init() a further run ends at its goal pose.
 
 #include <unistd.h>
 
@@ -44,6 +46,14 @@ constexpr double kCommandLimit = 0.5;  // m/s and rad/s
 constexpr double kCyclePeriod = 0.05;  // s, of the simulated vehicle
 constexpr int kPausesPerStop = 5;
 constexpr int kMostCyclesPerRun = 10000;  // over eight minutes of driving at 20 Hz
+// A run over at most 45 m with turns at 0.1 rad/s or more takes far less than this at 20 Hz.
+constexpr int kMostCyclesToFinish = 20000;
+// The line move stops 0.02 m short or a cycle past the goal and turns on the spot; a run that
+// starts within the 0.05 m station box only turns.
+constexpr double kGoalPositionTolerance = 0.1;  // m
+// The final turn ends within 3 degrees or one 0.0225 rad step past the heading, and the command
+// handed out on the finishing cycle turns the vehicle one more step.
+constexpr double kGoalHeadingTolerance = 6.0 * M_PI / 180.0;  // rad
 
 void setHeading(PoseStamped& pose, double heading) {
   pose.pose.orientation.x = 0.0;
@@ -95,8 +105,15 @@ bool isZero(const Twist& cmd) {
   return cmd.linear.x == 0.0 && cmd.angular.z == 0.0;
 }
 
+bool isFinite(const PIDErrorStru& record) {
+  return std::isfinite(record.current) && std::isfinite(record.last) &&
+         std::isfinite(record.delta) && std::isfinite(record.sum);
+}
+
 void checkState(const Controller& controller) {
   checkCommand(controller.cmdVel);
+  check(isFinite(m_struErrorX) && isFinite(m_struErrorY) && isFinite(m_struErrorTheta),
+        "the process-wide PID records stay finite");
   check(controller.step >= 0 && controller.step <= 2, "step is 0, 1 or 2");
   check(controller.coutt >= 0, "coutt is never negative");
   check(controller.rotateDir == 1 || controller.rotateDir == -1, "rotateDir is +1 or -1");
@@ -144,7 +161,86 @@ void driveOnePeriod(PoseStamped& vehicle, const Twist& cmd) {
   setHeading(vehicle, next);
 }
 
+// A coordinate of everyday size, -16 to 15.875 m in eighths, from one byte.
+double metres(Input& in) {
+  return static_cast<std::int8_t>(in.byte()) / 8.0;
+}
+
+PoseStamped everydayPose(double x, double y, double heading) {
+  PoseStamped pose;
+  pose.pose.position.x = x;
+  pose.pose.position.y = y;
+  setHeading(pose, heading);
+  return pose;
+}
+
+// The closing check of an input: where the vehicle stands and the goals of two runs, read first
+// so that the rest of the input cannot leave them to the zeros of an exhausted input. The start
+// is never the origin, so that a path from it is never taken for no path.
+struct ClosingRuns {
+  PoseStamped vehicle;
+  PoseStamped firstGoal;
+  PoseStamped secondGoal;
+};
+
+ClosingRuns readClosingRuns(Input& in) {
+  ClosingRuns runs;
+  runs.vehicle = everydayPose(metres(in) + 1.0 / 16, metres(in), metres(in));
+  runs.firstGoal = everydayPose(metres(in), metres(in), metres(in));
+  runs.secondGoal = everydayPose(metres(in), metres(in), metres(in));
+  return runs;
+}
+
+nav_msgs::msg::Path pathTo(const PoseStamped& start, const PoseStamped& goal) {
+  nav_msgs::msg::Path path;
+  path.poses.push_back(start);
+  path.poses.push_back(goal);
+  return path;
+}
+
+// Drives the vehicle by the controller's commands until the run finishes; false if it does not
+// within kMostCyclesToFinish.
+bool driveToTheEnd(Controller& controller, PoseStamped& vehicle, fuzz::CallTimer& timer) {
+  Twist cmd;
+  for (int i = 0; i < kMostCyclesToFinish; ++i) {
+    bool finished = false;
+    timer.time("getVelocityCommands",
+               [&] { finished = controller.getVelocityCommands(vehicle, cmd); });
+    checkCommand(cmd);
+    checkState(controller);
+    driveOnePeriod(vehicle, cmd);
+    if (finished) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whatever state the input left behind, a fresh path (without init(), as a host that simply
+// sends the next path) ends in a finished run; after init() the next run ends at its goal.
+void checkNoPermanentStall(Controller& controller, ClosingRuns runs, fuzz::CallTimer& timer) {
+  PoseStamped& vehicle = runs.vehicle;
+  timer.time("setStraightCB", [&] { controller.setStraightCB(pathTo(vehicle, runs.firstGoal)); });
+  check(driveToTheEnd(controller, vehicle, timer),
+        "a fresh path takes a vehicle that follows the commands to the end of a run");
+
+  timer.time("init", [&] { controller.init(); });
+  const PoseStamped& goal = runs.secondGoal;
+  timer.time("setStraightCB", [&] { controller.setStraightCB(pathTo(vehicle, goal)); });
+  if (controller.startPoint.x == 0.0 && controller.startPoint.y == 0.0 &&
+      controller.endPoint.x == 0.0 && controller.endPoint.y == 0.0) {
+    return;  // a path from the origin to the origin: no path, nothing to drive
+  }
+  check(driveToTheEnd(controller, vehicle, timer), "after init() a run ends");
+  const double miss = std::hypot(vehicle.pose.position.x - goal.pose.position.x,
+                                 vehicle.pose.position.y - goal.pose.position.y);
+  const double headingMiss = std::remainder(headingOf(vehicle) - headingOf(goal), 2 * M_PI);
+  check(miss <= kGoalPositionTolerance && std::fabs(headingMiss) <= kGoalHeadingTolerance,
+        "after init() a run ends at its goal pose");
+}
+
 void runInput(Input& in, fuzz::CallTimer& timer) {
+  const ClosingRuns closingRuns = readClosingRuns(in);
   Controller controller;
   timer.time("setStraightCB", [&] { controller.setStraightCB(readPath(in)); });
   PoseStamped vehicle = readPose(in);
@@ -190,6 +286,7 @@ void runInput(Input& in, fuzz::CallTimer& timer) {
       }
     }
   }
+  checkNoPermanentStall(controller, closingRuns, timer);
 }
 
 }  // namespace

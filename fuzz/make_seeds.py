@@ -118,6 +118,17 @@ TOOLKIT = {
         byte(NEWPID3) + reals(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
         byte(ARCMOVE) + pose(0, 0, 0) + pose(1, 1, 0) + pose(1, 1, 4) + reals(0, 0, 0, 0, 0, 0),
     ]),
+    # Inputs of everyday size that once gave infinite speeds or a NaN pose: an unset right wheel,
+    # an arc without curvature, odometry without a track.
+    "unsafe_outputs": b"".join([
+        set_global(DIAMETER_L, 150), set_global(RATIO, 20), set_global(ROTATE_MIN, -math.pi / 2),
+        set_global(ROTATE_MAX, math.pi / 2), set_slot(VXCTRL, 0, 100), set_slot(VXCTRL, 1, -100),
+        byte(LINETRAJ) + pose(100, 30, 0) + pose(0, 0, 0) + pose(1000, 0, 0)
+        + reals(50, 50, 300, 50, 0.5) + byte(MOUNT_A) + byte(MOUNT_B) + reals(0, 1),
+        set_slot(WCTRL, 0, 0.1), set_slot(WCTRL, 1, -0.1),
+        byte(ARCMOVE) + pose(0, 0, 0) + pose(0, 0, 0) + pose(0, 0, 0) + reals(0.05, 0.1, 0.5, 0.1, 0, 0.01),
+        byte(ODOMETER) + reals(0.1, 0.1, 0.1, 0, 90, 0, 110, 0) + pose(0, 0, 0),
+    ]),
     # Just under a million half turns between angle and bound: the slowest steering there is.
     "steering_far_from_range": b"".join([
         set_global(ROTATE_MIN, -3.1e6), set_global(ROTATE_MAX, 3.1e6),
@@ -148,24 +159,36 @@ def drive(cycles_over_four):
     return byte(DRIVE) + byte(cycles_over_four)
 
 
+def closing(vehicle, first_goal, second_goal):
+    """The closing runs read first: three (x, y, heading) in eighths, the vehicle's x shifted by
+    a sixteenth."""
+    return b"".join(bytes(struct.pack("<b", round(value * 8))) for value in
+                    (*vehicle, *first_goal, *second_goal))
+
+
+CLOSING = closing((1, 1, 0), (3, -2, 1.5), (-4, 2, -3))
+
 CONTROLLER = {
-    "full_run": path(heading_pose(0, 0, 0), heading_pose(4, 2, math.pi / 2))
+    # A path mid-run whose goal lies behind the vehicle, close to the end of the line from (4, 0).
+    "goal_behind_mid_line": closing((0.25, 0, 0), (0.125, 0, 1.75), (2, 2, 0))
+    + path(heading_pose(4, 0, 0), heading_pose(8, 0, 0)) + heading_pose(4, 0, 0) + drive(25),
+    "full_run": CLOSING + path(heading_pose(0, 0, 0), heading_pose(4, 2, math.pi / 2))
     + heading_pose(0, 0, math.pi) + drive(255) * 3,
-    "near_station": path(heading_pose(0, 0, 0), heading_pose(0.03, 0.049, 1))
+    "near_station": CLOSING + path(heading_pose(0, 0, 0), heading_pose(0.03, 0.049, 1))
     + heading_pose(0, 0, 0) + drive(40),
-    "init_and_new_path_midway": path(heading_pose(0, 0, 0), heading_pose(0, -3, 0))
+    "init_and_new_path_midway": CLOSING + path(heading_pose(0, 0, 0), heading_pose(0, -3, 0))
     + heading_pose(0, 0, 0) + drive(60) + byte(INIT) + byte(SET_PATH)
     + path(heading_pose(1, 1, 0), heading_pose(-2, 1, -math.pi / 2)) + drive(120)
     + byte(GET_PATH) + path(heading_pose(5, 5, 3)) + drive(100),
-    "non_finite_and_odd_poses": path(heading_pose(0, 0, 0), heading_pose(2, 0, 0))
+    "non_finite_and_odd_poses": CLOSING + path(heading_pose(0, 0, 0), heading_pose(2, 0, 0))
     + heading_pose(0, 0, 0) + byte(POSE) + heading_pose(NAN, 0, 0)
     + byte(POSE) + heading_pose(1, math.inf, 0) + byte(POSE) + quaternion_pose(1, 0, 0, 1, 0, 1)
     + byte(POSE) + quaternion_pose(1, 0, 0, 0, 0, 0) + byte(POSE) + heading_pose(1e300, -1e300, 1e16)
     + drive(20),
-    "empty_and_origin_paths": byte(0) + heading_pose(0, 0, 0) + drive(2)
+    "empty_and_origin_paths": CLOSING + byte(0) + heading_pose(0, 0, 0) + drive(2)
     + byte(SET_PATH) + path(heading_pose(0, 0, 0)) + drive(2)
     + byte(SET_PATH) + path(quaternion_pose(3, 0, 0, 0, 0, 0)) + drive(50),
-    "slips_during_the_line": path(heading_pose(0, 0, 0), heading_pose(3, 0, math.pi))
+    "slips_during_the_line": CLOSING + path(heading_pose(0, 0, 0), heading_pose(3, 0, math.pi))
     + heading_pose(0, 0, 0.04) + drive(10) + byte(SLIP) + reals(0, 0.5, 0.3) + drive(30)
     + byte(SLIP) + reals(4, 0, 0) + drive(30),
 }

@@ -2,7 +2,9 @@
 // a sequence of calls, each chosen by a byte and fed values from the input; before the first,
 // the globals go back to their load values and then take whatever settings the input gives.
 // Beside surviving without a sanitizer report or a slow call, each result must keep the bounds
-// and NaN behaviour its function promises.
+// and NaN behaviour its function promises, and every speed, angle and pose a function writes must
+// be finite when its inputs and the globals it reads are of everyday size, except for the inputs
+// each case names, for which the function gives a non-finite value by design.
 
 #include <cmath>
 #include <cstddef>
@@ -111,6 +113,54 @@ AGV_Pos wheel(Input& in) {
     default:
       return pose(in);
   }
+}
+
+// Everyday size: zero, or finite with a magnitude from 1e-6 to 1e6, the span of the millimetres,
+// seconds and radians a vehicle works in. From such values no product, quotient or sum in the
+// toolkit overflows, and no divisor underflows to zero unless it is zero by the inputs' geometry.
+bool everyday(std::initializer_list<double> values) {
+  constexpr double kSmallest = 1e-6;
+  constexpr double kLargest = 1e6;
+  for (const double value : values) {
+    const double size = std::fabs(value);
+    if (!(size == 0.0 || (kSmallest <= size && size <= kLargest))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool finite(std::initializer_list<double> values) {
+  for (const double value : values) {
+    if (!std::isfinite(value)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The globals that NewPID3 reads, and through it LineTraj and LineTraj_DS.
+bool lineTrackingGlobalsEveryday() {
+  return everyday(
+      {VxCtrlStru.value[0], VxCtrlStru.value[1], VyCtrlStru.value[0], WCtrlStru.value[2], VxMax});
+}
+
+bool steeringGlobalsEveryday() {
+  return everyday({gWheelOffsetAngleSet, gWheelRotateMin, gWheelRotateMax});
+}
+
+bool recordsEveryday(const PIDErrorStru& error, const PIDGainStru& gain) {
+  return everyday({error.current, error.last, error.delta, error.sum, gain.kp, gain.ki, gain.kd});
+}
+
+bool isFinite(const PIDErrorStru& record) {
+  return finite({record.current, record.last, record.delta, record.sum});
+}
+
+// Named exceptions: a segment whose ends coincide has no direction, so the deviation from it, and
+// every speed made from that, is NaN; a profile scale of zero divides its slopes by zero.
+bool segmentHasLength(double startX, double startY, double endX, double endY) {
+  return startX != endX || startY != endY;
 }
 
 bool withinRange(double value, double lower, double upper) {
@@ -232,6 +282,10 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       });
       check(std::isnan(out.r) || withinRange(out.r, -M_PI, M_PI),
             "CalLineDelta heading error within [-pi, pi]");
+      if (everyday({px, py, heading, startX, startY, endX, endY}) &&
+          segmentHasLength(startX, startY, endX, endY)) {
+        check(finite({out.x, out.y, out.r}), "CalLineDelta finite from everyday values");
+      }
       break;
     }
     case 9: {
@@ -244,12 +298,27 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       });
       check(std::isnan(result) || std::isnan(maxSpeed) || result <= maxSpeed,
             "TrapezoidV never above maxSpeed");
+      if (everyday({startPos, endPos, pos, acc, dec, startSpeed, maxSpeed, endSpeed, scale}) &&
+          scale != 0.0) {
+        check(std::isfinite(result), "TrapezoidV finite from everyday values");
+      }
       break;
     }
     case 10: {
       DeltaXYR deviation{in.real(), in.real(), in.real()};
       AGV_VxVyW command{};
+      const bool everydayRun =
+          everyday({deviation.x, deviation.y, deviation.r}) &&
+          recordsEveryday(m_struErrorX, struPIDX) && recordsEveryday(m_struErrorY, struPIDY) &&
+          recordsEveryday(m_struErrorTheta, struPIDTheta) &&
+          everyday({struVxVyWlimit.vxMax, struVxVyWlimit.vxMin, struVxVyWlimit.vyMax,
+                    struVxVyWlimit.vyMin, struVxVyWlimit.wMax, struVxVyWlimit.wMin});
       timer.time("mvRun", [&] { mvRun(deviation, command); });
+      if (everydayRun) {
+        check(finite({command.vx, command.vy, command.w}) && isFinite(m_struErrorX) &&
+                  isFinite(m_struErrorY) && isFinite(m_struErrorTheta),
+              "mvRun output and records finite from everyday values");
+      }
       const VxVyWLimitStru& limit = struVxVyWlimit;
       checkClampedOutput(command.vx, limit.vxMin, limit.vxMax, "mvRun vx clamped");
       checkClampedOutput(command.vy, limit.vyMin, limit.vyMax, "mvRun vy clamped");
@@ -262,6 +331,10 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
                    scale = in.real(), startSpeed = in.real(), maxSpeed = in.real(),
                    endSpeed = in.real(), maxW = in.real();
       AGV_VxVyW out{};
+      const bool everydayStep = everyday({px, py, heading, endHeading, startX, startY, endX, endY,
+                                          scale, startSpeed, maxSpeed, endSpeed, maxW}) &&
+                                lineTrackingGlobalsEveryday() &&
+                                segmentHasLength(startX, startY, endX, endY) && scale != 0.0;
       timer.time("NewPID3", [&] {
         NewPID3(px, py, heading, 0.0, 0.0, endHeading, startX, startY, endX, endY, scale, &out,
                 startSpeed, maxSpeed, endSpeed, maxW);
@@ -271,6 +344,9 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       }
       if (std::fabs(out.vx) < 10.0) {
         check(out.vy == 0.0 && out.w == 0.0, "NewPID3 creeps without corrections");
+      }
+      if (everydayStep) {
+        check(finite({out.vx, out.vy, out.w, VxMax}), "NewPID3 finite from everyday values");
       }
       break;
     }
@@ -284,6 +360,9 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       timer.time("Rotation/spinTurn", [&] {
         turn(start, current, target, minSpeed, maxSpeed, acc, dec, scale, tolerance, &out);
       });
+      if (everyday({start, current, target, minSpeed, maxSpeed, acc, dec, scale}) && scale != 0.0) {
+        check(std::isfinite(out), "Rotation and spinTurn finite from everyday values");
+      }
       break;
     }
     case 14: {
@@ -298,6 +377,11 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       const bool stopped =
           outA.v == 0.0 && outB.v == 0.0 && same(outA.r, before.r) && same(outB.r, before.r);
       const bool mounted = std::fabs(wheelA.x) - 70.0 < 1.0 && std::fabs(wheelA.y) - 195.0 < 1.0;
+      if (everyday({vx, vy, w, heading, lineDir, wheelA.x, wheelA.y, wheelB.x, wheelB.y, before.v,
+                    before.r}) &&
+          steeringGlobalsEveryday()) {
+        check(finite({outA.v, outA.r, outB.v, outB.r}), "VW2WheelsNew finite from everyday values");
+      }
       if (!mounted) {
         check(stopped, "VW2WheelsNew stops both wheels of a misplaced mounting");
       } else if (steeringRangeHoldsHalfTurn()) {
@@ -313,7 +397,13 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       WheelVROut outA{in.real(), in.real()};
       WheelVROut outB{in.real(), in.real()};
       const double reference = in.real();
+      const bool everydayCall =
+          everyday({outA.v, outA.r, outB.v, outB.r, reference}) && steeringGlobalsEveryday();
       timer.time("VW2WheelRestrict", [&] { VW2WheelRestrict(&outA, &outB, reference); });
+      if (everydayCall) {
+        check(finite({outA.v, outA.r, outB.v, outB.r}),
+              "VW2WheelRestrict finite from everyday values");
+      }
       checkRestricted(outA);
       checkRestricted(outB);
       break;
@@ -323,12 +413,19 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
                    offsetA = in.real(), offsetB = in.real();
       timer.time("WheelDirOut", [&] { WheelDirOut(startX, startY, endX, endY, offsetA, offsetB); });
       check(gWheelDir == 1 || gWheelDir == -1, "WheelDirOut sets a travel sign of +1 or -1");
+      if (everyday({startX, startY, endX, endY})) {
+        check(std::isfinite(gMoveDirInWorld), "WheelDirOut direction finite from everyday values");
+      }
       break;
     }
     case 17: {
       const double vx = in.real(), vy = in.real(), w = in.real(), heading = in.real(),
                    lineDir = in.real();
-      timer.time("VW2Wheels_DS", [&] { VW2Wheels_DS(vx, vy, w, heading, lineDir); });
+      WheelVROut out{};
+      timer.time("VW2Wheels_DS", [&] { out = VW2Wheels_DS(vx, vy, w, heading, lineDir); });
+      if (everyday({vx, vy, w, heading, lineDir, gAGVWidthSet})) {
+        check(finite({out.v, out.r}), "VW2Wheels_DS finite from everyday values");
+      }
       break;
     }
     case 18: {
@@ -336,8 +433,18 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
                   track = in.single();
       const WheelVROut first{in.real(), in.real()}, second{in.real(), in.real()};
       AGV_Pos odometry = pose(in);
+      const AGV_Pos before = odometry;
       timer.time("OdemeterOut",
                  [&] { OdemeterOut(dtHeading, dtX, dtY, track, first, second, &odometry); });
+      // Any inputs at all: a finite pose stays finite, a step without a track is not taken.
+      if (finite({before.x, before.y, before.theta})) {
+        check(finite({odometry.x, odometry.y, odometry.theta}), "OdemeterOut keeps a pose finite");
+      }
+      if (!std::isfinite(track) || track == 0.0f) {
+        check(same(odometry.x, before.x) && same(odometry.y, before.y) &&
+                  same(odometry.theta, before.theta),
+              "OdemeterOut without a track leaves the pose unchanged");
+      }
       break;
     }
     case 19: {
@@ -348,12 +455,40 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       const double reference = in.real(), tolerance = in.real();
       AGV_VxVyW vel{};
       WheelVROut outA{}, outB{};
+      const bool everydayStep = everyday({cur.x,
+                                          cur.y,
+                                          cur.theta,
+                                          start.x,
+                                          start.y,
+                                          end.x,
+                                          end.y,
+                                          end.theta,
+                                          scale,
+                                          startSpeed,
+                                          maxSpeed,
+                                          endSpeed,
+                                          maxW,
+                                          wheelA.x,
+                                          wheelA.y,
+                                          wheelB.x,
+                                          wheelB.y,
+                                          reference,
+                                          gWheelDiameterLSet,
+                                          gWheelDiameterRSet,
+                                          gReductionRatioSet}) &&
+                                lineTrackingGlobalsEveryday() && steeringGlobalsEveryday() &&
+                                segmentHasLength(start.x, start.y, end.x, end.y) && scale != 0.0;
       timer.time("LineTraj", [&] {
         LineTraj(cur, start, end, scale, &vel, startSpeed, maxSpeed, endSpeed, maxW, wheelA, wheelB,
                  reference, &outA, &outB, tolerance);
       });
       checkRestricted(outA);
       checkRestricted(outB);
+      if (everydayStep) {
+        check(finite({vel.vx, vel.vy, vel.w, outA.v, outA.r, outB.v, outB.r, ansXYR.x, ansXYR.y,
+                      ansXYR.r, gMoveDirInWorld}),
+              "LineTraj finite from everyday values");
+      }
       break;
     }
     case 20: {
@@ -362,10 +497,19 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
                    endSpeed = in.real(), maxW = in.real(), tolerance = in.real();
       AGV_VxVyW vel{};
       WheelVROut out{};
+      const bool everydayStep =
+          everyday({cur.x, cur.y, cur.theta, start.x, start.y, start.theta, end.x, end.y, end.theta,
+                    scale, startSpeed, maxSpeed, endSpeed, maxW, gAGVWidthSet}) &&
+          lineTrackingGlobalsEveryday() && segmentHasLength(start.x, start.y, end.x, end.y) &&
+          scale != 0.0;
       timer.time("LineTraj_DS", [&] {
         LineTraj_DS(cur, start, end, scale, &vel, startSpeed, maxSpeed, endSpeed, maxW, &out,
                     tolerance);
       });
+      if (everydayStep) {
+        check(finite({vel.vx, vel.vy, vel.w, out.v, out.r, ansXYR.x, ansXYR.y, ansXYR.r}),
+              "LineTraj_DS finite from everyday values");
+      }
       break;
     }
     case 21: {
@@ -378,6 +522,14 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
         ArcMove_DS(cur, start, end, scale, &vel, startSpeed, maxSpeed, endSpeed, ignoredW, &out,
                    tolerance);
       });
+      // Any curvature, zero included: the forward and wheel speeds are finite whenever the turn
+      // rate is; the turn rate follows the profile, so a zero scale is named.
+      if (everyday({cur.theta, start.x, start.y, start.theta, end.x, end.y, end.theta, scale,
+                    startSpeed, maxSpeed, endSpeed, WCtrlStru.value[0], WCtrlStru.value[1],
+                    gAGVWidthSet}) &&
+          scale != 0.0) {
+        check(finite({vel.vx, vel.w, out.v, out.r}), "ArcMove_DS finite from everyday values");
+      }
       break;
     }
     case 22: {
@@ -395,6 +547,10 @@ void callOne(Input& in, fuzz::CallTimer& timer) {
       check(result.type == 0 || result.type == 1 || result.type == 5,
             "PreMove answers type 0, 1 or 5");
       check(flag == flagBefore || flag == 1, "PreMove only ever sets the done flag to 1");
+      if (everyday({curX, curY, targetX, targetY, targetHeading, holdHeading})) {
+        check(finite({result.target.x, result.target.y, result.target.theta}),
+              "PreMove finite from everyday values");
+      }
       break;
     }
     case 23:
