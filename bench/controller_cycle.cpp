@@ -4,7 +4,7 @@
 // The controller pauses 10 ms at every change of state, so each benchmark drives the controller
 // into its state once, outside the timed loop, and then feeds it a pose that never completes the
 // state. The logging facade reads SPDLOG_LEVEL once per process: ControllerCycle/* need level info,
-// ControllerCycleAtDebug/* level debug (bench/run.sh runs the binary once for each).
+// ControllerCycleAtDebug/* level debug (scripts/bench.sh runs the binary once for each).
 
 #include <cmath>
 #include <string>
@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
+#include "control_messages.hpp"
 #include "trelvo/controller.hpp"
 #include "trelvo/logger.hpp"
 
@@ -102,16 +103,16 @@ void controllerCycle(benchmark::State& state, int wantedState, spdlog::level::le
 }
 
 void ControllerCycleFirstTurn(benchmark::State& state) {
-  controllerCycle<enterFirstTurn>(state, 0, spdlog::level::info);
+  controllerCycle<enterFirstTurn>(state, Controller::kFirstTurn, spdlog::level::info);
 }
 void ControllerCycleLineMove(benchmark::State& state) {
-  controllerCycle<enterLineMove>(state, 1, spdlog::level::info);
+  controllerCycle<enterLineMove>(state, Controller::kLineMove, spdlog::level::info);
 }
 void ControllerCycleFinalTurn(benchmark::State& state) {
-  controllerCycle<enterFinalTurn>(state, 2, spdlog::level::info);
+  controllerCycle<enterFinalTurn>(state, Controller::kFinalTurn, spdlog::level::info);
 }
 void ControllerCycleAtDebugLineMove(benchmark::State& state) {
-  controllerCycle<enterLineMove>(state, 1, spdlog::level::debug);
+  controllerCycle<enterLineMove>(state, Controller::kLineMove, spdlog::level::debug);
 }
 BENCHMARK(ControllerCycleFirstTurn)->Name("ControllerCycle/FirstTurn");
 BENCHMARK(ControllerCycleLineMove)->Name("ControllerCycle/LineMove");
@@ -119,6 +120,8 @@ BENCHMARK(ControllerCycleFinalTurn)->Name("ControllerCycle/FinalTurn");
 BENCHMARK(ControllerCycleAtDebugLineMove)->Name("ControllerCycleAtDebug/LineMove");
 
 // ---- Floors: the same messages with the same values, formatted and nothing else --------------
+// The texts are the controller's own (control_messages.hpp), so the floor cannot drift from what
+// a cycle formats. Each message is built the plain way: body and prefix as two strings, joined.
 
 // A controller in its state after one cycle on the pose that keeps it there: the values that
 // cycle formats.
@@ -141,14 +144,12 @@ std::string formatMessage(fmt::format_string<Args...> format, Args&&... args) {
 }
 
 std::string formatStepMessage(const Controller& c) {
-  return formatMessage("####step: {}, coutt: {}", c.step, c.coutt);
+  return formatMessage(kStepMessage, c.step, c.coutt);
 }
 
 std::string formatPathMessage(const Controller& c) {
-  return formatMessage(
-      "pseCallback_startPointX: {:.3f}, startPointy: {:.3f}, endPointX: {:.3f}, endPointy: "
-      "{:.3f}, goal_angle: {}",
-      c.startPoint.x, c.startPoint.y, c.endPoint.x, c.endPoint.y, c.goal_angle);
+  return formatMessage(kPathMessage, c.startPoint.x, c.startPoint.y, c.endPoint.x, c.endPoint.y,
+                       c.goal_angle);
 }
 
 void MessageFormattingFirstTurn(benchmark::State& state) {
@@ -158,11 +159,9 @@ void MessageFormattingFirstTurn(benchmark::State& state) {
   for (auto _ : state) {
     std::string step = formatStepMessage(c);
     std::string path = formatPathMessage(c);
-    std::string turn = formatMessage(
-        "AngleError_Rotate: {}, Angle_current: {}, nvgi-yaw_degree: {}, wc: {}, "
-        "angle_error_current_last: {}, {}",
-        degrees(c.angleErrorRotate), degrees(c.currentPose.theta), degrees(c.lineYaw), wc,
-        c.angleErrorRotateLast, c.angleErrorRotateLast);
+    std::string turn = formatMessage(kFirstTurnProgressMessage, degrees(c.angleErrorRotate),
+                                     degrees(c.currentPose.theta), degrees(c.lineYaw), wc,
+                                     c.angleErrorRotateLast, c.angleErrorRotateLast);
     benchmark::DoNotOptimize(step);
     benchmark::DoNotOptimize(path);
     benchmark::DoNotOptimize(turn);
@@ -175,10 +174,9 @@ void MessageFormattingLineMove(benchmark::State& state) {
     std::string step = formatStepMessage(c);
     std::string path = formatPathMessage(c);
     std::string line =
-        formatMessage("startPose_x: {}, startPose_Y: {}, endPointX: {}, endPointy: {}",
-                      c.startPose.x, c.startPose.y, c.endPoint.x, c.endPoint.y);
-    std::string delta = formatMessage("pDeltaX: {}, pDeltaY: {}, pDeltaR_degree: {:.3f}",
-                                      c.lineDelta.x, c.lineDelta.y, degrees(c.lineDelta.r));
+        formatMessage(kLineMessage, c.startPose.x, c.startPose.y, c.endPoint.x, c.endPoint.y);
+    std::string delta =
+        formatMessage(kDeviationMessage, c.lineDelta.x, c.lineDelta.y, degrees(c.lineDelta.r));
     benchmark::DoNotOptimize(step);
     benchmark::DoNotOptimize(path);
     benchmark::DoNotOptimize(line);
@@ -192,11 +190,9 @@ void MessageFormattingFinalTurn(benchmark::State& state) {
   for (auto _ : state) {
     std::string step = formatStepMessage(c);
     std::string path = formatPathMessage(c);
-    std::string turn = formatMessage(
-        "AngleError_Rotate: {}, Angle_current: {}, goal_angle_degree: {}, wc: {}, "
-        "angle_error_current_last: {}, {}",
-        degrees(c.angleErrorRotate), degrees(c.currentPose.theta), degrees(c.goal_angle), wc,
-        c.angleErrorRotateLast, c.angleErrorRotateLast);
+    std::string turn = formatMessage(kFinalTurnProgressMessage, degrees(c.angleErrorRotate),
+                                     degrees(c.currentPose.theta), degrees(c.goal_angle), wc,
+                                     c.angleErrorRotateLast, c.angleErrorRotateLast);
     benchmark::DoNotOptimize(step);
     benchmark::DoNotOptimize(path);
     benchmark::DoNotOptimize(turn);

@@ -15,7 +15,7 @@ RATIOS = [
     ("first-turn cycle at info / formatting its messages",
      "ControllerCycle/FirstTurn", "MessageFormatting/FirstTurn", None),
     ("line-move cycle at info / formatting its messages",
-     "ControllerCycle/LineMove", "MessageFormatting/LineMove", 1.30),
+     "ControllerCycle/LineMove", "MessageFormatting/LineMove", 1.00),
     ("final-turn cycle at info / formatting its messages",
      "ControllerCycle/FinalTurn", "MessageFormatting/FinalTurn", None),
     ("line-move cycle at debug, console to /dev/null / formatting its messages",

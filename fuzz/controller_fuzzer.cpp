@@ -114,7 +114,9 @@ void checkState(const Controller& controller) {
   checkCommand(controller.cmdVel);
   check(isFinite(m_struErrorX) && isFinite(m_struErrorY) && isFinite(m_struErrorTheta),
         "the process-wide PID records stay finite");
-  check(controller.step >= 0 && controller.step <= 2, "step is 0, 1 or 2");
+  check(controller.step == Controller::kFirstTurn || controller.step == Controller::kLineMove ||
+            controller.step == Controller::kFinalTurn,
+        "step is one of the three states");
   check(controller.coutt >= 0, "coutt is never negative");
   check(controller.rotateDir == 1 || controller.rotateDir == -1, "rotateDir is +1 or -1");
 }
@@ -130,8 +132,9 @@ void cycle(Controller& controller, const PoseStamped& pose, Twist& cmd, fuzz::Ca
   checkCommand(cmd);
   checkState(controller);
 
-  const bool nearStationShortcut =
-      stepBefore == 0 && controller.step == 2 && controller.isNearPoint && pauses == 0;
+  const bool nearStationShortcut = stepBefore == Controller::kFirstTurn &&
+                                   controller.step == Controller::kFinalTurn &&
+                                   controller.isNearPoint && pauses == 0;
   if (controller.step != stepBefore && !nearStationShortcut) {
     check(pauses == kPausesPerStop && isZero(controller.cmdVel),
           "a change of state stores a zero command with five pauses");
@@ -139,8 +142,8 @@ void cycle(Controller& controller, const PoseStamped& pose, Twist& cmd, fuzz::Ca
     check(pauses == 0, "a cycle that keeps its state does not pause");
   }
   if (finished) {
-    check(stepBefore == 2 && controller.step == 0 && controller.coutt == 1 &&
-              isZero(controller.cmdVel),
+    check(stepBefore == Controller::kFinalTurn && controller.step == Controller::kFirstTurn &&
+              controller.coutt == 1 && isZero(controller.cmdVel),
           "a finished run leaves the first turn armed with a zero command");
   }
 }
@@ -250,7 +253,8 @@ void runInput(Input& in, fuzz::CallTimer& timer) {
     switch (in.choice(8)) {
       case 0:
         timer.time("init", [&] { controller.init(); });
-        check(controller.step == 0 && controller.coutt == 0, "init re-arms the first turn");
+        check(controller.step == Controller::kFirstTurn && controller.coutt == 0,
+              "init re-arms the first turn");
         break;
       case 1: {
         const nav_msgs::msg::Path path = readPath(in);

@@ -79,7 +79,7 @@ TEST(ClosedLoop, LineMoveFacingAwayFromItsLineTurnsRoundAndFinishes) {
   // sign at +-180 degrees every cycle, and the vehicle drove off along +x for good.
   Controller controller;
   controller.setStraightCB(straightPath(0.3125, 0, 0.125, 0, 1.7));
-  controller.step = 1;
+  controller.step = Controller::kLineMove;
   controller.coutt = 2;
   controller.startPose = {4, 0};
   controller.lineDelta.x = -1;

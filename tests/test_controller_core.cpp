@@ -60,7 +60,7 @@ void expectTwistZero(const geometry_msgs::msg::Twist& twist) {
 
 TEST(ControllerConstruction, StartsInFirstTurnWithoutPathAndWithTolerances) {
   Controller controller;
-  EXPECT_EQ(controller.step, 0);
+  EXPECT_EQ(controller.step, Controller::kFirstTurn);
   EXPECT_EQ(controller.coutt, 0);
   EXPECT_EQ(controller.rotateDir, 1);
   EXPECT_TRUE(controller.isActive);
@@ -121,7 +121,7 @@ TEST(ControllerCommand, PublishZeroVWZeroesTheCommandAfterTenMilliseconds) {
 TEST(ControllerInit, RearmsTheStateMachineAndKeepsEverythingElse) {
   Controller controller;
   controller.setStraightCB(pathEndingIn(0, 0, 1, 1));
-  controller.step = 2;
+  controller.step = Controller::kFinalTurn;
   controller.coutt = 17;
   controller.isNearPoint = true;
   controller.angleErrorRotate = 0.7;
@@ -131,7 +131,7 @@ TEST(ControllerInit, RearmsTheStateMachineAndKeepsEverythingElse) {
 
   controller.init();
 
-  EXPECT_EQ(controller.step, 0);
+  EXPECT_EQ(controller.step, Controller::kFirstTurn);
   EXPECT_EQ(controller.coutt, 0);
   EXPECT_EQ(struPIDX.kp, 1.0f);
   EXPECT_EQ(m_struErrorX.sum, 0.0f);
@@ -200,10 +200,10 @@ TEST(GoalIngestion, EmptyPathLeavesTheStoredPathUnchanged) {
 
 TEST(GoalIngestion, HandingOverAPathKeepsTheRunState) {
   Controller controller;
-  controller.step = 1;
+  controller.step = Controller::kLineMove;
   controller.coutt = 5;
   controller.setStraightCB(pathEndingIn(0, 0, 0, 1));
-  EXPECT_EQ(controller.step, 1);
+  EXPECT_EQ(controller.step, Controller::kLineMove);
   EXPECT_EQ(controller.coutt, 5);
 }
 

@@ -15,9 +15,9 @@ using trelvo_test::straightPath;
 
 namespace {
 
-constexpr int kFirstTurn = 0;
-constexpr int kLineMove = 1;
-constexpr int kFinalTurn = 2;
+constexpr int kFirstTurn = Controller::kFirstTurn;
+constexpr int kLineMove = Controller::kLineMove;
+constexpr int kFinalTurn = Controller::kFinalTurn;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 

@@ -10,8 +10,9 @@
 //                                          // the last turn command in cmd
 //
 // Each cycle hands out the command stored by the previous cycle, then runs one step of a
-// three-state machine: turn on the spot to face the goal point (step 0), drive the straight line
-// with a trapezoid speed profile and PID corrections (step 1), turn to the goal heading (step 2).
+// three-state machine: turn on the spot to face the goal point (kFirstTurn), drive the straight
+// line with a trapezoid speed profile and PID corrections (kLineMove), turn to the goal heading
+// (kFinalTurn).
 // Units: metres, radians, m/s, rad/s; positive turn rate is counter-clockwise.
 
 #include <geometry_msgs/msg/point.hpp>
@@ -29,6 +30,9 @@ class TRELVO_API Controller {
   using Twist = geometry_msgs::msg::Twist;
   using Path = nav_msgs::msg::Path;
 
+  /// Values of `step`: the three states of the machine.
+  enum State : int { kFirstTurn = 0, kLineMove = 1, kFinalTurn = 2 };
+
   struct PlanarPoint {
     double x;
     double y;
@@ -42,7 +46,7 @@ class TRELVO_API Controller {
   /// Sets the construction values below and resets the process-wide PID records (PIDInit0).
   Controller();
 
-  /// Re-arms the state machine for a new run (step 0, coutt 0) and calls PIDInit0.
+  /// Re-arms the state machine for a new run (kFirstTurn, coutt 0) and calls PIDInit0.
   void init();
   /// Stores the command handed out by the next getVelocityCommands call. A non-finite speed is
   /// never stored: if either value is NaN or infinite, the stored command is zero.
@@ -74,25 +78,54 @@ class TRELVO_API Controller {
   /// nextTargetPoint. Each argument points to x then y. Always returns 0.
   int getNextTargetPoint(double* start, double* end, double* current);
 
+  // ---- Members -------------------------------------------------------------------------------
+  // All public, in this order, as hosts compiled against the class expect. Marked [host]: the
+  // contract with the host, read or set by it (settings, path in, command and state out).
+  // Marked [bookkeeping]: the state machine's own working values, public for inspection only;
+  // a host that writes them changes the run under way.
+
+  /// [host] Look-ahead point of the current line-move cycle, for display; (-1, -1) in any other
+  /// cycle with a usable pose.
   PlanarPoint targetPoint{};
+  /// [host] Direction from the vehicle to endPoint (rad), updated in every line-move cycle.
   double headingToGoal = 0.0;
-  int step = 0;
-  double lineEndTolerance = 0.02;   // m
-  double stationToleranceX = 0.05;  // m
-  double stationToleranceY = 0.05;  // m
+  /// [host] State of the machine: kFirstTurn, kLineMove or kFinalTurn (any other value acts as
+  /// kFinalTurn).
+  int step = kFirstTurn;
+  /// [host] Settings, fixed at construction: the line move ends this far (m) before the goal,
+  /// and a run that starts within the station box (m) skips to the final turn.
+  double lineEndTolerance = 0.02;
+  double stationToleranceX = 0.05;
+  double stationToleranceY = 0.05;
+  /// [host] Result of the last getNextTargetPoint call.
   PlanarPoint nextTargetPoint{0.0, 0.0};
+  /// [host] The path: start and goal position (m), taken from the first and last pose.
   Point startPoint;
   Point endPoint;
+  /// [host] While false every cycle returns at once and changes nothing.
   bool isActive = true;
+  /// [host] The latest pose taken: position (m) and heading (rad).
   PlanarPose currentPose{};
-  double goal_angle = 0.0;  // rad
-  int coutt = 0;            // cycles in the current state, never above INT_MAX
+  /// [host] Goal heading (rad), from the last pose of the path.
+  double goal_angle = 0.0;
+  /// [bookkeeping] Cycles in the current state, never above INT_MAX; 0 and 1 mark a state's
+  /// first cycle.
+  int coutt = 0;
+  /// [bookkeeping] Deviation from the followed line startPose -> endPoint (CalLineDelta).
   DeltaXYR lineDelta{};
+  /// [bookkeeping] Where the followed line starts: the position at the start of the run, and
+  /// again where the line move began.
   PlanarPoint startPose{0.0, 0.0};
+  /// [host] The command that the next getVelocityCommands call hands out; only linear.x (m/s)
+  /// and angular.z (rad/s) are ever set.
   Twist cmdVel;
+  /// [bookkeeping] Heading error at the start of the current turn and in its previous cycle
+  /// (rad), and its direction (+1 counter-clockwise, -1 clockwise).
   double angleErrorRotate = 0.0;
   double angleErrorRotateLast = 0.0;
   int rotateDir = 1;
+  /// [bookkeeping] Direction from startPose to endPoint, the first turn's target (rad).
   double lineYaw = 0.0;
+  /// [host] The run started within the station box: no first turn and no line move.
   bool isNearPoint = false;
 };

@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -52,11 +53,22 @@ class TRELVO_API Logger {
   /// aligned in width 3. The number advances (wrapping at 255) only when `level` lets debug
   /// lines through, so the numbering of written lines has no gaps.
   std::string debugPrefix() {
+    char prefix[kDebugPrefixLength];
+    writeDebugPrefix(prefix);
+    return std::string(prefix, kDebugPrefixLength);
+  }
+
+  /// The same as debugPrefix, written to the kDebugPrefixLength characters at `out` (no
+  /// terminating zero) instead of a new string.
+  void writeDebugPrefix(char* out) {
     if (level <= spdlog::level::debug) {
       ++debugCount;
     }
-    return fmt::format("{0:3d} [DEBUG] ", static_cast<unsigned>(debugCount % kDebugNumberModulus));
+    fmt::format_to_n(out, kDebugPrefixLength, "{0:3d} [DEBUG] ",
+                     static_cast<unsigned>(debugCount % kDebugNumberModulus));
   }
+
+  static constexpr std::size_t kDebugPrefixLength = 12;
 
   std::shared_ptr<spdlog::logger> logger;
   std::uint8_t debugCount = 0;
@@ -134,18 +146,31 @@ class TRELVO_API Logger {
 // sink has already used it, and from here on the name is the debug-line macro.
 #undef LOG_DEBUG
 
-/// Writes one debug line "NNN [DEBUG] <message>" with the call site's file, line and function.
-/// The message is formatted (and a mismatched format string throws fmt::format_error) whatever
-/// the level; the line reaches the sinks only at level trace or debug.
-#define LOG_DEBUG(...)                                                                \
-  do {                                                                                \
-    const std::shared_ptr<spdlog::logger> trelvoDebugLogger =                         \
-        tovrek::Logger::Instance("spdlog").getLogger();                               \
-    const std::string trelvoDebugBody = fmt::format(__VA_ARGS__);                     \
-    const std::string trelvoDebugMessage =                                            \
-        tovrek::Logger::Instance("spdlog").debugPrefix() + trelvoDebugBody;           \
-    if (trelvoDebugLogger) {                                                          \
-      trelvoDebugLogger->log(spdlog::source_loc{__FILE__, __LINE__, SPDLOG_FUNCTION}, \
-                             spdlog::level::debug, trelvoDebugMessage);               \
-    }                                                                                 \
-  } while (false)
+namespace tovrek {
+
+/// Writes one debug line "NNN [DEBUG] <message>" located at `where` (file, line and function, as
+/// the journal's CODE_FILE, CODE_LINE and CODE_FUNC). The message is formatted (and a mismatched
+/// format string throws fmt::format_error) whatever the level; the line reaches the sinks only at
+/// level trace or debug. Prefix and body share one buffer and allocate nothing: the body is
+/// formatted behind room for the prefix, which is written last, so that a body that fails to
+/// format takes no number.
+template <typename... Args>
+void logDebugLine(const spdlog::source_loc& where, fmt::format_string<Args...> format,
+                  Args&&... args) {
+  Logger& facade = Logger::Instance("spdlog");
+  const std::shared_ptr<spdlog::logger> logger = facade.getLogger();
+  fmt::memory_buffer message;
+  message.resize(Logger::kDebugPrefixLength);
+  fmt::format_to(std::back_inserter(message), format, std::forward<Args>(args)...);
+  facade.writeDebugPrefix(message.data());
+  if (logger) {
+    logger->log(where, spdlog::level::debug, spdlog::string_view_t(message.data(), message.size()));
+  }
+}
+
+}  // namespace tovrek
+
+/// Writes one debug line "NNN [DEBUG] <message>" with the call site's file, line and function
+/// (see tovrek::logDebugLine).
+#define LOG_DEBUG(...) \
+  tovrek::logDebugLine(spdlog::source_loc{__FILE__, __LINE__, SPDLOG_FUNCTION}, __VA_ARGS__)

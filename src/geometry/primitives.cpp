@@ -1,13 +1,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "angle_constants.hpp"
 #include "trelvo/geometry.hpp"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kTwoPi = 6.283185307179586;
 // Bound on |cross product| (length x distance from the line, so an area) for a point on a line.
 constexpr double kOnLineCrossTolerance = 0.000001;
 

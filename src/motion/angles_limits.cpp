@@ -3,12 +3,10 @@
 
 #include <cmath>
 
+#include "angle_constants.hpp"
 #include "trelvo/motion.hpp"
 
 namespace {
-
-constexpr double kPi = M_PI;           // rad
-constexpr double kTwoPi = 2.0 * M_PI;  // rad
 
 // atan2 of the angle's sine and cosine, taken from one joint evaluation so both come from the
 // same argument reduction.

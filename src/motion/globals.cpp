@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "angle_constants.hpp"
 #include "trelvo/motion.hpp"
 
 int gWheelDir = 1;
@@ -44,7 +45,7 @@ void PIDInit0() {
   struPIDY = {0.5f, 0.0f, 0.0f};
   struPIDTheta = {0.6f, 0.0f, 0.0f};
 
-  constexpr float kTurnRateLimit = static_cast<float>(M_PI / 3.0);  // rad/s
+  constexpr float kTurnRateLimit = static_cast<float>(kThirdPi);  // rad/s
   struVxVyWlimit.vxMax = 1.5f;
   struVxVyWlimit.vxMin = 0.1f;
   struVxVyWlimit.vyMax = 0.5f;

@@ -15,10 +15,10 @@
 
 #include <cmath>
 
-constexpr long kMaxHalfTurns = 1000000;                  // steps of pi per loop
-constexpr double kHalfTurn = M_PI;                       // rad
-constexpr double kQuarterTurn = M_PI / 2.0;              // rad
-constexpr double kFarthestStart = kMaxHalfTurns * M_PI;  // rad from the bound
+#include "angle_constants.hpp"
+
+constexpr long kMaxHalfTurns = 1000000;                 // steps of pi per loop
+constexpr double kFarthestStart = kMaxHalfTurns * kPi;  // rad from the bound
 
 // While angle > upper: angle -= pi, sign = -sign.
 inline bool stepHalfTurnsDownTo(double upper, double& angle, int& sign) {
@@ -31,7 +31,7 @@ inline bool stepHalfTurnsDownTo(double upper, double& angle, int& sign) {
     if (steps == kMaxHalfTurns) {
       return false;
     }
-    stepped -= kHalfTurn;
+    stepped -= kPi;
     steppedSign = -steppedSign;
   }
   angle = stepped;
@@ -50,7 +50,7 @@ inline bool stepHalfTurnsUpTo(double lower, double& angle, int& sign) {
     if (steps == kMaxHalfTurns) {
       return false;
     }
-    stepped += kHalfTurn;
+    stepped += kPi;
     steppedSign = -steppedSign;
   }
   angle = stepped;
@@ -81,11 +81,11 @@ inline bool stepHalfTurnsToward(double reference, double& angle, int& sign) {
   }
   double stepped = angle;
   int steppedSign = sign;
-  for (long steps = 0; std::fabs(reference - stepped) > kQuarterTurn; ++steps) {
+  for (long steps = 0; std::fabs(reference - stepped) > kHalfPi; ++steps) {
     if (steps == kMaxHalfTurns) {
       return false;
     }
-    stepped += reference > stepped ? kHalfTurn : -kHalfTurn;
+    stepped += reference > stepped ? kPi : -kPi;
     steppedSign = -steppedSign;
   }
   angle = stepped;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "angle_constants.hpp"
 #include "trelvo/motion.hpp"
 
 namespace {
@@ -64,7 +65,7 @@ bool Rotation(double startAngle, double currentAngle, double targetAngle, double
   // A span beyond half a turn crosses the +-pi seam: shift all three angles by half a turn, which
   // keeps their differences and moves them away from the seam.
   double span = targetAngle - startAngle;
-  if (span > M_PI || span < -M_PI) {
+  if (span > kPi || span < -kPi) {
     targetAngle = Rotationfunction(targetAngle);
     currentAngle = Rotationfunction(currentAngle);
     startAngle = Rotationfunction(startAngle);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "angle_constants.hpp"
 #include "trelvo/motion.hpp"
 
 namespace {
@@ -35,8 +36,8 @@ bool LineTraj(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW* 
   VW2WheelRestrict(outA, outB, referenceAngle);
 
   if (isRatedWheel(gWheelDiameterLSet) && isRatedWheel(gWheelDiameterRSet)) {
-    outA->v = outA->v * kSecondsPerMinute * gReductionRatioSet / gWheelDiameterLSet / M_PI;
-    outB->v = kSecondsPerMinute * outB->v * gReductionRatioSet / gWheelDiameterRSet / M_PI;
+    outA->v = outA->v * kSecondsPerMinute * gReductionRatioSet / gWheelDiameterLSet / kPi;
+    outB->v = kSecondsPerMinute * outB->v * gReductionRatioSet / gWheelDiameterRSet / kPi;
   } else {
     outA->v = 0.0;
     outB->v = 0.0;
@@ -68,7 +69,7 @@ bool ArcMove_DS(AGV_Pos cur, AGV_Pos start, AGV_Pos end, double scale, AGV_VxVyW
 
   // As in Rotation: a span beyond half a turn is moved away from the +-pi seam.
   double span = end.theta - start.theta;
-  if (span > M_PI || span < -M_PI) {
+  if (span > kPi || span < -kPi) {
     end.theta = Rotationfunction(end.theta);
     cur.theta = Rotationfunction(cur.theta);
     start.theta = Rotationfunction(start.theta);

@@ -25,12 +25,12 @@ constexpr double kReverseHigh = 1.5;
 bool wheelAroundCentre(double X, double Y, double w, const AGV_Pos& mount, WheelVROut& out) {
   const double dx = mount.x + Y / w;
   const double dy = mount.y - X / w;
-  double angle = std::atan2(dy, dx) + kQuarterTurn - gWheelOffsetAngleSet;
-  if (angle > kHalfTurn) {
-    angle -= 2.0 * kHalfTurn;
+  double angle = std::atan2(dy, dx) + kHalfPi - gWheelOffsetAngleSet;
+  if (angle > kPi) {
+    angle -= kTwoPi;
   }
-  if (angle < -kHalfTurn) {
-    angle += 2.0 * kHalfTurn;
+  if (angle < -kPi) {
+    angle += kTwoPi;
   }
   int sign = 1;
   if (!stepHalfTurnsIntoRange(gWheelRotateMin, gWheelRotateMax, angle, sign)) {
