@@ -4,13 +4,29 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "trelvo/trelvo.hpp"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Hosts name the index types; nothing but the default allocator stands behind them.
+static_assert(std::is_same_v<decltype(Geometry::pointsByDistance), std::map<double, VECTOR2D*>>);
+static_assert(
+    std::is_same_v<decltype(Geometry::linesByDistance), std::map<double, Geometry::LineSegment*>>);
+
+template <typename Index>
+std::vector<double> keysOf(const Index& index) {
+  std::vector<double> keys;
+  for (const auto& entry : index) {
+    keys.push_back(entry.first);
+  }
+  return keys;
+}
 
 class GeometrySearch : public ::testing::Test {
  protected:
@@ -231,4 +247,51 @@ TEST_F(GeometrySearch, MoveTakesTheListsAndEmptiesBothObjectsIndexes) {
   EXPECT_TRUE(target.pointsByDistance.empty());
   EXPECT_TRUE(moved.pointsByDistance.empty());  // NOLINT(bugprone-use-after-move)
   EXPECT_EQ(target.getNearestPoint(origin), first);
+}
+
+TEST_F(GeometrySearch, EachSearchIndexesEveryElementOnceAsTheListGrowsAndShrinks) {
+  // Each search builds on the nodes of the index before it, which held more or fewer entries.
+  for (const int count : {300, 7, 1000, 1, 300}) {
+    geometry.points.clear();
+    for (int i = 0; i < count; ++i) {
+      geometry.points.push_back({static_cast<double>(count - i), 0});
+    }
+    EXPECT_EQ(geometry.getNearestPoint(origin), &geometry.points.back());
+    ASSERT_EQ(geometry.pointsByDistance.size(), count == 1 ? 0u : static_cast<std::size_t>(count));
+    int misplaced = 0;
+    for (const auto& [distance, point] : geometry.pointsByDistance) {
+      misplaced += distance != geometry.getDistance(origin, *point);
+    }
+    EXPECT_EQ(misplaced, 0) << count << " points";
+  }
+}
+
+TEST(GeometryIndexes, MapsTakenOutOfTheObjectKeepTheirEntriesAfterIt) {
+  std::map<double, VECTOR2D*> points;
+  std::map<double, Geometry::LineSegment*> lines{{-1.0, nullptr}};  // swapped in for the index
+  VECTOR2D origin{0, 0};
+  {
+    Geometry geometry;
+    geometry.points = {{3, 4}, {1, 0}, {0, 2}};
+    for (double y : {1.0, 3.0}) {
+      VECTOR2D from{0, y};
+      VECTOR2D to{5, y};
+      geometry.lineSegments.push_back(geometry.getLineSegment(from, to));
+    }
+    geometry.getNearestPoint(origin);
+    geometry.getNearestLine(origin);
+    points = std::move(geometry.pointsByDistance);
+    lines.swap(geometry.linesByDistance);
+    geometry.getNearestPoint(origin);
+    geometry.getNearestLine(origin);
+  }
+  // Whatever the object freed is handed out again here.
+  Geometry other;
+  for (int i = 0; i < 1000; ++i) {
+    other.points.push_back({7.0 + i, 7});
+  }
+  other.getNearestPoint(origin);
+
+  EXPECT_EQ(keysOf(points), (std::vector<double>{1, 2, 5}));
+  EXPECT_EQ(keysOf(lines), (std::vector<double>{1, 3}));
 }

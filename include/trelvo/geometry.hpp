@@ -8,7 +8,6 @@
 // boolean test false. Angles are radians.
 
 #include <map>
-#include <memory_resource>
 #include <utility>
 #include <vector>
 
@@ -146,21 +145,18 @@ class TRELVO_API Geometry {
   bool isCircleIntersectRectangle(float cx, float cy, float radius, float Px, float Py, float Qx,
                                   float Qy, float Rx, float Ry);
 
+  // ---- The object's state -----------------------------------------------------------------------
+
+  std::vector<VECTOR2D> points;           // filled by the host
+  std::vector<LineSegment> lineSegments;  // filled by the host, derived members filled
+  /// Distance to the latest getNearestPoint query -> element of points, ascending.
+  std::map<double, VECTOR2D*> pointsByDistance;
+  /// Distance to the latest getNearestLine query -> element of lineSegments, ascending.
+  std::map<double, LineSegment*> linesByDistance;
+
  private:
-  // Node storage of both indexes: the nodes a search frees are handed out again by the next one.
-  // Memory goes back to the system only with the object, so a map moved out of it stays valid
-  // while the object lives. Declared before the indexes, which must not outlive it.
-  std::pmr::unsynchronized_pool_resource indexNodes;
   // Each element's (distance, list position), sorted by distance so that an index is built in
   // key order, and the sort's working storage. Kept between searches to reuse their capacity.
   std::vector<std::pair<double, int>> distanceOrder;
   std::vector<std::pair<double, int>> distanceOrderScratch;
-
- public:
-  std::vector<VECTOR2D> points;           // filled by the host
-  std::vector<LineSegment> lineSegments;  // filled by the host, derived members filled
-  /// Distance to the latest getNearestPoint query -> element of points, ascending.
-  std::pmr::map<double, VECTOR2D*> pointsByDistance{&indexNodes};
-  /// Distance to the latest getNearestLine query -> element of lineSegments, ascending.
-  std::pmr::map<double, LineSegment*> linesByDistance{&indexNodes};
 };

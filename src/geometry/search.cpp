@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstddef>
+#include <map>
 #include <utility>
 
 #include "distance_sort.hpp"
@@ -7,15 +9,18 @@
 namespace {
 
 // Rebuilds index from elements by distanceTo and returns the element under the smallest key.
-// Equal keys overwrite, so ties go to the last element in list order. A NaN key compares neither
-// less nor greater than any other and would break the map's ordering: such elements stay out.
-// The distances are sorted first (stably, so equal keys keep list order) and inserted in
-// ascending order at the end of the map.
+// One entry per distance: among elements at the same distance the last in list order holds it. A
+// NaN key compares neither less nor greater than any other and would break the map's ordering:
+// such elements stay out. The distances are sorted first (stably, so equal ones keep list order)
+// and inserted in ascending order at the end of the map, in amortised constant time each. The
+// nodes of the index being replaced carry the new entries: moving a node between maps costs no
+// allocation and no freeing.
 template <typename Element, typename DistanceTo>
-Element* rebuildIndex(std::vector<Element>& elements, std::pmr::map<double, Element*>& index,
+Element* rebuildIndex(std::vector<Element>& elements, std::map<double, Element*>& index,
                       std::vector<DistanceEntry>& order, std::vector<DistanceEntry>& scratch,
                       DistanceTo distanceTo) {
-  index.clear();
+  std::map<double, Element*> previous;  // what it still holds is freed on return
+  previous.swap(index);
   const int count = static_cast<int>(elements.size());
   if (count == 1) {
     return &elements[0];
@@ -28,8 +33,19 @@ Element* rebuildIndex(std::vector<Element>& elements, std::pmr::map<double, Elem
     }
   }
   sortByDistance(order, scratch);
-  for (const auto& [distance, position] : order) {
-    index.insert_or_assign(index.end(), distance, &elements[position]);
+  for (std::size_t next = 0; next < order.size(); ++next) {
+    const auto [distance, position] = order[next];
+    if (next + 1 < order.size() && order[next + 1].first == distance) {
+      continue;  // a later element at the same distance takes the key
+    }
+    if (previous.empty()) {
+      index.emplace_hint(index.end(), distance, &elements[position]);
+    } else {
+      auto node = previous.extract(previous.begin());
+      node.key() = distance;
+      node.mapped() = &elements[position];
+      index.insert(index.end(), std::move(node));
+    }
   }
   return index.empty() ? nullptr : index.begin()->second;
 }
