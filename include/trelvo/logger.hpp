@@ -161,7 +161,7 @@ void logDebugLine(const spdlog::source_loc& where, fmt::format_string<Args...> f
   const std::shared_ptr<spdlog::logger> logger = facade.getLogger();
   fmt::memory_buffer message;
   message.resize(Logger::kDebugPrefixLength);
-  fmt::format_to(std::back_inserter(message), format, std::forward<Args>(args)...);
+  fmt::format_to(fmt::appender(message), format, std::forward<Args>(args)...);
   facade.writeDebugPrefix(message.data());
   if (logger) {
     logger->log(where, spdlog::level::debug, spdlog::string_view_t(message.data(), message.size()));
