@@ -179,12 +179,20 @@ void logFinalTurnDone(const Controller& c, double e) {
   CONTROLLER_LOG_DEBUG(kFinalTurnDoneMessage, e, c.angleErrorRotateLast);
 }
 
-const TurnRule kFirstTurnRule{
-    kFirstTurnProfile,    kFirstTurnTolerance, true, Controller::kLineMove, false,
-    logFirstTurnProgress, logFirstTurnDone};
-const TurnRule kFinalTurnRule{
-    kFinalTurnProfile,    kFinalTurnTolerance, false, Controller::kFirstTurn, true,
-    logFinalTurnProgress, logFinalTurnDone};
+const TurnRule kFirstTurnRule{kFirstTurnProfile,
+                              kFirstTurnTolerance,
+                              /*logsProgressBeforeTest=*/true,
+                              /*nextStep=*/Controller::kLineMove,
+                              /*endsRun=*/false,
+                              logFirstTurnProgress,
+                              logFirstTurnDone};
+const TurnRule kFinalTurnRule{kFinalTurnProfile,
+                              kFinalTurnTolerance,
+                              /*logsProgressBeforeTest=*/false,
+                              /*nextStep=*/Controller::kFirstTurn,
+                              /*endsRun=*/true,
+                              logFinalTurnProgress,
+                              logFinalTurnDone};
 
 // One cycle of a turn on the spot with heading error e: done within the tolerance, or when e
 // changed sign near the target (the vehicle turned through it since the last cycle; a jump
