@@ -371,10 +371,10 @@ scenarios:
   EXPECT_THAT(result.out, HasSubstr("\n  straight     pass "));
   EXPECT_THAT(result.out, HasSubstr("\n  off-the-line FAIL "));
   EXPECT_THAT(result.out, HasSubstr("\n  too-slow     FAIL "));
-  EXPECT_THAT(result.out, HasSubstr("  off-the-line failed: largest cross-track error of the line "
-                                    "move 0.2000 m, over 0.1 m\n"));
+  EXPECT_THAT(result.out, HasSubstr("  off-the-line failed:\n    largest cross-track error of the "
+                                    "line move 0.2000 m, over 0.1 m\n"));
   EXPECT_THAT(result.out,
-              HasSubstr("  too-slow failed: not finished within the time limit of 5 s\n"));
+              HasSubstr("  too-slow failed:\n    not finished within the time limit of 5 s\n"));
   EXPECT_THAT(result.out, HasSubstr("suite: 1/3 scenarios passed\n"));
   const std::vector<std::string> rows = linesOf(work() / "s" / "suite.csv");
   ASSERT_EQ(rows.size(), 4u);

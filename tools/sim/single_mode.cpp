@@ -21,7 +21,8 @@ int runSingle(const Options& options, const OutputFolder& folder) {
   };
   const RunResult result = runScenario(options.scenario, settings, hooks);
   printSummary(stdout, result, settings);
-  writeRunFiles(folder, "run", options.scenario, settings, result, trace, options.plot);
+  writeRunFiles(folder, "run", options.scenario, settings, result, trace,
+                describeOutcome(result, settings), options.plot);
   return succeeded(result) ? kExitSuccess : kExitRunFailed;
 }
 

@@ -49,7 +49,9 @@ int runSuite(const Options& options, const OutputFolder& folder, const Suite& su
       RunHooks hooks;
       hooks.onCycle = [&trace](const CycleRecord& record) { trace.push_back(record); };
       const RunResult again = runScenario(s.scenario, s.settings, hooks);
-      writeRunFiles(folder, "run-" + s.name, s.scenario, s.settings, again, trace, options.plot);
+      writeRunFiles(folder, "run-" + s.name, s.scenario, s.settings, again, trace,
+                    fmt::format("{} failed: {}", s.name, fmt::join(verdict.failures, "\n")),
+                    options.plot);
     }
   }
   if (!options.junitFile.empty()) {

@@ -35,14 +35,20 @@ void printSuiteTable(std::FILE* out, const Suite& suite, const std::string& file
   for (std::size_t i = 0; i < verdicts.size(); ++i) {
     const Verdict& v = verdicts[i];
     passed += v.passed ? 1 : 0;
-    fmt::print(out, "  {:<{}} {:<6}{} {} {} {} {} {} {}\n", suite.scenarios[i].name, nameWidth,
-               v.passed ? "pass" : "FAIL", cell(v.positionError, 9, 4), cell(v.headingError, 8, 2),
-               cell(v.time, 6, 2), cell(v.crossTrack, 12, 4), cell(v.distanceRatio, 9, 3),
-               cell(v.firstTurnTravel, 5, 3), cell(v.lineStartOffset, 5, 1));
+    std::string row = fmt::format(
+        "  {:<{}} {:<6}{} {} {} {} {} {} {}", suite.scenarios[i].name, nameWidth,
+        v.passed ? "pass" : "FAIL", cell(v.positionError, 9, 4), cell(v.headingError, 8, 2),
+        cell(v.time, 6, 2), cell(v.crossTrack, 12, 4), cell(v.distanceRatio, 9, 3),
+        cell(v.firstTurnTravel, 5, 3), cell(v.lineStartOffset, 5, 1));
+    row.erase(row.find_last_not_of(' ') + 1);
+    fmt::print(out, "{}\n", row);
   }
   for (std::size_t i = 0; i < verdicts.size(); ++i) {
     if (!verdicts[i].passed) {
-      fmt::print(out, "  {} failed: {}\n", suite.scenarios[i].name, failureLine(verdicts[i]));
+      fmt::print(out, "  {} failed:\n", suite.scenarios[i].name);
+      for (const std::string& reason : verdicts[i].failures) {
+        fmt::print(out, "    {}\n", reason);
+      }
     }
   }
   fmt::print(out, "suite: {}/{} scenarios passed\n", passed, verdicts.size());

@@ -71,8 +71,8 @@ Verdict judge(const SuiteScenario& suiteScenario, const RunResult& result) {
         lineMove && std::fabs(lineMove->startHeadingError) > kFacingTheLine;
     if (verdict.firstTurnTravel.failed || verdict.lineStartOffset.failed) {
       verdict.failures.push_back(fmt::format(
-          "the first turn did not turn on the spot: it travelled {:.3f} m (at most {} m) and the "
-          "line move started {:.1f} deg off the line (at most {:.0f} deg)",
+          "first turn not on the spot: moved {:.3f} m (limit {} m), line move began {:.1f} deg "
+          "off the line (limit {:.0f} deg)",
           verdict.firstTurnTravel.value, kOnTheSpotTravel, verdict.lineStartOffset.value,
           toDegrees(kFacingTheLine)));
     }
