@@ -210,7 +210,8 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
       {{"extra"}, "The following argument was not expected: extra"},
       {{"--jobs", "0"}, "--jobs: must be a whole number from 1 to 1024, got '0'"},
       {{"--junit", "j.xml"}, "--junit: needs --batch or --suite"},
-      {{"--suite", "s.yaml", "--mode", "differential"}, "--mode excludes --suite"},
+      {{"--suite", "s.yaml", "--mode", "differential"},
+       "--mode: not with --suite, whose file sets it for each scenario"},
       {{"--suite", "missing.yaml"}, "--suite: cannot read missing.yaml"},
   };
   for (const auto& [arguments, message] : cases) {

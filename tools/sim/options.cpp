@@ -161,20 +161,12 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   auto* junitOption = app.add_option("--junit", options.junitFile,
                                      "Batch or suite: also write the result as JUnit XML")
                           ->type_name("FILE");
-  app.add_option("--jobs", options.jobs, "Batch or suite: runs in N worker processes")
+  app.add_option("--jobs", options.jobs, "Batch or suite: run the scenarios in N worker processes")
       ->type_name("N")
       ->check(wholeNumberCheck(1, kMaxJobs))
       ->capture_default_str();
   startOption->excludes(batchOption);
   goalOption->excludes(batchOption);
-  // A suite file describes each scenario whole.
-  for (const char* perScenario :
-       {"--batch", "--start", "--goal", "--mode", "--period", "--time-limit", "--width",
-        "--max-accel", "--max-turn-accel", "--noise-xy", "--noise-heading", "--seed",
-        "--position-tolerance", "--heading-tolerance", "--radius"}) {
-    suiteOption->excludes(app.get_option(perScenario));
-  }
-
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -184,6 +176,17 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
     throw UsageError(error.what());
   }
 
+  if (suiteOption->count() > 0) {
+    for (const char* perScenario :
+         {"--batch", "--radius", "--start", "--goal", "--mode", "--period", "--time-limit",
+          "--width", "--max-accel", "--max-turn-accel", "--noise-xy", "--noise-heading", "--seed",
+          "--position-tolerance", "--heading-tolerance"}) {
+      if (app.get_option(perScenario)->count() > 0) {
+        throw UsageError(std::string(perScenario) +
+                         ": not with --suite, whose file sets it for each scenario");
+      }
+    }
+  }
   if (junitOption->count() > 0 && batchOption->count() == 0 && suiteOption->count() == 0) {
     throw UsageError("--junit: needs --batch or --suite");
   }
