@@ -167,6 +167,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       ->capture_default_str();
   startOption->excludes(batchOption);
   goalOption->excludes(batchOption);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {

@@ -33,22 +33,29 @@ class PartReader {
 
   void rename(std::string part) { part_ = std::move(part); }
 
+  // "FILE:LINE: PART: FIELD: WHAT", leaving out an empty part or field.
   [[noreturn]] void complain(const YAML::Node& node, const std::string& field,
                              const std::string& what) const {
-    const std::string where = part_.empty() ? "" : part_ + ": ";
-    throw UsageError(
-        fmt::format("{}:{}: {}{}: {}", file_, node.Mark().line + 1, where, field, what));
+    std::string where = fmt::format("{}:{}: ", file_, std::max(node.Mark().line, 0) + 1);
+    for (const std::string& name : {part_, field}) {
+      where += name.empty() ? "" : name + ": ";
+    }
+    throw UsageError(where + what);
   }
 
-  // The fields of a mapping, each known.
-  void checkMapping(const YAML::Node& node, const std::string& field, const Fields& known) const {
+  void expectMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
     if (!node.IsMap()) {
-      complain(node, field, "expected a mapping of " + listOf(known));
+      complain(node, group, "expected a mapping of " + listOf(known));
     }
+  }
+
+  // The fields of the mapping `group` (empty: the part itself), each known.
+  void checkMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
+    expectMapping(node, group, known);
     for (const auto& entry : node) {
       const std::string key = entry.first.Scalar();
       if (std::find(known.begin(), known.end(), key) == known.end()) {
-        complain(entry.first, join(field, key), "unknown field (expected " + listOf(known) + ")");
+        complain(entry.first, join(group, key), "unknown field (expected " + listOf(known) + ")");
       }
     }
   }
@@ -199,7 +206,7 @@ void checkWhole(const PartReader& in, const YAML::Node& node, const SuiteScenari
 SuiteScenario readScenario(const std::string& file, const YAML::Node& node, int number,
                            const SuiteScenario& defaults, std::set<std::string>& names) {
   PartReader in(file, fmt::format("scenario {}", number));
-  in.checkMapping(node, "scenario", kScenarioFields);
+  in.expectMapping(node, "", kScenarioFields);
   SuiteScenario scenario = defaults;
   scenario.line = node.Mark().line + 1;
   const YAML::Node name = node["name"];
@@ -213,6 +220,7 @@ SuiteScenario readScenario(const std::string& file, const YAML::Node& node, int 
     in.complain(name, "name", "'" + scenario.name + "' may hold only letters, digits, '-' and '_'");
   }
   in.rename("scenario '" + scenario.name + "'");
+  in.checkMapping(node, "", kScenarioFields);
   if (!names.insert(scenario.name).second) {
     in.complain(name, "name", "a scenario of that name comes earlier in the file");
   }
@@ -244,13 +252,13 @@ Suite readSuite(const std::filesystem::path& path) {
     throw UsageError(fmt::format("{}:{}: {}", file, error.mark.line + 1, error.msg));
   }
   PartReader top(file, "");
-  top.checkMapping(root, "suite", kTopFields);
+  top.checkMapping(root, "", kTopFields);
 
   SuiteScenario defaults{};
   defaults.scenario.noiseSeed = 1;
   if (const YAML::Node node = root["defaults"]) {
     PartReader in(file, "defaults");
-    in.checkMapping(node, "defaults", kScenarioFields);
+    in.checkMapping(node, "", kScenarioFields);
     for (const std::string& own : kOwnFields) {
       if (node[own]) {
         in.complain(node[own], own, "belongs to a scenario, not to the defaults");
