@@ -162,6 +162,6 @@ TEST(SimWorkers, AWorkerThatDiesIsReportedWithWhatItDelivered) {
   } catch (const WorkerError& error) {
     EXPECT_STREQ(error.what(),
                  "worker process 2 of 2 was killed by signal 9 (Killed) after 1 of its 3 runs; "
-                 "--jobs 1 runs the batch in this process");
+                 "--jobs 1 runs every scenario in this process");
   }
 }

@@ -138,7 +138,7 @@ class WorkerGroup {
       const int status = waitFor(worker);
       if (worker.delivered != worker.expected || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw WorkerError(fmt::format(
-            "worker process {} of {} {} after {} of its {} runs; --jobs 1 runs the batch in "
+            "worker process {} of {} {} after {} of its {} runs; --jobs 1 runs every scenario in "
             "this process",
             w + 1, workers_.size(), describeEnd(status), worker.delivered, worker.expected));
       }
