@@ -37,12 +37,19 @@ int runSuite(const Options& options, const OutputFolder& folder, const Suite& su
   const auto csv = folder.file("suite.csv");
   writeSuiteCsv(csv, suite, verdicts);
   fmt::print("results  {}\n", csv.string());
-  std::vector<JUnitCase> cases;
+  // The JUnit file before the pictures, so that CI gets the result even when drawing fails.
+  if (!options.junitFile.empty()) {
+    std::vector<JUnitCase> cases;
+    for (int i = 0; i < count; ++i) {
+      cases.push_back({scenarios[i].name, results[i].simulatedTime, failureLine(verdicts[i]),
+                       describeMeasures(verdicts[i])});
+    }
+    writeJUnit(options.junitFile, suite.name, cases);
+    fmt::print("junit    {}\n", options.junitFile);
+  }
   for (int i = 0; i < count; ++i) {
     const SuiteScenario& s = scenarios[i];
     const Verdict& verdict = verdicts[i];
-    cases.push_back(
-        {s.name, results[i].simulatedTime, failureLine(verdict), describeMeasures(verdict)});
     if (!verdict.passed) {
       // Runs repeat exactly: run it again here, keeping its trace this time.
       std::vector<CycleRecord> trace;
@@ -53,10 +60,6 @@ int runSuite(const Options& options, const OutputFolder& folder, const Suite& su
                     fmt::format("{} failed: {}", s.name, fmt::join(verdict.failures, "\n")),
                     options.plot);
     }
-  }
-  if (!options.junitFile.empty()) {
-    writeJUnit(options.junitFile, suite.name, cases);
-    fmt::print("junit    {}\n", options.junitFile);
   }
   return allPassed ? kExitSuccess : kExitRunFailed;
 }
