@@ -12,8 +12,8 @@ packages=(
   rosidl-generator-c-cpp rosidl-tools python3-ament-index
   # tests, benchmarks, fuzzing, sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev systemd
-  # simulator and its pictures
-  libcli11-dev python3-matplotlib
+  # simulator: command line, suite files, JUnit reports, pictures, and the JUnit read-back test
+  libcli11-dev libyaml-cpp-dev libtinyxml2-dev python3-matplotlib python3-junitparser
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the built library into a scratch prefix, then builds and runs a consumer against it,
-# once through the CMake package and once through pkg-config.
+# once through the CMake package and once through pkg-config; and finds the prefix through the
+# ament index, as ROS 2 tools do.
 set -euo pipefail
 build_dir=$1
 source_dir=$2
@@ -19,3 +20,11 @@ export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
 g++ -std=c++17 "$source_dir/tests/consumer/main.cpp" -o "$work/pc-consumer" \
   $(pkg-config --cflags --libs trelvo) -Wl,-rpath,"$work/prefix/lib"
 "$work/pc-consumer"
+
+found=$(AMENT_PREFIX_PATH="$work/prefix" /usr/bin/python3 -c \
+  'from ament_index_python.packages import get_package_prefix; print(get_package_prefix("trelvo"))')
+if [[ "$found" != "$work/prefix" ]]; then
+  echo "ament index: trelvo found at '$found', expected $work/prefix" >&2
+  exit 1
+fi
+test -f "$work/prefix/share/trelvo/package.xml"

@@ -1,5 +1,11 @@
 # trelvo-sim: its parts are tested in-process, the program itself through child processes.
 target_link_libraries(test_sim_core PRIVATE trelvo_sim_core)
+target_link_libraries(test_sim_results PRIVATE trelvo_sim_core)
 
 add_dependencies(test_sim_cli trelvo-sim)
 target_compile_definitions(test_sim_cli PRIVATE TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
+
+# Suite and batch results as JUnit XML, read back with junitparser as a CI system would.
+add_test(NAME SimJUnit.SuiteAndBatchResultsReadBackWithJunitparser
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/sim_junit_roundtrip.py
+          $<TARGET_FILE:trelvo-sim>)

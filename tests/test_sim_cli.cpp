@@ -1,13 +1,16 @@
 // trelvo-sim as a user runs it: the default run, small batches in both vehicle modes, bad input,
-// unwritable output, a missing matplotlib and the replay of a failed batch scenario.
+// unwritable output, a missing matplotlib, the replay of a failed batch scenario, the controller's
+// pauses in simulated time, batches in worker processes, and suites.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -205,6 +208,11 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
        "shorten the time limit"},
       {{"--out", ""}, "--out: the output folder name is empty"},
       {{"extra"}, "The following argument was not expected: extra"},
+      {{"--jobs", "0"}, "--jobs: must be a whole number from 1 to 1024, got '0'"},
+      {{"--junit", "j.xml"}, "--junit: needs --batch or --suite"},
+      {{"--suite", "s.yaml", "--mode", "differential"},
+       "--mode: not with --suite, whose file sets it for each scenario"},
+      {{"--suite", "missing.yaml"}, "--suite: cannot read missing.yaml"},
   };
   for (const auto& [arguments, message] : cases) {
     SCOPED_TRACE(message);
@@ -243,7 +251,8 @@ TEST_F(SimProgram, RunCutOffByTheTimeLimitFailsWithStatusOne) {
   EXPECT_THAT(result.out, HasSubstr("(stopped before it ended)"));
   EXPECT_THAT(result.out,
               HasSubstr("  finished              no: not finished within the time limit of 10 s"));
-  EXPECT_EQ(linesOf(work() / "o" / "run.csv").size(), 202u);
+  // Cycles every 0.05 s up to 10 s, the ones after the end of the first turn 10 ms later.
+  EXPECT_EQ(linesOf(work() / "o" / "run.csv").size(), 201u);
 }
 
 TEST_F(SimProgram, HelpListsTheOptionsAndExitsCleanly) {
@@ -274,4 +283,152 @@ TEST_F(SimProgram, FailedBatchScenarioIsListedWithACommandThatRepeatsIt) {
   const std::vector<std::string> row = fieldsOf(linesOf(work() / "b" / "batch.csv")[index + 1]);
   EXPECT_EQ(row[9], std::to_string(static_cast<int>(figureAfter(replay.out, "  cycles "))));
   EXPECT_NEAR(std::stod(row[11]), figureAfter(replay.out, "final position error  "), 1e-4);
+}
+
+TEST_F(SimProgram, ControllerPausesLengthenTheCyclesThatChangeStateInSimulatedTime) {
+  const auto result = sim({"--out", "o", "--no-plot"});
+  ASSERT_EQ(exitStatus(result), 0) << result.out << result.err;
+  const std::vector<std::string> rows = linesOf(work() / "o" / "run.csv");
+  // The cycle before each change of state (first turn to line move, line move to final turn)
+  // lasted its period plus the controller's 10 ms pause; every other cycle, its period.
+  std::vector<std::string> lengthened;
+  for (std::size_t i = 2; i < rows.size(); ++i) {
+    const std::vector<std::string> before = fieldsOf(rows[i - 1]);
+    const std::vector<std::string> now = fieldsOf(rows[i]);
+    const double step = std::stod(now[0]) - std::stod(before[0]);
+    if (std::fabs(step - 0.05) > 1e-6) {
+      EXPECT_NEAR(step, 0.06, 1e-6) << rows[i];
+      lengthened.push_back(before[4] + ">" + now[4]);
+    }
+  }
+  EXPECT_EQ(lengthened, (std::vector<std::string>{"first_turn>line_move", "line_move>final_turn"}));
+}
+
+TEST_F(SimProgram, BatchResultsTablesFilesAndStatusAreTheSameForAnyNumberOfJobs) {
+  // Noise, acceleration limits and a short time limit: some runs fail, so the failure list and
+  // the exit status are compared too.
+  const std::vector<std::string> batch = {
+      "--batch", "24",           "--mode", "differential", "--noise-xy", "0.004",    "--max-accel",
+      "0.4",     "--time-limit", "20",     "--seed",       "5",          "--no-plot"};
+  // The table without its timing lines and the file names, which differ by folder.
+  const auto table = [](const std::string& out) {
+    std::string kept;
+    std::stringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+      if (line.find(" wall") == std::string::npos && line.find(" CPU ") == std::string::npos &&
+          line.find("results  ") != 0 && line.find("junit  ") != 0) {
+        kept += line + "\n";
+      }
+    }
+    return kept;
+  };
+  std::vector<std::string> tables;
+  std::vector<std::string> csvs;
+  std::vector<std::string> junits;
+  for (const char* jobs : {"1", "2", "5"}) {
+    SCOPED_TRACE(jobs);
+    std::vector<std::string> arguments = batch;
+    const std::string folder = std::string("jobs") + jobs;
+    arguments.insert(arguments.end(),
+                     {"--jobs", jobs, "--out", folder, "--junit", folder + "/junit.xml"});
+    const auto result = sim(arguments);
+    EXPECT_EQ(exitStatus(result), 1) << result.out << result.err;
+    EXPECT_THAT(result.out, HasSubstr("failed #"));
+    tables.push_back(table(result.out));
+    std::ifstream csv(work() / folder / "batch.csv");
+    std::ifstream junit(work() / folder / "junit.xml");
+    csvs.push_back(std::string(std::istreambuf_iterator<char>(csv), {}));
+    junits.push_back(std::string(std::istreambuf_iterator<char>(junit), {}));
+  }
+  EXPECT_EQ(linesOf(work() / "jobs1" / "batch.csv").size(), 25u);
+  for (std::size_t i = 1; i < tables.size(); ++i) {
+    EXPECT_EQ(tables[i], tables[0]);
+    EXPECT_EQ(csvs[i], csvs[0]);
+    EXPECT_EQ(junits[i], junits[0]);
+  }
+}
+
+TEST_F(SimProgram, SuiteJudgesEachScenarioByItsCriteriaAndDrawsOnlyTheFailedOnes) {
+  std::ofstream(work() / "site.yaml") << R"(defaults:
+  pass: {time_limit: 60}
+scenarios:
+  - name: straight
+    start: [0, 0, 0]
+    goal: [3, 0, 0]
+    pass: {max_cross_track: 0.01, max_distance_ratio: 1.01, first_turn_on_the_spot: true}
+  - name: off-the-line
+    start: [0, 0, 0]
+    vehicle_start: [0, 0.2, 0]
+    goal: [4, 0, 0]
+    pass: {max_cross_track: 0.1}
+  - name: too-slow
+    start: [0, 0, 0]
+    goal: [4, 0, 0]
+    vehicle: {mode: differential, max_accel: 0.2}
+    pass: {time_limit: 5}
+)";
+  const auto result = sim({"--suite", "site.yaml", "--out", "s", "--jobs", "2"});
+  ASSERT_EQ(exitStatus(result), 1) << result.out << result.err;
+  EXPECT_THAT(result.out, HasSubstr("\n  straight     pass "));
+  EXPECT_THAT(result.out, HasSubstr("\n  off-the-line FAIL "));
+  EXPECT_THAT(result.out, HasSubstr("\n  too-slow     FAIL "));
+  EXPECT_THAT(result.out, HasSubstr("  off-the-line failed:\n    largest cross-track error of the "
+                                    "line move 0.2000 m, over 0.1 m\n"));
+  EXPECT_THAT(result.out,
+              HasSubstr("  too-slow failed:\n    not finished within the time limit of 5 s\n"));
+  EXPECT_THAT(result.out, HasSubstr("suite: 1/3 scenarios passed\n"));
+  const std::vector<std::string> rows = linesOf(work() / "s" / "suite.csv");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_THAT(rows[1], StartsWith("straight,pass,"));
+  EXPECT_THAT(rows[2], StartsWith("off-the-line,fail,"));
+  EXPECT_TRUE(isPng(work() / "s" / "run-off-the-line.png"));
+  std::vector<fs::path> files = filesIn(work() / "s");
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<fs::path>{"run-off-the-line.csv", "run-off-the-line.png",
+                                          "run-too-slow.csv", "run-too-slow.png", "suite.csv"}));
+}
+
+TEST_F(SimProgram, BadSuiteFileIsRefusedInOneLineNamingFileScenarioAndField) {
+  const std::string hop = "  - name: hop\n    start: [0, 0, 0]\n    goal: [1, 0, 0]\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"scenarios:\n" + hop + "    pass: {max_cross_trak: 0.1}\n",
+       "bad.yaml:5: scenario 'hop': pass.max_cross_trak: unknown field (expected "
+       "position_tolerance, heading_tolerance, time_limit, max_cross_track, max_distance_ratio, "
+       "first_turn_on_the_spot)"},
+      {"scenarios:\n" + hop + "    pass: {max_cross_track: -1}\n",
+       "bad.yaml:5: scenario 'hop': pass.max_cross_track: must not be negative, got '-1'"},
+      {"scenarios:\n" + hop + "    period: fast\n",
+       "bad.yaml:5: scenario 'hop': period: 'fast' is not a number"},
+      {"scenarios:\n" + hop + "    vehicle: {mode: tricycle}\n",
+       "bad.yaml:5: scenario 'hop': vehicle.mode: unknown mode 'tricycle' (use unicycle or "
+       "differential)"},
+      {"scenarios:\n" + hop + "    pass: {first_turn_on_the_spot: yes}\n",
+       "bad.yaml:5: scenario 'hop': pass.first_turn_on_the_spot: expected true or false"},
+      {"scenarios:\n  - name: hop\n    start: [0, 0]\n    goal: [1, 0, 0]\n",
+       "bad.yaml:3: scenario 'hop': start: expected [x, y, heading in degrees]"},
+      {"scenarios:\n  - name: hop\n    start: [0, 0, 0]\n",
+       "bad.yaml:2: scenario 'hop': goal: missing"},
+      {"scenarios:\n" + hop + "  - start: [0, 0, 0]\n    goal: [1, 0, 0]\n",
+       "bad.yaml:5: scenario 2: name: missing"},
+      {"scenarios:\n" + hop + hop,
+       "bad.yaml:5: scenario 'hop': name: a scenario of that name comes earlier in the file"},
+      {"scenarios:\n  - name: a/b\n    start: [0, 0, 0]\n    goal: [1, 0, 0]\n",
+       "bad.yaml:2: scenario 1: name: 'a/b' may hold only letters, digits, '-' and '_'"},
+      {"defaults:\n  goal: [1, 0, 0]\nscenarios:\n" + hop,
+       "bad.yaml:2: defaults: goal: belongs to a scenario, not to the defaults"},
+      {"scenarios:\n" + hop + "    vehicle_start: [1, 0, 0]\n    pass: {max_distance_ratio: 2}\n",
+       "bad.yaml:4: scenario 'hop': pass.max_distance_ratio: the vehicle starts at the goal "
+       "position, so there is no straight-line distance"},
+      {"scenarios: []\n", "bad.yaml:1: scenarios: expected a list of one or more scenarios"},
+      {"scenarios:\n  - name: [hop\n", "bad.yaml:3: end of sequence flow not found"},
+  };
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(message);
+    std::ofstream(work() / "bad.yaml") << text;
+    const auto result = sim({"--suite", "bad.yaml", "--junit", "junit.xml"});
+    EXPECT_EQ(exitStatus(result), 2);
+    EXPECT_EQ(result.err, "trelvo-sim: " + message + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(filesIn(work()), (std::vector<fs::path>{"bad.yaml"}));
+  }
 }

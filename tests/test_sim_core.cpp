@@ -78,6 +78,15 @@ TEST_P(BothVehicles, ArcCurvesToTheLeftUnderAPositiveTurnRate) {
   EXPECT_NEAR(vehicle.pose().y, 1.0 - std::cos(0.6), 0.01);
 }
 
+TEST(SimVehicle, DrivingOnWhileTheHostIsBlockedKeepsTheLatestCommand) {
+  VehicleSettings settings = vehicleOf(VehicleKind::Unicycle);
+  settings.maxAccel = 1.0;
+  Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  vehicle.apply(0.4, 0.0, 0.1);  // ramps to 0.1 m/s
+  vehicle.driveOn(0.1);          // on towards 0.4 m/s: 0.2 m/s
+  EXPECT_NEAR(vehicle.pose().x, 0.1 * 0.1 + 0.2 * 0.1, 1e-12);
+}
+
 TEST(SimVehicle, WheelSpeedsPutTheFasterWheelOnTheRightInACounterClockwiseTurn) {
   VehicleSettings settings = vehicleOf(VehicleKind::Differential);
   settings.width = 0.4;
@@ -218,13 +227,13 @@ TEST(SimRun, StartWithinTheStationToleranceSkipsTheLineMove) {
 TEST(SimPhases, PhaseEndsWhenTheNextBeginsAndDurationsRunToIt) {
   std::vector<PhaseStats> ended;
   PhaseTracker tracker([&ended](const PhaseStats& phase) { ended.push_back(phase); });
-  tracker.cycle(Phase::FirstTurn, 0.0, 0.0);
+  tracker.cycle(Phase::FirstTurn, 0.0, 0.0, 0.0);
   tracker.moved(0.0);
-  tracker.cycle(Phase::FirstTurn, 0.1, -0.002);
+  tracker.cycle(Phase::FirstTurn, 0.1, -0.002, 0.0);
   EXPECT_TRUE(ended.empty());
-  tracker.cycle(Phase::LineMove, 0.2, 0.01);
+  tracker.cycle(Phase::LineMove, 0.2, 0.01, 0.0);
   tracker.moved(0.5);
-  tracker.cycle(Phase::LineMove, 0.3, -0.03);
+  tracker.cycle(Phase::LineMove, 0.3, -0.03, 0.0);
   tracker.finish(0.3, false);
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0].cycles, 2);

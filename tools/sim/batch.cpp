@@ -3,6 +3,8 @@
 #include <cmath>
 #include <random>
 
+#include "sim/workers.hpp"
+
 namespace sim {
 namespace {
 
@@ -39,13 +41,13 @@ std::vector<BatchRun> drawScenarios(const BatchSettings& settings) {
   return runs;
 }
 
-void runAll(std::vector<BatchRun>& runs, const RunSettings& settings,
+void runAll(std::vector<BatchRun>& runs, const RunSettings& settings, int jobs,
             const std::function<void()>& onRunDone) {
-  for (BatchRun& run : runs) {
-    run.result = runScenario(run.scenario, settings);
-    if (onRunDone) {
-      onRunDone();
-    }
+  const std::vector<RunResult> results = runEach(
+      static_cast<int>(runs.size()), jobs,
+      [&runs, &settings](int i) { return runScenario(runs[i].scenario, settings); }, onRunDone);
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    runs[i].result = results[i];
   }
 }
 

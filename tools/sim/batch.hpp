@@ -25,8 +25,9 @@ struct BatchRun {
 /// same seed gives the same scenarios.
 std::vector<BatchRun> drawScenarios(const BatchSettings& settings);
 
-/// Runs every scenario in order, filling in its result; `onRunDone` is called after each.
-void runAll(std::vector<BatchRun>& runs, const RunSettings& settings,
+/// Runs every scenario in `jobs` worker processes, filling in its result; `onRunDone` is called
+/// as each result arrives.
+void runAll(std::vector<BatchRun>& runs, const RunSettings& settings, int jobs,
             const std::function<void()>& onRunDone);
 
 }  // namespace sim

@@ -1,6 +1,6 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -9,12 +9,29 @@
 #include "sim/batch.hpp"
 #include "sim/csv_writer.hpp"
 #include "sim/exit_codes.hpp"
+#include "sim/junit_writer.hpp"
 #include "sim/modes.hpp"
 #include "sim/plotter.hpp"
 #include "sim/progress_bar.hpp"
 #include "sim/report.hpp"
+#include "sim/workers.hpp"
 
 namespace sim {
+namespace {
+
+std::vector<JUnitCase> junitCases(const std::vector<BatchRun>& runs, const RunSettings& settings) {
+  std::vector<JUnitCase> cases;
+  for (const BatchRun& run : runs) {
+    const RunResult& r = run.result;
+    cases.push_back({fmt::format("scenario {}", run.index), r.simulatedTime,
+                     failureReason(r, settings),
+                     fmt::format("final error {:.4f} m, {:.2f} deg; replay: {}", r.positionError,
+                                 toDegrees(r.headingError), replayCommand(run, settings))});
+  }
+  return cases;
+}
+
+}  // namespace
 
 int runBatch(const Options& options, const OutputFolder& folder) {
   const BatchSettings& batch = *options.batch;
@@ -22,15 +39,16 @@ int runBatch(const Options& options, const OutputFolder& folder) {
   std::vector<BatchRun> runs = drawScenarios(batch);
 
   const auto started = std::chrono::steady_clock::now();
-  const std::clock_t cpuStarted = std::clock();
+  const double cpuStarted = cpuSecondsWithWorkers();
   {
     ProgressBar progress(batch.count);
-    runAll(runs, settings, [&progress] { progress.advance(); });
+    runAll(runs, settings, options.jobs, [&progress] { progress.advance(); });
   }
   BatchFigures figures;
   figures.wallSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  figures.cpuSeconds = static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
+  figures.cpuSeconds = cpuSecondsWithWorkers() - cpuStarted;
+  figures.jobs = std::min(options.jobs, batch.count);
   for (const BatchRun& run : runs) {
     ++figures.runs;
     figures.successes += succeeded(run.result) ? 1 : 0;
@@ -42,6 +60,10 @@ int runBatch(const Options& options, const OutputFolder& folder) {
   const auto csv = folder.file("batch.csv");
   writeBatchCsv(csv, runs);
   fmt::print("results  {}\n", csv.string());
+  if (!options.junitFile.empty()) {
+    writeJUnit(options.junitFile, "batch", junitCases(runs, settings));
+    fmt::print("junit    {}\n", options.junitFile);
+  }
   if (options.plot) {
     const auto png = folder.file("batch.png");
     const std::string title =

@@ -1,11 +1,30 @@
 #include "sim/csv_writer.hpp"
 
+#include <cmath>
+#include <string>
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
 #include "sim/output_folder.hpp"
+#include "sim/suite_report.hpp"
 
 namespace sim {
+namespace {
+
+// A field that may hold commas and quotes, quoted as CSV readers expect.
+std::string quoted(const std::string& text) {
+  if (text.empty()) {
+    return text;
+  }
+  std::string field = "\"";
+  for (const char c : text) {
+    field += c == '"' ? std::string("\"\"") : std::string(1, c);
+  }
+  return field + "\"";
+}
+
+}  // namespace
 
 void writeTraceCsv(const std::filesystem::path& file, const std::vector<CycleRecord>& trace) {
   PendingFile pending(file);
@@ -36,6 +55,24 @@ void writeBatchCsv(const std::filesystem::path& file, const std::vector<BatchRun
                s.start.y, run.startHeadingDegrees, s.goal.x, s.goal.y, run.goalHeadingDegrees,
                s.noiseSeed, outcomeKey(r.outcome), r.cycles, r.simulatedTime, r.positionError,
                toDegrees(r.headingError));
+  }
+  pending.commit();
+}
+
+void writeSuiteCsv(const std::filesystem::path& file, const Suite& suite,
+                   const std::vector<Verdict>& verdicts) {
+  const auto figure = [](const Measure& measure) {
+    return std::isnan(measure.value) ? std::string() : fmt::format("{:.9g}", measure.value);
+  };
+  PendingFile pending(file);
+  std::ofstream& out = pending.stream();
+  fmt::print(out, "{}\n", kSuiteHeader);
+  for (std::size_t i = 0; i < verdicts.size(); ++i) {
+    const Verdict& v = verdicts[i];
+    fmt::print(out, "{},{},{},{},{},{},{},{},{},{}\n", suite.scenarios[i].name,
+               v.passed ? "pass" : "fail", figure(v.positionError), figure(v.headingError),
+               figure(v.time), figure(v.crossTrack), figure(v.distanceRatio),
+               figure(v.firstTurnTravel), figure(v.lineStartOffset), quoted(failureLine(v)));
   }
   pending.commit();
 }

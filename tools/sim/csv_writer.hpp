@@ -1,13 +1,15 @@
 #pragma once
 
 // CSV files of trelvo-sim: the trace of one run (one row per control cycle) and the results of a
-// batch (one row per scenario). Both are written whole or not at all.
+// batch or a suite (one row per scenario). Each is written whole or not at all.
 
 #include <filesystem>
 #include <vector>
 
 #include "sim/batch.hpp"
 #include "sim/run.hpp"
+#include "sim/suite.hpp"
+#include "sim/suite_verdict.hpp"
 
 namespace sim {
 
@@ -22,8 +24,16 @@ inline constexpr const char* kBatchHeader =
     "index,start_x_m,start_y_m,start_heading_deg,goal_x_m,goal_y_m,goal_heading_deg,noise_seed,"
     "outcome,cycles,simulated_time_s,position_error_m,heading_error_deg";
 
+inline constexpr const char* kSuiteHeader =
+    "scenario,result,position_error_m,heading_error_deg,time_s,max_cross_track_m,distance_ratio,"
+    "first_turn_travel_m,line_start_offset_deg,failures";
+
 /// Throws OutputError when the file cannot be written.
 void writeTraceCsv(const std::filesystem::path& file, const std::vector<CycleRecord>& trace);
 void writeBatchCsv(const std::filesystem::path& file, const std::vector<BatchRun>& runs);
+/// One row per scenario: its result, each measured figure (empty when the run gives none), and
+/// the reasons it failed.
+void writeSuiteCsv(const std::filesystem::path& file, const Suite& suite,
+                   const std::vector<Verdict>& verdicts);
 
 }  // namespace sim

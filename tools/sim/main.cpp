@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -9,6 +11,8 @@
 #include "sim/modes.hpp"
 #include "sim/options.hpp"
 #include "sim/output_folder.hpp"
+#include "sim/suite.hpp"
+#include "sim/workers.hpp"
 
 namespace {
 
@@ -22,6 +26,14 @@ void chooseControllerLogging() {
   setenv("SPDLOG_LEVEL", "info", 0);
 }
 
+// The output could not be written or drawn, or a worker process failed: after what was printed,
+// one line on standard error.
+int outputFailed(const std::exception& error) {
+  std::fflush(stdout);
+  fmt::print(stderr, "trelvo-sim: {}\n", error.what());
+  return sim::kExitOutputError;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,14 +43,22 @@ int main(int argc, char** argv) {
       return sim::kExitSuccess;
     }
     chooseControllerLogging();
+    // A suite file is read whole before anything is written.
+    std::optional<sim::Suite> suite;
+    if (!options->suiteFile.empty()) {
+      suite = sim::readSuite(options->suiteFile);
+    }
     const sim::OutputFolder folder = sim::OutputFolder::prepare(options->outputFolder);
+    if (suite) {
+      return sim::runSuite(*options, folder, *suite);
+    }
     return options->batch ? sim::runBatch(*options, folder) : sim::runSingle(*options, folder);
   } catch (const sim::UsageError& error) {
     fmt::print(stderr, "trelvo-sim: {}\n", error.what());
     return sim::kExitBadInput;
   } catch (const sim::OutputError& error) {
-    std::fflush(stdout);
-    fmt::print(stderr, "trelvo-sim: {}\n", error.what());
-    return sim::kExitOutputError;
+    return outputFailed(error);
+  } catch (const sim::WorkerError& error) {
+    return outputFailed(error);
   }
 }

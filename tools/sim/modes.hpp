@@ -1,14 +1,17 @@
 #pragma once
 
-// The two things trelvo-sim does: one run with its trace and picture, or a batch with its table
-// and histogram. Each returns the exit status.
+// The three things trelvo-sim does: one run with its trace and picture, a batch with its table
+// and histogram, or a suite with its table and a picture of each failed scenario. Each returns
+// the exit status.
 
 #include "sim/output_folder.hpp"
 #include "sim/settings.hpp"
+#include "sim/suite.hpp"
 
 namespace sim {
 
 int runSingle(const Options& options, const OutputFolder& folder);
 int runBatch(const Options& options, const OutputFolder& folder);
+int runSuite(const Options& options, const OutputFolder& folder, const Suite& suite);
 
 }  // namespace sim

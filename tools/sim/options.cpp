@@ -2,13 +2,15 @@
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <cmath>
 #include <iostream>
 #include <limits>
 #include <vector>
 
 #include <fmt/format.h>
+
+#include "sim/number_text.hpp"
+#include "sim/workers.hpp"
 
 namespace sim {
 namespace {
@@ -20,38 +22,7 @@ constexpr double kDefaultGoal[] = {4.0, 2.0, 90.0};    // m, m, degrees
 constexpr std::uint64_t kDefaultSeed = 1;
 constexpr double kDefaultBatchRadius = 5.0;  // m
 constexpr int kMaxBatchCount = 1000000;
-// Bounds the trace a single run keeps in memory and writes (about 100 bytes a cycle).
-constexpr double kMaxCyclesPerRun = 1e6;
-
-enum class Bound { Any, Positive, NonNegative };
-
-// Strict decimal reading: the whole text must be the number, as from_chars reads it (no
-// whitespace, no hexadecimal; a leading '+' is allowed). Returns the complaint, or nothing.
-std::optional<std::string> realComplaint(const std::string& text, Bound bound) {
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (first != last && *first == '+') {
-    ++first;
-  }
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-  if (first == last || end != last || error == std::errc::invalid_argument) {
-    return "'" + text + "' is not a number";
-  }
-  if (error == std::errc::result_out_of_range) {
-    return "'" + text + "' is out of range";
-  }
-  if (!std::isfinite(value)) {
-    return "'" + text + "' is not a finite number";
-  }
-  if (bound == Bound::Positive && !(value > 0.0)) {
-    return "must be positive, got '" + text + "'";
-  }
-  if (bound == Bound::NonNegative && value < 0.0) {
-    return "must not be negative, got '" + text + "'";
-  }
-  return std::nullopt;
-}
+constexpr int kMaxJobs = 1024;
 
 // CLI11 checks each value as text before converting it, and puts the option's name in front of
 // the message returned here.
@@ -63,18 +34,8 @@ CLI::Validator realCheck(Bound bound) {
 
 CLI::Validator wholeNumberCheck(std::uint64_t lowest, std::uint64_t highest) {
   return CLI::Validator(
-      [lowest, highest](std::string& text) -> std::string {
-        std::uint64_t value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (text.empty() || error == std::errc::invalid_argument ||
-            end != text.data() + text.size()) {
-          return "'" + text + "' is not a whole number";
-        }
-        if (error == std::errc::result_out_of_range || value < lowest || value > highest) {
-          return "must be a whole number from " + std::to_string(lowest) + " to " +
-                 std::to_string(highest) + ", got '" + text + "'";
-        }
-        return {};
+      [lowest, highest](std::string& text) {
+        return wholeNumberComplaint(text, lowest, highest).value_or(std::string());
       },
       "");
 }
@@ -91,13 +52,15 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       "vehicle.\nWithout options it runs one representative scenario and writes run.csv and "
       "run.png into " +
           std::string(kDefaultOutputFolder) +
-          ".\nWith --batch it runs random scenarios and writes batch.csv and batch.png.",
+          ".\nWith --batch it runs random scenarios and writes batch.csv and batch.png.\nWith "
+          "--suite it runs the named scenarios of a YAML file against their pass criteria and "
+          "writes suite.csv, and a trace and a picture of each failed scenario.",
       "trelvo-sim"};
   app.get_formatter()->column_width(36);
   app.footer(
       "Headings are in degrees, counter-clockwise from x. Exit status: 0 every run reached its "
       "goal within the tolerances, 1 a run failed, 2 bad command-line input, 3 the output "
-      "could not be written or drawn.");
+      "could not be written or drawn or a worker process failed.");
 
   Options options;
   std::vector<double> start(std::begin(kDefaultStart), std::end(kDefaultStart));
@@ -110,6 +73,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   double batchRadius = kDefaultBatchRadius;
   bool noPlot = false;
   options.outputFolder = kDefaultOutputFolder;
+  options.jobs = availableCores();
 
   RunSettings& run = options.run;
   VehicleSettings& vehicle = run.vehicle;
@@ -191,6 +155,16 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       ->type_name("DIR")
       ->capture_default_str();
   app.add_flag("--no-plot", noPlot, "Write the CSV only, draw no picture");
+  auto* suiteOption =
+      app.add_option("--suite", options.suiteFile, "Run the scenarios of a suite file (YAML)")
+          ->type_name("FILE");
+  auto* junitOption = app.add_option("--junit", options.junitFile,
+                                     "Batch or suite: also write the result as JUnit XML")
+                          ->type_name("FILE");
+  app.add_option("--jobs", options.jobs, "Batch or suite: run the scenarios in N worker processes")
+      ->type_name("N")
+      ->check(wholeNumberCheck(1, kMaxJobs))
+      ->capture_default_str();
   startOption->excludes(batchOption);
   goalOption->excludes(batchOption);
 
@@ -203,6 +177,23 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
     throw UsageError(error.what());
   }
 
+  if (suiteOption->count() > 0) {
+    for (const char* perScenario :
+         {"--batch", "--radius", "--start", "--goal", "--mode", "--period", "--time-limit",
+          "--width", "--max-accel", "--max-turn-accel", "--noise-xy", "--noise-heading", "--seed",
+          "--position-tolerance", "--heading-tolerance"}) {
+      if (app.get_option(perScenario)->count() > 0) {
+        throw UsageError(std::string(perScenario) +
+                         ": not with --suite, whose file sets it for each scenario");
+      }
+    }
+  }
+  if (junitOption->count() > 0 && batchOption->count() == 0 && suiteOption->count() == 0) {
+    throw UsageError("--junit: needs --batch or --suite");
+  }
+  if (options.junitFile.empty() && junitOption->count() > 0) {
+    throw UsageError("--junit: the file name is empty");
+  }
   if (options.outputFolder.empty()) {
     throw UsageError("--out: the output folder name is empty");
   }

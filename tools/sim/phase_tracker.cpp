@@ -40,13 +40,14 @@ const char* phaseKey(Phase phase) {
   return "final_turn";
 }
 
-void PhaseTracker::cycle(Phase phase, double time, double crossTrack) {
+void PhaseTracker::cycle(Phase phase, double time, double crossTrack, double headingError) {
   if (open_ && phases_.back().phase != phase) {
     endCurrent(time, true);
   }
   if (!open_) {
     PhaseStats started{phase};
     started.startTime = time;
+    started.startHeadingError = headingError;
     phases_.push_back(started);
     open_ = true;
   }

@@ -20,11 +20,12 @@ const char* phaseKey(Phase phase);
 struct PhaseStats {
   Phase phase;
   int cycles = 0;
-  double startTime = 0.0;      // s, of its first cycle
-  double duration = 0.0;       // s, up to the first cycle of the next phase, or the run's end
-  double distance = 0.0;       // m travelled
-  double maxCrossTrack = 0.0;  // m, largest distance from the path line
-  bool completed = false;      // false when the run stopped inside this phase
+  double startTime = 0.0;          // s, of its first cycle
+  double duration = 0.0;           // s, up to the first cycle of the next phase, or the run's end
+  double distance = 0.0;           // m travelled
+  double maxCrossTrack = 0.0;      // m, largest distance from the path line
+  double startHeadingError = 0.0;  // rad, off the phase's target heading at its first cycle
+  bool completed = false;          // false when the run stopped inside this phase
 };
 
 class PhaseTracker {
@@ -33,8 +34,9 @@ class PhaseTracker {
   explicit PhaseTracker(PhaseEnd onPhaseEnd) : onPhaseEnd_(std::move(onPhaseEnd)) {}
 
   /// One control cycle at `time` spent in `phase`, with the vehicle `crossTrack` metres off the
-  /// line. A change of phase ends the previous one.
-  void cycle(Phase phase, double time, double crossTrack);
+  /// line and `headingError` off the phase's target heading. A change of phase ends the previous
+  /// one.
+  void cycle(Phase phase, double time, double crossTrack, double headingError);
   /// The vehicle travelled `distance` metres after the latest cycle.
   void moved(double distance);
   /// Ends the current phase at `time`: completed when the controller finished the run.

@@ -155,8 +155,8 @@ void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const Ba
              figures.cycles, figures.simulatedSeconds, figures.wallSeconds,
              perSecond(figures.simulatedSeconds, figures.wallSeconds),
              perSecond(static_cast<double>(figures.cycles), figures.wallSeconds));
-  // Most of the wall time is the controller's 10 ms pause at each change of state.
-  fmt::print(out, "  ({:.2f} s CPU: {:.0f} cycles per CPU second)\n", figures.cpuSeconds,
+  fmt::print(out, "  ({:.2f} s CPU in {} {}: {:.0f} cycles per CPU second)\n", figures.cpuSeconds,
+             figures.jobs, figures.jobs == 1 ? "process" : "worker processes",
              perSecond(static_cast<double>(figures.cycles), figures.cpuSeconds));
 
   std::size_t listed = 0;

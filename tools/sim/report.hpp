@@ -31,7 +31,8 @@ struct BatchFigures {
   long long cycles = 0;
   double simulatedSeconds = 0.0;
   double wallSeconds = 0.0;
-  double cpuSeconds = 0.0;  // of this process: the wall time less the controller's pauses
+  double cpuSeconds = 0.0;  // of this process and its worker processes
+  int jobs = 1;             // processes that ran the scenarios
 };
 
 void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const BatchFigures& figures,

@@ -1,9 +1,11 @@
 #include "sim/run.hpp"
 
 #include <cmath>
+#include <cstdint>
 
 #include <fmt/format.h>
 
+#include "sim/pause_clock.hpp"
 #include "sim/vehicle.hpp"
 #include "trelvo/controller.hpp"
 
@@ -59,20 +61,27 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
                       const RunHooks& hooks) {
   Controller controller;
   controller.setStraightCB(straightPath(scenario.start, scenario.goal));
-  Vehicle vehicle(settings.vehicle, scenario.start, scenario.noiseSeed);
+  Vehicle vehicle(settings.vehicle, scenario.vehicleStart.value_or(scenario.start),
+                  scenario.noiseSeed);
   PhaseTracker phases(hooks.onPhaseEnd);
   RunResult result;
 
-  // Time is counted in whole cycles so that it does not drift over a long run.
-  for (int cycle = 0; cycle * settings.period <= settings.timeLimit; ++cycle) {
-    const double time = cycle * settings.period;
+  // Time is counted in whole cycles and whole microseconds of pauses so that it does not drift
+  // over a long run.
+  std::uint64_t pausedMicroseconds = 0;
+  for (int cycle = 0;; ++cycle) {
+    const double time = cycle * settings.period + pausedMicroseconds * 1e-6;
+    if (time > settings.timeLimit) {
+      break;
+    }
     const Phase phase = phaseOfStep(controller.step);
+    const Pose2D pose = vehicle.pose();
     geometry_msgs::msg::Twist cmd;
     result.finished = controller.getVelocityCommands(stampedPose(vehicle.measuredPose()), cmd);
+    const std::uint64_t pause = takePause();
     result.cycles = cycle + 1;
     result.simulatedTime = time;
 
-    const Pose2D pose = vehicle.pose();
     const bool lineMoveGoesOn = phase == Phase::LineMove && controller.step == 1;
     const CycleRecord record{time,
                              pose,
@@ -84,7 +93,7 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
                              controller.targetPoint.y,
                              wrapAngle(pose.heading - targetHeading(phase, scenario)),
                              crossTrackError(pose, scenario.start, scenario.goal)};
-    phases.cycle(phase, time, record.crossTrack);
+    phases.cycle(phase, time, record.crossTrack, record.headingError);
     if (hooks.onCycle) {
       hooks.onCycle(record);
     }
@@ -94,11 +103,18 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
           fmt::format("linear.x {} angular.z {} at {:.3f} s", cmd.linear.x, cmd.angular.z, time);
       break;
     }
+    // While the call blocked its host, the vehicle went on under the command it had.
+    if (pause > 0) {
+      vehicle.driveOn(pause * 1e-6);
+      pausedMicroseconds += pause;
+    }
+    if (!result.finished) {
+      vehicle.apply(cmd.linear.x, cmd.angular.z, settings.period);
+    }
+    phases.moved(distanceBetween(pose, vehicle.pose()));
     if (result.finished) {
       break;
     }
-    vehicle.apply(cmd.linear.x, cmd.angular.z, settings.period);
-    phases.moved(distanceBetween(pose, vehicle.pose()));
   }
   phases.finish(result.simulatedTime, result.finished);
 

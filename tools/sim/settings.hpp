@@ -26,6 +26,9 @@ struct VehicleSettings {
   double noiseHeading = 0.0;  // rad, standard deviation of the measured heading
 };
 
+/// Bounds the trace a single run keeps in memory and writes (about 100 bytes a cycle).
+inline constexpr double kMaxCyclesPerRun = 1e6;
+
 struct RunSettings {
   double period = 0.05;                 // s, one control cycle
   double timeLimit = 120.0;             // s of simulated time
@@ -34,11 +37,13 @@ struct RunSettings {
   VehicleSettings vehicle;
 };
 
-/// Start and goal pose of one run, and the seed of its pose noise.
+/// Start and goal pose of one run's path, and the seed of its pose noise.
 struct Scenario {
   Pose2D start;
   Pose2D goal;
   std::uint64_t noiseSeed;
+  /// Where the vehicle really starts, when not at the start of the path.
+  std::optional<Pose2D> vehicleStart = std::nullopt;
 };
 
 struct BatchSettings {
@@ -51,6 +56,9 @@ struct Options {
   RunSettings run;
   Scenario scenario;
   std::optional<BatchSettings> batch;
+  std::string suiteFile;  // empty: no suite
+  std::string junitFile;  // empty: no JUnit report
+  int jobs = 1;           // worker processes of a batch or suite
   std::string outputFolder;
   bool plot = true;
 };

@@ -36,6 +36,8 @@ Pose2D Vehicle::measuredPose() {
 }
 
 void Vehicle::apply(double v, double w, double dt) {
+  commandV_ = v;
+  commandW_ = w;
   appliedV_ = rampTowards(appliedV_, v, settings_.maxAccel, dt);
   appliedW_ = rampTowards(appliedW_, w, settings_.maxTurnAccel, dt);
   if (settings_.kind == VehicleKind::Differential) {

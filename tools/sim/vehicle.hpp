@@ -39,6 +39,8 @@ class Vehicle {
   Pose2D measuredPose();
   /// Drives for `dt` seconds under the command (forward speed m/s, turn rate rad/s).
   void apply(double v, double w, double dt);
+  /// Drives on for `dt` seconds under the latest command, as while its host is blocked.
+  void driveOn(double dt) { apply(commandV_, commandW_, dt); }
 
   /// Wheel speeds of this differential vehicle for a body command, by VW2Wheels_DS.
   WheelSpeeds wheelSpeeds(double v, double w) const;
@@ -51,6 +53,8 @@ class Vehicle {
   Pose2D pose_;
   double appliedV_ = 0.0;  // speeds actually reached, for the acceleration limits
   double appliedW_ = 0.0;
+  double commandV_ = 0.0;  // the latest command
+  double commandW_ = 0.0;
   std::mt19937_64 noise_;
   std::normal_distribution<double> gauss_{0.0, 1.0};
 };
