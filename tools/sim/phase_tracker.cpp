@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "trelvo/controller.hpp"
+
 namespace sim {
 
 Phase phaseOfStep(int step) {
   switch (step) {
-    case 0:
+    case Controller::kFirstTurn:
       return Phase::FirstTurn;
-    case 1:
+    case Controller::kLineMove:
       return Phase::LineMove;
     default:
       return Phase::FinalTurn;

@@ -10,7 +10,8 @@ namespace sim {
 
 enum class Phase { FirstTurn, LineMove, FinalTurn };
 
-/// The phase of the controller's `step` (0 first turn, 1 line move, anything else final turn).
+/// The phase of the controller's `step` (Controller::kFirstTurn, kLineMove, anything else the
+/// final turn).
 Phase phaseOfStep(int step);
 /// "first turn", "line move", "final turn".
 const char* phaseName(Phase phase);

@@ -82,7 +82,8 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
     result.cycles = cycle + 1;
     result.simulatedTime = time;
 
-    const bool lineMoveGoesOn = phase == Phase::LineMove && controller.step == 1;
+    const bool lineMoveGoesOn =
+        phase == Phase::LineMove && controller.step == Controller::kLineMove;
     const CycleRecord record{time,
                              pose,
                              phase,
