@@ -12,6 +12,8 @@ packages=(
   rosidl-generator-c-cpp rosidl-tools python3-ament-index
   # tests, benchmarks, fuzzing, sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev systemd
+  # the ROS 2 workspace build test
+  colcon python3-colcon-cmake python3-colcon-ros python3-colcon-metadata python3-colcon-bash
   # simulator: command line, suite files, JUnit reports, pictures, and the JUnit read-back test
   libcli11-dev libyaml-cpp-dev libtinyxml2-dev python3-matplotlib python3-junitparser
 )

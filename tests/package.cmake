@@ -6,3 +6,9 @@ set_tests_properties(InstalledPackage.ConsumerBuildsAndRuns PROPERTIES TIMEOUT 3
 
 add_test(NAME Exports.OnlyTheInterfaceLeavesTheLibrary
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/exports.sh $<TARGET_FILE:trelvo>)
+
+# The repository as a package of a ROS 2 workspace: colcon builds it, and sourcing the workspace
+# lets ROS 2 tools find it.
+add_test(NAME InstalledPackage.ColconWorkspaceFindsThePackage
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/colcon_workspace.sh ${PROJECT_SOURCE_DIR})
+set_tests_properties(InstalledPackage.ColconWorkspaceFindsThePackage PROPERTIES TIMEOUT 600)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the repository as a package of a ROS 2 workspace with colcon (tests and benchmarks off),
+# then sources the workspace as a ROS 2 user would and finds the package through the ament index.
+set -euo pipefail
+source_dir=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+mkdir -p "$work/src/trelvo"
+# The sources as committed or changed, without build folders or outputs.
+tar -C "$source_dir" --exclude='./build*' --exclude='./out' --exclude='./.git' -cf - . |
+  tar -C "$work/src/trelvo" -xf -
+cd "$work"
+# Debian's colcon runs with Debian's Python, which must come first on PATH.
+PATH=/usr/bin:$PATH colcon build --event-handlers console_direct- \
+  --cmake-args -DTRELVO_BUILD_TESTS=OFF -DTRELVO_BUILD_BENCHMARKS=OFF >colcon.log 2>&1 ||
+  { tail -n 40 colcon.log; exit 1; }
+
+set +u  # the setup scripts read unset variables
+# shellcheck disable=SC1091
+source install/setup.bash
+set -u
+found=$(/usr/bin/python3 -c \
+  'from ament_index_python.packages import get_package_prefix; print(get_package_prefix("trelvo"))')
+if [[ "$found" != "$work/install/trelvo" ]]; then
+  echo "ament index: trelvo found at '$found', expected $work/install/trelvo" >&2
+  exit 1
+fi
+test -x install/trelvo/bin/trelvo-sim
