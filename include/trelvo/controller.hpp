@@ -71,7 +71,9 @@ class TRELVO_API Controller {
   /// One control cycle of the state machine; true only when the final turn completes.
   /// A pose with a non-finite position or orientation component, or x or y beyond 1e9 m, is not
   /// taken: the cycle stores a zero command, keeps the run state, logs nothing and returns false.
-  /// A line move whose line is too short to give a direction (zero length) counts as arrived.
+  /// A line move whose line is too short to give a direction (zero length) counts as arrived; one
+  /// that finds the vehicle facing away from its line (more than a quarter turn, as after a new
+  /// path whose goal lies behind) stops and starts the run over with a turn on the spot.
   bool compulateVel(PoseStamped pose);
 
   /// Look-ahead point 0.5 m ahead on the line start -> end, never beyond end, into
