@@ -152,20 +152,27 @@ std::string formatPathMessage(const Controller& c) {
                        c.goal_angle);
 }
 
-void MessageFormattingFirstTurn(benchmark::State& state) {
-  const Controller c = steadyController<enterFirstTurn>();
+// A turn cycle formats the two every-cycle messages and its progress towards `target` (rad).
+void formatTurnMessages(benchmark::State& state, const Controller& c,
+                        fmt::format_string<double, double, double, double, double, double> progress,
+                        double target) {
   // The turn rate stored is half the profile speed wc; e equals the previous cycle's error.
   const double wc = 2 * c.cmdVel.angular.z;
   for (auto _ : state) {
     std::string step = formatStepMessage(c);
     std::string path = formatPathMessage(c);
-    std::string turn = formatMessage(kFirstTurnProgressMessage, degrees(c.angleErrorRotate),
-                                     degrees(c.currentPose.theta), degrees(c.lineYaw), wc,
-                                     c.angleErrorRotateLast, c.angleErrorRotateLast);
+    std::string turn =
+        formatMessage(progress, degrees(c.angleErrorRotate), degrees(c.currentPose.theta),
+                      degrees(target), wc, c.angleErrorRotateLast, c.angleErrorRotateLast);
     benchmark::DoNotOptimize(step);
     benchmark::DoNotOptimize(path);
     benchmark::DoNotOptimize(turn);
   }
+}
+
+void MessageFormattingFirstTurn(benchmark::State& state) {
+  const Controller c = steadyController<enterFirstTurn>();
+  formatTurnMessages(state, c, kFirstTurnProgressMessage, c.lineYaw);
 }
 
 void MessageFormattingLineMove(benchmark::State& state) {
@@ -186,17 +193,7 @@ void MessageFormattingLineMove(benchmark::State& state) {
 
 void MessageFormattingFinalTurn(benchmark::State& state) {
   const Controller c = steadyController<enterFinalTurn>();
-  const double wc = 2 * c.cmdVel.angular.z;
-  for (auto _ : state) {
-    std::string step = formatStepMessage(c);
-    std::string path = formatPathMessage(c);
-    std::string turn = formatMessage(kFinalTurnProgressMessage, degrees(c.angleErrorRotate),
-                                     degrees(c.currentPose.theta), degrees(c.goal_angle), wc,
-                                     c.angleErrorRotateLast, c.angleErrorRotateLast);
-    benchmark::DoNotOptimize(step);
-    benchmark::DoNotOptimize(path);
-    benchmark::DoNotOptimize(turn);
-  }
+  formatTurnMessages(state, c, kFinalTurnProgressMessage, c.goal_angle);
 }
 
 BENCHMARK(MessageFormattingFirstTurn)->Name("MessageFormatting/FirstTurn");

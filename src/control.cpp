@@ -110,8 +110,9 @@ double headingOf(const geometry_msgs::msg::Quaternion& q) {
   return std::isfinite(yaw) ? yaw : 0.0;
 }
 
-// A path is taken only with usable start and goal positions and a goal heading.
-bool isUsablePath(const nav_msgs::msg::Path& path) {
+// The ends of a path the controller can drive: usable start and goal positions, and a finite goal
+// orientation (whose yaw the caller still checks).
+bool hasUsableEnds(const nav_msgs::msg::Path& path) {
   if (path.poses.empty()) {
     return false;
   }
@@ -119,7 +120,7 @@ bool isUsablePath(const nav_msgs::msg::Path& path) {
   const auto& goal = path.poses.back().pose;
   return isUsablePosition(start.x, start.y) && std::isfinite(start.z) &&
          isUsablePosition(goal.position.x, goal.position.y) && std::isfinite(goal.position.z) &&
-         isFiniteOrientation(goal.orientation) && std::isfinite(tf2Yaw(goal.orientation));
+         isFiniteOrientation(goal.orientation);
 }
 
 bool isFiniteDeviation(const DeltaXYR& deviation) {
@@ -361,12 +362,16 @@ double Controller::getDistance(double x1, double y1, double x2, double y2) {
 }
 
 void Controller::setStraightCB(const Path& path) {
-  if (!isUsablePath(path)) {
+  if (!hasUsableEnds(path)) {
     return;
+  }
+  const double goalYaw = tf2Yaw(path.poses.back().pose.orientation);
+  if (!std::isfinite(goalYaw)) {
+    return;  // an orientation whose squared length underflows has no yaw
   }
   startPoint = path.poses.front().pose.position;
   endPoint = path.poses.back().pose.position;
-  goal_angle = tf2Yaw(path.poses.back().pose.orientation);
+  goal_angle = goalYaw;
 }
 
 void Controller::getstraightCB(const Path& path) {
