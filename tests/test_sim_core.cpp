@@ -141,9 +141,9 @@ TEST(SimVehicle, NoiseIsRepeatableFromItsSeedAndLeavesTheTruePoseAlone) {
   Vehicle a(settings, {1.0, 1.0, 0.0}, 42);
   Vehicle b(settings, {1.0, 1.0, 0.0}, 42);
   Vehicle c(settings, {1.0, 1.0, 0.0}, 43);
-  const Pose2D ma = a.measuredPose();
-  const Pose2D mb = b.measuredPose();
-  const Pose2D mc = c.measuredPose();
+  const common::Pose2D ma = a.measuredPose();
+  const common::Pose2D mb = b.measuredPose();
+  const common::Pose2D mc = c.measuredPose();
   EXPECT_EQ(ma.x, mb.x);
   EXPECT_EQ(ma.heading, mb.heading);
   EXPECT_NE(ma.x, mc.x);
@@ -154,7 +154,7 @@ TEST(SimVehicle, NoiseIsRepeatableFromItsSeedAndLeavesTheTruePoseAlone) {
 
 TEST(SimVehicle, WithoutNoiseTheMeasuredPoseIsTheTruePose) {
   Vehicle vehicle(vehicleOf(VehicleKind::Unicycle), {1.0, -2.0, 0.5}, 7);
-  const Pose2D measured = vehicle.measuredPose();
+  const common::Pose2D measured = vehicle.measuredPose();
   EXPECT_EQ(measured.x, 1.0);
   EXPECT_EQ(measured.y, -2.0);
   EXPECT_EQ(measured.heading, 0.5);
@@ -254,11 +254,11 @@ TEST(SimPhases, StepValuesBeyondTheLineMoveMeanTheFinalTurn) {
 }
 
 TEST(SimGeometry, CrossTrackErrorIsPositiveLeftOfTravel) {
-  const Pose2D from{0.0, 0.0, 0.0};
-  const Pose2D to{2.0, 0.0, 0.0};
-  EXPECT_DOUBLE_EQ(crossTrackError({1.0, 0.3, 0.0}, from, to), 0.3);
-  EXPECT_DOUBLE_EQ(crossTrackError({1.0, -0.3, 0.0}, from, to), -0.3);
-  EXPECT_DOUBLE_EQ(crossTrackError({3.0, 4.0, 0.0}, from, from), 5.0);
+  const common::Pose2D from{0.0, 0.0, 0.0};
+  const common::Pose2D to{2.0, 0.0, 0.0};
+  EXPECT_DOUBLE_EQ(common::crossTrackError({1.0, 0.3, 0.0}, from, to), 0.3);
+  EXPECT_DOUBLE_EQ(common::crossTrackError({1.0, -0.3, 0.0}, from, to), -0.3);
+  EXPECT_DOUBLE_EQ(common::crossTrackError({3.0, 4.0, 0.0}, from, from), 5.0);
 }
 
 TEST(SimStatistics, NearestRankMedianPercentileAndWorst) {
@@ -291,7 +291,7 @@ TEST(SimBatch, ScenariosRepeatFromTheSeedAndStayWithinTheRadius) {
     EXPECT_LE(std::hypot(a[i].scenario.goal.x, a[i].scenario.goal.y), 3.0);
     EXPECT_GE(a[i].goalHeadingDegrees, -180.0);
     EXPECT_LT(a[i].goalHeadingDegrees, 180.0);
-    EXPECT_EQ(a[i].scenario.goal.heading, toRadians(a[i].goalHeadingDegrees));
+    EXPECT_EQ(a[i].scenario.goal.heading, common::toRadians(a[i].goalHeadingDegrees));
   }
   EXPECT_NE(a[0].scenario.start.x, c[0].scenario.start.x);
 }

@@ -33,8 +33,8 @@ std::vector<BatchRun> drawScenarios(const BatchSettings& settings) {
     const PlanarDraw start = drawPose(random, settings.radius);
     const PlanarDraw goal = drawPose(random, settings.radius);
     const std::uint64_t noiseSeed = random();
-    const Scenario scenario{{start.x, start.y, toRadians(start.headingDegrees)},
-                            {goal.x, goal.y, toRadians(goal.headingDegrees)},
+    const Scenario scenario{{start.x, start.y, common::toRadians(start.headingDegrees)},
+                            {goal.x, goal.y, common::toRadians(goal.headingDegrees)},
                             noiseSeed};
     runs.push_back({i, scenario, start.headingDegrees, goal.headingDegrees, RunResult{}});
   }

@@ -26,7 +26,7 @@ std::vector<JUnitCase> junitCases(const std::vector<BatchRun>& runs, const RunSe
     cases.push_back({fmt::format("scenario {}", run.index), r.simulatedTime,
                      failureReason(r, settings),
                      fmt::format("final error {:.4f} m, {:.2f} deg; replay: {}", r.positionError,
-                                 toDegrees(r.headingError), replayCommand(run, settings))});
+                                 common::toDegrees(r.headingError), replayCommand(run, settings))});
   }
   return cases;
 }
@@ -72,7 +72,7 @@ int runBatch(const Options& options, const OutputFolder& folder) {
     drawPicture("plot_batch.py",
                 {"--csv", csv.string(), "--title", title, "--position-tolerance",
                  fmt::format("{}", settings.positionTolerance), "--heading-tolerance",
-                 fmt::format("{}", toDegrees(settings.headingTolerance))},
+                 fmt::format("{}", common::toDegrees(settings.headingTolerance))},
                 png);
     fmt::print("picture  {}\n", png.string());
   }

@@ -54,7 +54,7 @@ void writeBatchCsv(const std::filesystem::path& file, const std::vector<BatchRun
     fmt::print(out, "{},{},{},{},{},{},{},{},{},{},{:.9g},{:.9g},{:.9g}\n", run.index, s.start.x,
                s.start.y, run.startHeadingDegrees, s.goal.x, s.goal.y, run.goalHeadingDegrees,
                s.noiseSeed, outcomeKey(r.outcome), r.cycles, r.simulatedTime, r.positionError,
-               toDegrees(r.headingError));
+               common::toDegrees(r.headingError));
   }
   pending.commit();
 }

@@ -40,8 +40,8 @@ CLI::Validator wholeNumberCheck(std::uint64_t lowest, std::uint64_t highest) {
       "");
 }
 
-Pose2D poseFrom(const std::vector<double>& xyDegrees) {
-  return {xyDegrees[0], xyDegrees[1], toRadians(xyDegrees[2])};
+common::Pose2D poseFrom(const std::vector<double>& xyDegrees) {
+  return {xyDegrees[0], xyDegrees[1], common::toRadians(xyDegrees[2])};
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   std::vector<double> goal(std::begin(kDefaultGoal), std::end(kDefaultGoal));
   std::string mode = "unicycle";
   double noiseHeadingDegrees = 0.0;
-  double headingToleranceDegrees = toDegrees(options.run.headingTolerance);
+  double headingToleranceDegrees = common::toDegrees(options.run.headingTolerance);
   std::uint64_t seed = kDefaultSeed;
   int batchCount = 0;
   double batchRadius = kDefaultBatchRadius;
@@ -207,8 +207,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
         kMaxCyclesPerRun));
   }
   vehicle.kind = mode == "unicycle" ? VehicleKind::Unicycle : VehicleKind::Differential;
-  vehicle.noiseHeading = toRadians(noiseHeadingDegrees);
-  run.headingTolerance = toRadians(headingToleranceDegrees);
+  vehicle.noiseHeading = common::toRadians(noiseHeadingDegrees);
+  run.headingTolerance = common::toRadians(headingToleranceDegrees);
   options.plot = !noPlot;
   options.scenario = {poseFrom(start), poseFrom(goal), seed};
   if (batchCount > 0) {

@@ -16,7 +16,8 @@ std::string noiseWords(const VehicleSettings& vehicle) {
   if (vehicle.noiseXY == 0.0 && vehicle.noiseHeading == 0.0) {
     return "noise off";
   }
-  return fmt::format("noise {} m / {} deg", vehicle.noiseXY, toDegrees(vehicle.noiseHeading));
+  return fmt::format("noise {} m / {} deg", vehicle.noiseXY,
+                     common::toDegrees(vehicle.noiseHeading));
 }
 
 std::string accelWords(const VehicleSettings& vehicle) {
@@ -30,9 +31,9 @@ std::string accelWords(const VehicleSettings& vehicle) {
   return words;
 }
 
-std::string poseWords(const Pose2D& pose) {
+std::string poseWords(const common::Pose2D& pose) {
   return fmt::format("({:.3f}, {:.3f}) heading {:.1f} deg", pose.x, pose.y,
-                     toDegrees(pose.heading));
+                     common::toDegrees(pose.heading));
 }
 
 }  // namespace
@@ -68,7 +69,7 @@ std::string failureReason(const RunResult& result, const RunSettings& settings) 
       return {};
     case Outcome::OutsideTolerance:
       return fmt::format("ended outside the tolerances ({} m, {} deg)", settings.positionTolerance,
-                         toDegrees(settings.headingTolerance));
+                         common::toDegrees(settings.headingTolerance));
     case Outcome::TimeLimit:
       return fmt::format("not finished within the time limit of {} s", settings.timeLimit);
     case Outcome::BadCommand:
@@ -81,7 +82,7 @@ void printSummary(std::FILE* out, const RunResult& result, const RunSettings& se
   fmt::print(out, "summary\n");
   if (succeeded(result)) {
     fmt::print(out, "  finished              yes, within {} m and {} deg of the goal pose\n",
-               settings.positionTolerance, toDegrees(settings.headingTolerance));
+               settings.positionTolerance, common::toDegrees(settings.headingTolerance));
   } else {
     fmt::print(out, "  finished              {} {}\n",
                result.finished ? "yes, but" : "no:", failureReason(result, settings));
@@ -89,7 +90,7 @@ void printSummary(std::FILE* out, const RunResult& result, const RunSettings& se
   fmt::print(out, "  cycles                {}\n", result.cycles);
   fmt::print(out, "  simulated time        {:.2f} s\n", result.simulatedTime);
   fmt::print(out, "  final position error  {:.4f} m\n", result.positionError);
-  fmt::print(out, "  final heading error   {:.2f} deg\n", toDegrees(result.headingError));
+  fmt::print(out, "  final heading error   {:.2f} deg\n", common::toDegrees(result.headingError));
 }
 
 std::string replayCommand(const BatchRun& run, const RunSettings& settings) {
@@ -112,10 +113,10 @@ std::string replayCommand(const BatchRun& run, const RunSettings& settings) {
   addIfChanged("--max-accel", vehicle.maxAccel, 0.0);
   addIfChanged("--max-turn-accel", vehicle.maxTurnAccel, 0.0);
   addIfChanged("--noise-xy", vehicle.noiseXY, 0.0);
-  addIfChanged("--noise-heading", toDegrees(vehicle.noiseHeading), 0.0);
+  addIfChanged("--noise-heading", common::toDegrees(vehicle.noiseHeading), 0.0);
   addIfChanged("--position-tolerance", settings.positionTolerance, defaults.positionTolerance);
-  addIfChanged("--heading-tolerance", toDegrees(settings.headingTolerance),
-               toDegrees(defaults.headingTolerance));
+  addIfChanged("--heading-tolerance", common::toDegrees(settings.headingTolerance),
+               common::toDegrees(defaults.headingTolerance));
   return command;
 }
 
@@ -126,7 +127,7 @@ void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const Ba
   std::vector<double> timesToGoal;
   for (const BatchRun& run : runs) {
     positionErrors.push_back(run.result.positionError);
-    headingErrors.push_back(std::fabs(toDegrees(run.result.headingError)));
+    headingErrors.push_back(std::fabs(common::toDegrees(run.result.headingError)));
     if (run.result.finished) {
       timesToGoal.push_back(run.result.simulatedTime);
     }

@@ -12,7 +12,7 @@
 namespace sim {
 namespace {
 
-geometry_msgs::msg::PoseStamped stampedPose(const Pose2D& pose) {
+geometry_msgs::msg::PoseStamped stampedPose(const common::Pose2D& pose) {
   geometry_msgs::msg::PoseStamped stamped;
   stamped.pose.position.x = pose.x;
   stamped.pose.position.y = pose.y;
@@ -21,7 +21,7 @@ geometry_msgs::msg::PoseStamped stampedPose(const Pose2D& pose) {
   return stamped;
 }
 
-nav_msgs::msg::Path straightPath(const Pose2D& start, const Pose2D& goal) {
+nav_msgs::msg::Path straightPath(const common::Pose2D& start, const common::Pose2D& goal) {
   nav_msgs::msg::Path path;
   path.poses.push_back(stampedPose(start));
   path.poses.push_back(stampedPose(goal));
@@ -75,7 +75,7 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
       break;
     }
     const Phase phase = phaseOfStep(controller.step);
-    const Pose2D pose = vehicle.pose();
+    const common::Pose2D pose = vehicle.pose();
     geometry_msgs::msg::Twist cmd;
     result.finished = controller.getVelocityCommands(stampedPose(vehicle.measuredPose()), cmd);
     const std::uint64_t pause = takePause();
@@ -92,8 +92,8 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
                              lineMoveGoesOn,
                              controller.targetPoint.x,
                              controller.targetPoint.y,
-                             wrapAngle(pose.heading - targetHeading(phase, scenario)),
-                             crossTrackError(pose, scenario.start, scenario.goal)};
+                             common::wrapAngle(pose.heading - targetHeading(phase, scenario)),
+                             common::crossTrackError(pose, scenario.start, scenario.goal)};
     phases.cycle(phase, time, record.crossTrack, record.headingError);
     if (hooks.onCycle) {
       hooks.onCycle(record);
@@ -112,16 +112,16 @@ RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
     if (!result.finished) {
       vehicle.apply(cmd.linear.x, cmd.angular.z, settings.period);
     }
-    phases.moved(distanceBetween(pose, vehicle.pose()));
+    phases.moved(common::distanceBetween(pose, vehicle.pose()));
     if (result.finished) {
       break;
     }
   }
   phases.finish(result.simulatedTime, result.finished);
 
-  const Pose2D& end = vehicle.pose();
-  result.positionError = distanceBetween(end, scenario.goal);
-  result.headingError = wrapAngle(end.heading - scenario.goal.heading);
+  const common::Pose2D& end = vehicle.pose();
+  result.positionError = common::distanceBetween(end, scenario.goal);
+  result.headingError = common::wrapAngle(end.heading - scenario.goal.heading);
   result.phases = phases.phases();
   if (result.outcome != Outcome::BadCommand && result.finished) {
     const bool within = result.positionError <= settings.positionTolerance &&

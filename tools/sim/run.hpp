@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/pose.hpp"
 #include "sim/phase_tracker.hpp"
-#include "sim/pose.hpp"
 #include "sim/settings.hpp"
 
 namespace sim {
@@ -21,7 +21,7 @@ inline constexpr double kCommandLimit = 0.5;
 /// What happened in one control cycle, as the CSV trace records it.
 struct CycleRecord {
   double time;          // s since the start of the run
-  Pose2D pose;          // the true pose at that time
+  common::Pose2D pose;  // the true pose at that time
   Phase phase;          // the state the controller acted in during this cycle
   double v;             // forward speed handed out, m/s
   double w;             // turn rate handed out, rad/s

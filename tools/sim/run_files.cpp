@@ -9,16 +9,16 @@
 namespace sim {
 namespace {
 
-std::vector<std::string> poseArguments(const char* option, const Pose2D& pose) {
+std::vector<std::string> poseArguments(const char* option, const common::Pose2D& pose) {
   return {option, fmt::format("{}", pose.x), fmt::format("{}", pose.y),
-          fmt::format("{}", toDegrees(pose.heading))};
+          fmt::format("{}", common::toDegrees(pose.heading))};
 }
 
 std::string pictureTitle(const RunResult& result, const RunSettings& settings,
                          const std::string& outcome) {
   return fmt::format("trelvo-sim: {}\n{}\nfinal error {:.4f} m, {:.2f} deg",
                      describeSettings(settings), outcome, result.positionError,
-                     toDegrees(result.headingError));
+                     common::toDegrees(result.headingError));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/pose.hpp"
+#include "common/pose.hpp"
 
 namespace sim {
 
@@ -39,11 +39,11 @@ struct RunSettings {
 
 /// Start and goal pose of one run's path, and the seed of its pose noise.
 struct Scenario {
-  Pose2D start;
-  Pose2D goal;
+  common::Pose2D start;
+  common::Pose2D goal;
   std::uint64_t noiseSeed;
   /// Where the vehicle really starts, when not at the start of the path.
-  std::optional<Pose2D> vehicleStart = std::nullopt;
+  std::optional<common::Pose2D> vehicleStart = std::nullopt;
 };
 
 struct BatchSettings {

@@ -94,14 +94,14 @@ class PartReader {
   }
 
   // [x, y, heading in degrees]
-  Pose2D pose(const YAML::Node& node, const std::string& field) const {
+  common::Pose2D pose(const YAML::Node& node, const std::string& field) const {
     if (!node.IsSequence() || node.size() != 3) {
       complain(node, field, "expected [x, y, heading in degrees]");
     }
     const auto at = [&](std::size_t i) {
       return real(node[i], fmt::format("{}[{}]", field, i), Bound::Any);
     };
-    return {at(0), at(1), toRadians(at(2))};
+    return {at(0), at(1), common::toRadians(at(2))};
   }
 
   static std::string join(const std::string& group, const std::string& field) {
@@ -150,7 +150,8 @@ void applyFields(const PartReader& in, const YAML::Node& node, SuiteScenario& in
       vehicle.noiseXY = in.real(xy, "noise.xy", Bound::NonNegative);
     }
     if (const YAML::Node heading = group["heading"]) {
-      vehicle.noiseHeading = toRadians(in.real(heading, "noise.heading", Bound::NonNegative));
+      vehicle.noiseHeading =
+          common::toRadians(in.real(heading, "noise.heading", Bound::NonNegative));
     }
     if (const YAML::Node seed = group["seed"]) {
       into.scenario.noiseSeed = in.whole(seed, "noise.seed");
@@ -163,7 +164,8 @@ void applyFields(const PartReader& in, const YAML::Node& node, SuiteScenario& in
       run.positionTolerance = in.real(value, "pass.position_tolerance", Bound::Positive);
     }
     if (const YAML::Node value = group["heading_tolerance"]) {
-      run.headingTolerance = toRadians(in.real(value, "pass.heading_tolerance", Bound::Positive));
+      run.headingTolerance =
+          common::toRadians(in.real(value, "pass.heading_tolerance", Bound::Positive));
     }
     if (const YAML::Node value = group["time_limit"]) {
       run.timeLimit = in.real(value, "pass.time_limit", Bound::Positive);
@@ -197,7 +199,7 @@ void checkWhole(const PartReader& in, const YAML::Node& node, const SuiteScenari
                 "start and goal both at the origin give the controller no path");
   }
   if (scenario.criteria.maxDistanceRatio &&
-      distanceBetween(s.vehicleStart.value_or(s.start), s.goal) == 0.0) {
+      common::distanceBetween(s.vehicleStart.value_or(s.start), s.goal) == 0.0) {
     in.complain(node["goal"], "pass.max_distance_ratio",
                 "the vehicle starts at the goal position, so there is no straight-line distance");
   }

@@ -34,16 +34,16 @@ Verdict judge(const SuiteScenario& suiteScenario, const RunResult& result) {
     travelled += phase.distance;
   }
   const double straight =
-      distanceBetween(scenario.vehicleStart.value_or(scenario.start), scenario.goal);
+      common::distanceBetween(scenario.vehicleStart.value_or(scenario.start), scenario.goal);
 
   Verdict verdict;
   verdict.positionError = {result.positionError};
-  verdict.headingError = {toDegrees(result.headingError)};
+  verdict.headingError = {common::toDegrees(result.headingError)};
   verdict.time = {result.simulatedTime};
   verdict.crossTrack = {lineMove ? lineMove->maxCrossTrack : kNone};
   verdict.distanceRatio = {straight > 0.0 ? travelled / straight : kNone};
   verdict.firstTurnTravel = {firstTurn ? firstTurn->distance : kNone};
-  verdict.lineStartOffset = {lineMove ? toDegrees(lineMove->startHeadingError) : kNone};
+  verdict.lineStartOffset = {lineMove ? common::toDegrees(lineMove->startHeadingError) : kNone};
 
   if (!succeeded(result)) {
     verdict.failures.push_back(failureReason(result, settings));
@@ -74,7 +74,7 @@ Verdict judge(const SuiteScenario& suiteScenario, const RunResult& result) {
           "first turn not on the spot: moved {:.3f} m (limit {} m), line move began {:.1f} deg "
           "off the line (limit {:.0f} deg)",
           verdict.firstTurnTravel.value, kOnTheSpotTravel, verdict.lineStartOffset.value,
-          toDegrees(kFacingTheLine)));
+          common::toDegrees(kFacingTheLine)));
     }
   }
   verdict.passed = verdict.failures.empty();

@@ -20,17 +20,21 @@ double rampTowards(double current, double target, double maxRate, double dt) {
 
 }  // namespace
 
-Vehicle::Vehicle(const VehicleSettings& settings, const Pose2D& start, std::uint64_t noiseSeed)
-    : settings_(settings), pose_{start.x, start.y, wrapAngle(start.heading)}, noise_(noiseSeed) {}
+Vehicle::Vehicle(const VehicleSettings& settings, const common::Pose2D& start,
+                 std::uint64_t noiseSeed)
+    : settings_(settings),
+      pose_{start.x, start.y, common::wrapAngle(start.heading)},
+      noise_(noiseSeed) {}
 
-Pose2D Vehicle::measuredPose() {
-  Pose2D measured = pose_;
+common::Pose2D Vehicle::measuredPose() {
+  common::Pose2D measured = pose_;
   if (settings_.noiseXY > 0.0) {
     measured.x += settings_.noiseXY * gauss_(noise_);
     measured.y += settings_.noiseXY * gauss_(noise_);
   }
   if (settings_.noiseHeading > 0.0) {
-    measured.heading = wrapAngle(measured.heading + settings_.noiseHeading * gauss_(noise_));
+    measured.heading =
+        common::wrapAngle(measured.heading + settings_.noiseHeading * gauss_(noise_));
   }
   return measured;
 }
@@ -45,7 +49,7 @@ void Vehicle::apply(double v, double w, double dt) {
   } else {
     moveUnicycle(appliedV_, appliedW_, dt);
   }
-  pose_.heading = wrapAngle(pose_.heading);
+  pose_.heading = common::wrapAngle(pose_.heading);
 }
 
 WheelSpeeds Vehicle::wheelSpeeds(double v, double w) const {

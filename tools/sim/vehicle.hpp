@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <random>
 
-#include "sim/pose.hpp"
+#include "common/pose.hpp"
 #include "sim/settings.hpp"
 
 namespace sim {
@@ -31,12 +31,12 @@ struct WheelSpeeds {
 
 class Vehicle {
  public:
-  Vehicle(const VehicleSettings& settings, const Pose2D& start, std::uint64_t noiseSeed);
+  Vehicle(const VehicleSettings& settings, const common::Pose2D& start, std::uint64_t noiseSeed);
 
   /// Where the vehicle really is (heading wrapped into [-pi, pi]).
-  const Pose2D& pose() const { return pose_; }
+  const common::Pose2D& pose() const { return pose_; }
   /// The pose a localisation would report: the true pose plus the configured noise.
-  Pose2D measuredPose();
+  common::Pose2D measuredPose();
   /// Drives for `dt` seconds under the command (forward speed m/s, turn rate rad/s).
   void apply(double v, double w, double dt);
   /// Drives on for `dt` seconds under the latest command, as while its host is blocked.
@@ -50,7 +50,7 @@ class Vehicle {
   void moveDifferential(double v, double w, double dt);
 
   VehicleSettings settings_;
-  Pose2D pose_;
+  common::Pose2D pose_;
   double appliedV_ = 0.0;  // speeds actually reached, for the acceleration limits
   double appliedW_ = 0.0;
   double commandV_ = 0.0;  // the latest command

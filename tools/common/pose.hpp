@@ -1,10 +1,10 @@
 #pragma once
 
-// Planar poses and the angle arithmetic the simulator shares.
+// Planar poses and the angle arithmetic every host program shares.
 
 #include <cmath>
 
-namespace sim {
+namespace common {
 
 /// A vehicle pose in the plane: position in metres, heading in radians (counter-clockwise from x).
 struct Pose2D {
@@ -38,4 +38,4 @@ inline double crossTrackError(const Pose2D& p, const Pose2D& from, const Pose2D&
   return ((to.x - from.x) * (p.y - from.y) - (to.y - from.y) * (p.x - from.x)) / length;
 }
 
-}  // namespace sim
+}  // namespace common
