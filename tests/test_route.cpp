@@ -1,0 +1,246 @@
+// Routes of many poses: how they become legs, and how a RouteFollower drives them.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "common/route_follower.hpp"
+#include "common/route_legs.hpp"
+#include "controller_fixtures.hpp"
+
+using common::Leg;
+using common::makeLegs;
+using common::PathReception;
+using common::RouteEvent;
+using common::RouteFollower;
+using trelvo_test::planarPose;
+using trelvo_test::radians;
+using trelvo_test::Unicycle;
+
+namespace {
+
+using XY = std::pair<double, double>;
+
+nav_msgs::msg::Path pathThrough(const std::vector<XY>& points, double goalYaw = 0.0) {
+  nav_msgs::msg::Path path;
+  for (const auto& [x, y] : points) {
+    path.poses.push_back(planarPose(x, y, 0.0));
+  }
+  path.poses.back() = planarPose(points.back().first, points.back().second, goalYaw);
+  return path;
+}
+
+// A planner's path: a pose every `spacing` metres along straight runs between the corners.
+std::vector<XY> densePoints(const std::vector<XY>& corners, double spacing = 0.05) {
+  std::vector<XY> points{corners.front()};
+  for (std::size_t i = 1; i < corners.size(); ++i) {
+    const auto [x0, y0] = corners[i - 1];
+    const auto [x1, y1] = corners[i];
+    const int steps = static_cast<int>(std::ceil(std::hypot(x1 - x0, y1 - y0) / spacing));
+    for (int k = 1; k <= steps; ++k) {
+      points.emplace_back(x0 + (x1 - x0) * k / steps, y0 + (y1 - y0) * k / steps);
+    }
+  }
+  return points;
+}
+
+std::vector<XY> wavyCorridor() {
+  std::vector<XY> points;
+  for (int i = 0; i <= 200; ++i) {
+    points.emplace_back(i * 0.05, 0.02 * std::sin(i * 0.3));  // 2 cm either side of y = 0
+  }
+  return points;
+}
+
+const std::vector<XY> kL{{0, 0}, {4, 0}, {4, 3}};
+
+TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
+  struct Case {
+    const char* name;
+    std::vector<XY> points;
+    std::size_t legs;
+  };
+  const Case cases[] = {
+      {"dense corridor", wavyCorridor(), 1},
+      {"L", kL, 2},
+      {"U-turn round a shelf", {{0, 0}, {3, 0}, {3, 2}, {0, 2}}, 3},
+      {"planner path, a pose every 5 cm", densePoints({{0, 0}, {3, 0}, {3, 2}}), 2},
+      {"repeats", {{0, 0}, {0, 0}, {0.0005, 0}, {2, 0}, {2, 0.0004}, {2, 0}}, 1},
+      {"back and forth", {{0, 0}, {2, 0}, {0, 0}}, 2},
+      {"turn back along the line", {{0, 0}, {1, 0}, {2, 0}, {1.5, 0}}, 2},
+      {"one pose", {{1, 2}}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto legs = makeLegs(pathThrough(c.points, radians(30)));
+    ASSERT_TRUE(legs.has_value());
+    ASSERT_EQ(legs->size(), c.legs);
+    EXPECT_EQ(legs->front().start.x, c.points.front().first);
+    EXPECT_EQ(legs->front().start.y, c.points.front().second);
+    EXPECT_NEAR(legs->back().end.x, c.points.back().first, common::kSamePosition);
+    EXPECT_NEAR(legs->back().end.y, c.points.back().second, common::kSamePosition);
+    EXPECT_NEAR(legs->back().end.heading, radians(30), 1e-12);
+    for (std::size_t i = 0; i + 1 < legs->size(); ++i) {
+      const Leg& leg = (*legs)[i];
+      EXPECT_EQ(leg.end.x, (*legs)[i + 1].start.x);
+      EXPECT_GT(common::distanceBetween(leg.start, leg.end), common::kSamePosition);
+      EXPECT_EQ(leg.end.heading, (*legs)[i + 1].start.heading) << "faces on at the corner";
+    }
+  }
+}
+
+TEST(RouteLegs, LegsOfAnLFaceTheNextLegAtTheCorner) {
+  const auto legs = makeLegs(pathThrough(kL, radians(-90)));
+  ASSERT_TRUE(legs.has_value());
+  ASSERT_EQ(legs->size(), 2u);
+  EXPECT_DOUBLE_EQ((*legs)[0].end.heading, radians(90));
+  EXPECT_DOUBLE_EQ((*legs)[1].end.heading, radians(-90));
+}
+
+TEST(RouteLegs, RefusesWhatTheControllerRefuses) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  auto withMiddle = [](double x, double y, double z) {
+    auto path = pathThrough({{0, 0}, {1, 0}, {2, 0}});
+    path.poses[1].pose.position.x = x;
+    path.poses[1].pose.position.y = y;
+    path.poses[1].pose.position.z = z;
+    return path;
+  };
+  auto withGoalOrientation = [](double x, double y, double z, double w) {
+    auto path = pathThrough({{0, 0}, {2, 0}});
+    path.poses.back().pose.orientation.x = x;
+    path.poses.back().pose.orientation.y = y;
+    path.poses.back().pose.orientation.z = z;
+    path.poses.back().pose.orientation.w = w;
+    return path;
+  };
+  const nav_msgs::msg::Path refused[] = {
+      withMiddle(kNaN, 0, 0),
+      withMiddle(1, kInf, 0),
+      withMiddle(1, 0, kNaN),
+      withMiddle(1.1e9, 0, 0),
+      withMiddle(0, -1.1e9, 0),
+      withGoalOrientation(0, 0, kNaN, 1),
+      withGoalOrientation(0, 0, 1e-160, 1e-160),  // its squared length underflows: no yaw
+  };
+  for (const auto& path : refused) {
+    EXPECT_FALSE(makeLegs(path).has_value());
+  }
+  const auto zeroQuaternion = makeLegs(withGoalOrientation(0, 0, 0, 0));
+  ASSERT_TRUE(zeroQuaternion.has_value());
+  EXPECT_EQ(zeroQuaternion->back().end.heading, 0.0);
+  EXPECT_TRUE(makeLegs(withMiddle(1, 1e9, 0)).has_value());
+  EXPECT_TRUE(makeLegs(nav_msgs::msg::Path{})->empty());
+}
+
+constexpr double kPeriod = 0.05;  // s
+constexpr int kCycleLimit = 20000;
+
+// A follower driving a unicycle; records the events of every cycle.
+struct Drive {
+  RouteFollower follower;
+  Unicycle vehicle{0, 0, 0};
+  geometry_msgs::msg::Twist cmd;
+  std::vector<RouteEvent> events;
+
+  void start(const nav_msgs::msg::Path& path) {
+    ASSERT_EQ(follower.receivePath(path), PathReception::Taken);
+    ASSERT_EQ(step(), RouteEvent::RouteStarted);
+  }
+  RouteEvent step() {
+    const RouteEvent event = follower.cycle(vehicle.pose(), cmd);
+    vehicle.apply(cmd, kPeriod);
+    if (event != RouteEvent::None) {
+      events.push_back(event);
+    }
+    return event;
+  }
+  // Drives until the controller is in its line move of leg `leg`, some way along it.
+  void intoLineMove(std::size_t leg, int cycles) {
+    while (follower.legIndex() != leg || follower.controller().step != Controller::kLineMove) {
+      ASSERT_TRUE(follower.driving());
+      step();
+    }
+    for (int i = 0; i < cycles; ++i) {
+      step();
+    }
+  }
+  void toTheEnd() {
+    for (int i = 0; i < kCycleLimit && follower.driving(); ++i) {
+      step();
+    }
+  }
+};
+
+TEST(RouteFollower, DrivesAnLRouteToItsGoal) {
+  Drive drive;
+  drive.start(pathThrough(densePoints(kL), radians(180)));
+  drive.toTheEnd();
+  const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                         RouteEvent::RouteFinished};
+  EXPECT_EQ(drive.events, expected);
+  EXPECT_LT(std::hypot(drive.vehicle.x - 4, drive.vehicle.y - 3), 0.05);
+  EXPECT_LT(std::fabs(std::remainder(drive.vehicle.yaw - radians(180), 2 * M_PI)), radians(5));
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+}
+
+TEST(RouteFollower, ResentOrReplannedRouteNeverRestartsALeg) {
+  Drive drive;
+  const auto route = pathThrough(densePoints(kL), radians(180));
+  drive.start(route);
+  drive.intoLineMove(0, 20);
+  const int cyclesInLineMove = drive.follower.controller().coutt;
+  // The planner's replan from where the vehicle stands, a little off the line.
+  const auto replan = pathThrough(
+      densePoints({{drive.vehicle.x, drive.vehicle.y + 0.02}, {4, 0}, {4, 3}}), radians(180.5));
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Unchanged);
+  EXPECT_EQ(drive.follower.receivePath(replan), PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.follower.legIndex(), 0u);
+  EXPECT_EQ(drive.follower.controller().step, Controller::kLineMove);
+  EXPECT_EQ(drive.follower.controller().coutt, cyclesInLineMove + 1);
+
+  drive.toTheEnd();
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Unchanged);
+  EXPECT_EQ(drive.follower.receivePath(pathThrough({{4, 3}}, radians(180))),
+            PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_FALSE(drive.follower.driving());
+}
+
+TEST(RouteFollower, ADifferentPathRestartsAndAnEmptyOneStops) {
+  const nav_msgs::msg::Path different[] = {
+      pathThrough({{0, 0}, {4, 0}, {4, 3.2}}, radians(180)),         // another goal
+      pathThrough({{0, 0}, {4, 0}, {4, 3}}, radians(175)),           // another goal heading
+      pathThrough({{0, 0}, {4, 0.5}, {4, 3}}, radians(180)),         // another corner
+      pathThrough({{0, 0}, {2, -1}, {4, 0}, {4, 3}}, radians(180)),  // more legs
+  };
+  for (const auto& path : different) {
+    Drive drive;
+    drive.start(pathThrough(kL, radians(180)));
+    drive.intoLineMove(0, 5);
+    EXPECT_EQ(drive.follower.receivePath(path), PathReception::Taken);
+    EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+    EXPECT_EQ(drive.follower.legIndex(), 0u);
+  }
+
+  Drive drive;
+  drive.start(pathThrough(kL, radians(180)));
+  drive.intoLineMove(0, 5);
+  auto broken = pathThrough(kL);
+  broken.poses[1].pose.position.x = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(drive.follower.receivePath(broken), PathReception::Refused);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.follower.legs().size(), 2u);
+  EXPECT_EQ(drive.follower.receivePath(nav_msgs::msg::Path{}), PathReception::Stopped);
+  EXPECT_EQ(drive.step(), RouteEvent::Stopped);
+  EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+  EXPECT_FALSE(drive.follower.driving());
+}
+
+}  // namespace
