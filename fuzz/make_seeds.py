@@ -263,11 +263,71 @@ PID = {
     + pid_calls((NAN, 0), (1e300, -1e300)) + byte(0) + reals(1, 1) + pid_calls((0, 0)),
 }
 
+# ---- route: start heading, a path in one of three forms, a goal orientation, then actions -------
+LISTED, DENSE, SWINGING = 0, 1, 2
+RAW_GOAL, GOAL_HEADING = 0, 1
+RESEND, REFUSE, STRETCH = 0, 1, 2
+
+
+def eighths(*values):
+    """Coordinates of everyday size, one byte each: value * 8 as a signed byte."""
+    return b"".join(struct.pack("<b", round(value * 8)) for value in values)
+
+
+def listed(*points):
+    """(x, y) or (x, y, z) poses, each with its byte choosing whether z follows."""
+    out = byte(LISTED) + byte(len(points))
+    for point in points:
+        out += reals(point[0], point[1]) + (byte(0) + real(point[2]) if len(point) > 2 else byte(1))
+    return out
+
+
+def dense(corners, spacing_mm, jitter_mm, copies):
+    return (byte(DENSE) + byte(len(corners) - 1) + eighths(*(v for c in corners for v in c))
+            + byte(round(spacing_mm / 2) - 1) + byte(round(jitter_mm * 2)) + byte(copies - 1))
+
+
+def swinging(count, period, step, drift):
+    half = (count - 1) // 2
+    return (byte(SWINGING) + byte(half >> 8) + byte(half) + byte(period - 1) + reals(*step)
+            + eighths(*(d * 64 for d in drift)))
+
+
+def goal_heading(heading):
+    return byte(GOAL_HEADING) + real(heading)
+
+
+def stretch(cycles_over_four):
+    return byte(STRETCH) + byte(cycles_over_four)
+
+
+L_CORNERS = [(0, 0), (4, 0), (4, 3)]
+
+ROUTE = {
+    "planner_l_with_resends": eighths(0.5) + dense(L_CORNERS, 50, 0, 1) + goal_heading(math.pi)
+    + stretch(30) + byte(RESEND) + stretch(60) + byte(REFUSE) + stretch(200) + byte(RESEND),
+    "u_turn_round_a_shelf": eighths(0) + listed((0, 0), (3, 0), (3, 2), (0, 2))
+    + goal_heading(-math.pi / 2),
+    "back_and_forth": eighths(3) + listed((0, 0), (2, 0), (0, 0), (0, 0.001), (1.5, 0))
+    + goal_heading(0.5),
+    "one_position_at_the_origin": eighths(-2) + listed((0, 0), (0, 0)) + goal_heading(1.5),
+    "non_finite_and_huge": eighths(0) + listed((0, 0), (NAN, 1), (1, math.inf), (1e300, 0),
+                                               (1, 1, NAN), (2, 2))
+    + byte(RAW_GOAL) + reals(0, 0, 1e-160, 1e-160),
+    "zero_quaternion_goal": eighths(1) + listed((1, 1), (3, 1)) + byte(RAW_GOAL)
+    + reals(0, 0, 0, 0),
+    "jittered_square_with_repeats": eighths(-1)
+    + dense([(-10, -10), (10, -10), (10, 10), (-10, 10)], 2, 20, 3) + goal_heading(3),
+    "hundred_thousand_swings": eighths(0) + swinging(100000, 7, (0.5, 0.25), (0.125, 0))
+    + goal_heading(0),
+}
+
 
 def main():
     root = pathlib.Path(__file__).resolve().parent / "corpus"
     for harness, seeds in (("toolkit", TOOLKIT), ("controller", CONTROLLER),
-                           ("geometry", GEOMETRY), ("pid", PID)):
+                           ("geometry", GEOMETRY), ("pid", PID),
+                           ("route", ROUTE)):
         folder = root / harness
         folder.mkdir(parents=True, exist_ok=True)
         for name, data in seeds.items():

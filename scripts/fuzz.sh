@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${TRELVO_FUZZ_SECONDS:-20}
-harnesses=(toolkit controller geometry pid)
+harnesses=(toolkit controller geometry pid route)
 
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTRELVO_FUZZ=ON -DTRELVO_SANITIZE=address,undefined -DTRELVO_BUILD_TESTS=OFF \

@@ -1,0 +1,396 @@
+// Routes of arbitrary poses: a list read from the input (non-finite and huge values too), a dense
+// planner-like path through corners with jitter and repeated poses, or up to 100 000 poses going
+// back and forth. makeLegs must refuse exactly the paths the controller cannot drive; otherwise
+// its legs are finite, no more than the poses, joined end to start, at least 1 mm long (but for
+// a route at one position), ending at the goal heading, and every pose lies within the corner
+// tolerance of the legs, in order. A route of everyday size is then driven in a closed loop (a
+// unicycle follows the commands) with resent and refused paths on the way: a resent path never
+// restarts a leg, and the route finishes at its goal within a bounded number of cycles.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+#include "common/route_follower.hpp"
+#include "common/route_legs.hpp"
+#include "fuzz_support.hpp"
+
+namespace {
+
+using fuzz::check;
+using fuzz::Input;
+
+}  // namespace
+
+// The controller pauses 10 ms at each change of state; here the pauses take no time, so that the
+// fuzzer drives routes at full speed and the time budget measures work, not sleep.
+extern "C" __attribute__((visibility("default"))) int usleep(useconds_t /*microseconds*/) {
+  return 0;
+}
+
+namespace {
+
+using common::Leg;
+using common::PathReception;
+using common::RouteEvent;
+using geometry_msgs::msg::PoseStamped;
+using geometry_msgs::msg::Twist;
+using nav_msgs::msg::Path;
+
+constexpr std::size_t kMostPoses = 100000;
+constexpr double kCommandLimit = 0.5;  // m/s and rad/s
+constexpr double kCyclePeriod = 0.05;  // s, of the simulated vehicle
+// Driven in a closed loop: routes of at most this many legs within this box (m).
+constexpr std::size_t kMostDrivenLegs = 16;
+constexpr double kDrivenArea = 50.0;
+// A leg takes at most two turns of half a turn at 0.1 rad/s or more (some 630 cycles each at
+// 20 Hz) and its line at 0.1 m/s or more.
+constexpr int kCyclesPerLeg = 1500;
+constexpr double kCyclesPerMetre = 250.0;
+// Where a driven route ends: the controller's line stops 0.02 m short or a cycle past its end,
+// a run that starts within the 0.05 m station box only turns, and the final turn ends within
+// 3 degrees or one step past the heading.
+constexpr double kGoalPositionTolerance = 0.1;                // m
+constexpr double kGoalHeadingTolerance = 6.0 * M_PI / 180.0;  // rad
+// Rounding in the corridor's bearings, relative to the coordinates' size.
+constexpr double kRelativeSlack = 1e-12;
+
+PoseStamped poseAt(double x, double y, double heading) {
+  PoseStamped pose;
+  pose.pose.position.x = x;
+  pose.pose.position.y = y;
+  pose.pose.orientation.z = std::sin(heading / 2);
+  pose.pose.orientation.w = std::cos(heading / 2);
+  return pose;
+}
+
+double headingOf(const PoseStamped& pose) {
+  return 2 * std::atan2(pose.pose.orientation.z, pose.pose.orientation.w);
+}
+
+// A coordinate of everyday size, -16 to 15.875 m in eighths, from one byte.
+double metres(Input& in) {
+  return static_cast<std::int8_t>(in.byte()) / 8.0;
+}
+
+void readListedPoses(Input& in, Path& path) {
+  const unsigned count = in.byte();
+  for (unsigned i = 0; i < count; ++i) {
+    PoseStamped pose = poseAt(in.real(), in.real(), 0.0);
+    if (in.choice(8) == 0) {
+      pose.pose.position.z = in.real();
+    }
+    path.poses.push_back(pose);
+  }
+}
+
+// A planner's path: a pose every few millimetres to half a metre along straight runs between
+// corners, with a sideways jitter and poses given up to three times.
+void readDensePoses(Input& in, Path& path) {
+  std::vector<std::pair<double, double>> corners(1 + in.choice(8));
+  for (auto& [x, y] : corners) {
+    x = metres(in);
+    y = metres(in);
+  }
+  const double spacing = (1 + in.byte()) * 0.002;  // m
+  const double jitter = in.byte() * 0.0005;        // m
+  const unsigned copies = 1 + in.choice(3);
+  auto add = [&](double x, double y) {
+    const double side = jitter * std::sin(path.poses.size() * 1.7);
+    for (unsigned c = 0; c < copies && path.poses.size() < kMostPoses; ++c) {
+      path.poses.push_back(poseAt(x + side, y - side, 0.0));
+    }
+  };
+  add(corners[0].first, corners[0].second);
+  for (std::size_t i = 1; i < corners.size(); ++i) {
+    const auto [x0, y0] = corners[i - 1];
+    const auto [x1, y1] = corners[i];
+    const double length = std::hypot(x1 - x0, y1 - y0);
+    const std::size_t steps = std::min<std::size_t>(kMostPoses, std::ceil(length / spacing));
+    for (std::size_t k = 1; k <= steps; ++k) {
+      add(x0 + (x1 - x0) * k / steps, y0 + (y1 - y0) * k / steps);
+    }
+  }
+}
+
+// Up to 100 000 poses swinging back and forth along one step, drifting by another.
+void readSwingingPoses(Input& in, Path& path) {
+  std::uint16_t half = in.byte();
+  half = static_cast<std::uint16_t>(half << 8 | in.byte());
+  const std::size_t count = std::min<std::size_t>(kMostPoses, 1 + 2 * std::size_t{half});
+  const unsigned period = 1 + in.byte();
+  const double stepX = in.real();
+  const double stepY = in.real();
+  const double driftX = metres(in) / 64;
+  const double driftY = metres(in) / 64;
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned phase = i % (2 * period);
+    const double swing = phase < period ? phase : 2 * period - phase;
+    path.poses.push_back(poseAt(swing * stepX + i * driftX, swing * stepY + i * driftY, 0.0));
+  }
+}
+
+Path readPath(Input& in) {
+  Path path;
+  switch (in.choice(3)) {
+    case 0:
+      readListedPoses(in, path);
+      break;
+    case 1:
+      readDensePoses(in, path);
+      break;
+    default:
+      readSwingingPoses(in, path);
+      break;
+  }
+  if (path.poses.empty()) {
+    return path;
+  }
+  auto& goal = path.poses.back().pose.orientation;
+  if (in.choice(4) == 0) {
+    goal.x = in.real();
+    goal.y = in.real();
+    goal.z = in.real();
+    goal.w = in.real();
+  } else {
+    goal = poseAt(0, 0, in.real()).pose.orientation;
+  }
+  return path;
+}
+
+bool isUsable(const geometry_msgs::msg::Point& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::fabs(p.x) <= 1e9 &&
+         std::fabs(p.y) <= 1e9;
+}
+
+bool isFinite(const common::Pose2D& pose) {
+  return std::isfinite(pose.x) && std::isfinite(pose.y) && std::isfinite(pose.heading);
+}
+
+// The controller, handed the path's first and last pose, takes it exactly when makeLegs does
+// (given usable poses in between) and reads the same goal heading.
+void checkRefusalAgainstController(const Path& path, const std::optional<std::vector<Leg>>& legs) {
+  Path ends;
+  ends.poses = {path.poses.front(), path.poses.back()};
+  Controller controller;
+  controller.endPoint.x = std::numeric_limits<double>::quiet_NaN();  // marks "not taken"
+  controller.setStraightCB(ends);
+  const bool controllerTakes = !std::isnan(controller.endPoint.x);
+  const bool middleUsable =
+      std::all_of(path.poses.begin(), path.poses.end(),
+                  [](const PoseStamped& p) { return isUsable(p.pose.position); });
+  check(legs.has_value() == (controllerTakes && middleUsable),
+        "a path is refused exactly when the controller would refuse a pose of it");
+  if (legs) {
+    check(fuzz::same(legs->back().end.heading, controller.goal_angle),
+          "the last leg ends at the goal heading the controller reads");
+  }
+}
+
+double distanceToLeg(double x, double y, const Leg& leg) {
+  const double dx = leg.end.x - leg.start.x;
+  const double dy = leg.end.y - leg.start.y;
+  const double lengthSquared = dx * dx + dy * dy;
+  const double along = lengthSquared == 0.0
+                           ? 0.0
+                           : ((x - leg.start.x) * dx + (y - leg.start.y) * dy) / lengthSquared;
+  const double t = std::clamp(along, 0.0, 1.0);
+  return std::hypot(x - (leg.start.x + t * dx), y - (leg.start.y + t * dy));
+}
+
+void checkLegShapes(const Path& path, const std::vector<Leg>& legs) {
+  check(!legs.empty() && legs.size() <= path.poses.size(),
+        "one leg at least, never more than poses");
+  const auto& first = path.poses.front().pose.position;
+  const auto& last = path.poses.back().pose.position;
+  check(legs.front().start.x == first.x && legs.front().start.y == first.y,
+        "the first leg starts at the first pose");
+  check(std::hypot(legs.back().end.x - last.x, legs.back().end.y - last.y) <= common::kSamePosition,
+        "the last leg ends within 1 mm of the last pose");
+  for (std::size_t i = 0; i < legs.size(); ++i) {
+    const Leg& leg = legs[i];
+    check(isFinite(leg.start) && isFinite(leg.end), "legs are finite");
+    const double length = common::distanceBetween(leg.start, leg.end);
+    check(length > common::kSamePosition || (length == 0.0 && legs.size() == 1),
+          "a leg is longer than 1 mm, but for a route at one position");
+    if (i + 1 < legs.size()) {
+      check(leg.end.x == legs[i + 1].start.x && leg.end.y == legs[i + 1].start.y &&
+                leg.end.heading == legs[i + 1].start.heading,
+            "a leg ends where the next starts, facing along it");
+    }
+  }
+}
+
+// Walks the poses and the legs together: each pose lies within the tolerance of the leg it is
+// on, and the legs follow the poses in order. A skipped repeat lies up to 1 mm further.
+void checkPosesAlongLegs(const Path& path, const std::vector<Leg>& legs) {
+  std::size_t leg = 0;
+  for (const auto& pose : path.poses) {
+    const double x = pose.pose.position.x;
+    const double y = pose.pose.position.y;
+    const double slack = common::kSamePosition + kRelativeSlack * (std::fabs(x) + std::fabs(y));
+    while (leg < legs.size() && distanceToLeg(x, y, legs[leg]) > common::kCornerTolerance + slack) {
+      ++leg;
+    }
+    check(leg < legs.size(), "every pose lies within the corner tolerance of its leg, in order");
+  }
+}
+
+struct RouteDrive {
+  common::RouteFollower follower;
+  PoseStamped vehicle;
+  Twist cmd;
+  int cycles = 0;
+  std::size_t legsReached = 0;
+  bool finished = false;
+};
+
+// The vehicle follows the command for one period: a unicycle, exact arc.
+void driveOnePeriod(PoseStamped& vehicle, const Twist& cmd) {
+  const double heading = headingOf(vehicle);
+  const double next = heading + cmd.angular.z * kCyclePeriod;
+  auto& p = vehicle.pose.position;
+  if (std::fabs(cmd.angular.z) < 1e-9) {
+    p.x += cmd.linear.x * kCyclePeriod * std::cos(heading);
+    p.y += cmd.linear.x * kCyclePeriod * std::sin(heading);
+  } else {
+    p.x += cmd.linear.x / cmd.angular.z * (std::sin(next) - std::sin(heading));
+    p.y -= cmd.linear.x / cmd.angular.z * (std::cos(next) - std::cos(heading));
+  }
+  vehicle.pose.orientation = poseAt(0, 0, next).pose.orientation;
+}
+
+void cycle(RouteDrive& d, fuzz::CallTimer& timer) {
+  const std::size_t legBefore = d.follower.legIndex();
+  RouteEvent event = RouteEvent::None;
+  timer.time("cycle", [&] { event = d.follower.cycle(d.vehicle, d.cmd); });
+  check(std::isfinite(d.cmd.linear.x) && std::isfinite(d.cmd.angular.z) &&
+            std::fabs(d.cmd.linear.x) <= kCommandLimit &&
+            std::fabs(d.cmd.angular.z) <= kCommandLimit,
+        "commands are finite and within +-0.5");
+  if (event == RouteEvent::LegReached || event == RouteEvent::RouteFinished) {
+    check(d.follower.legIndex() == legBefore + 1 && d.cmd == Twist{},
+          "a leg ends with the zero command and the next leg");
+    ++d.legsReached;
+    d.finished = event == RouteEvent::RouteFinished;
+  } else {
+    check(d.follower.legIndex() == legBefore && event == RouteEvent::None,
+          "a cycle without a leg's end keeps the leg");
+  }
+  if (!d.follower.driving()) {
+    check(d.cmd == Twist{}, "a route no longer driven hands out zero commands");
+  }
+  driveOnePeriod(d.vehicle, d.cmd);
+  ++d.cycles;
+}
+
+// The same path again: taken as unchanged, and the next cycle neither starts the route again nor
+// leaves the leg under way (cycle() checks both).
+void resend(RouteDrive& d, const Path& path, fuzz::CallTimer& timer) {
+  PathReception reception = PathReception::Taken;
+  timer.time("receivePath", [&] { reception = d.follower.receivePath(path); });
+  check(reception == PathReception::Unchanged, "a resent path is taken as unchanged");
+  cycle(d, timer);
+}
+
+void refuse(RouteDrive& d, Path path, fuzz::CallTimer& timer) {
+  path.poses[path.poses.size() / 2].pose.position.y = std::numeric_limits<double>::infinity();
+  PathReception reception = PathReception::Taken;
+  timer.time("receivePath", [&] { reception = d.follower.receivePath(path); });
+  check(reception == PathReception::Refused, "a path with an infinite pose is refused");
+}
+
+void drive(const Path& path, const std::vector<Leg>& legs, double startHeading, Input& in,
+           fuzz::CallTimer& timer) {
+  int cycleLimit = 0;
+  for (const Leg& leg : legs) {
+    cycleLimit += kCyclesPerLeg +
+                  static_cast<int>(kCyclesPerMetre * common::distanceBetween(leg.start, leg.end));
+  }
+  RouteDrive d;
+  const auto& start = path.poses.front().pose.position;
+  d.vehicle = poseAt(start.x, start.y, startHeading);
+  PathReception reception = PathReception::Refused;
+  timer.time("receivePath", [&] { reception = d.follower.receivePath(path); });
+  check(reception == PathReception::Taken, "a route that makes legs is taken");
+  RouteEvent first = RouteEvent::None;
+  timer.time("cycle", [&] { first = d.follower.cycle(d.vehicle, d.cmd); });
+  check(first == RouteEvent::RouteStarted && d.follower.legs().size() == legs.size(),
+        "the route starts at the next cycle");
+  while (!d.finished && d.cycles < cycleLimit) {
+    const unsigned action = in.empty() ? 3 : in.choice(4);
+    if (action == 0) {
+      resend(d, path, timer);
+    } else if (action == 1) {
+      refuse(d, path, timer);
+    } else {
+      const int stretch = in.empty() ? cycleLimit : 1 + in.byte() * 4;
+      for (int i = 0; i < stretch && !d.finished && d.cycles < cycleLimit; ++i) {
+        cycle(d, timer);
+      }
+    }
+  }
+  check(d.finished && d.legsReached == legs.size(), "a route finishes within its cycle budget");
+  const auto& goal = path.poses.back().pose;
+  const double miss = std::hypot(d.vehicle.pose.position.x - goal.position.x,
+                                 d.vehicle.pose.position.y - goal.position.y);
+  const double headingMiss =
+      std::remainder(headingOf(d.vehicle) - legs.back().end.heading, 2 * M_PI);
+  check(miss <= kGoalPositionTolerance && std::fabs(headingMiss) <= kGoalHeadingTolerance,
+        "a route ends at its goal pose");
+  cycle(d, timer);
+  resend(d, path, timer);
+}
+
+bool isDrivable(const std::vector<Leg>& legs) {
+  return legs.size() <= kMostDrivenLegs &&
+         std::all_of(legs.begin(), legs.end(), [](const Leg& leg) {
+           return std::fabs(leg.start.x) <= kDrivenArea && std::fabs(leg.start.y) <= kDrivenArea &&
+                  std::fabs(leg.end.x) <= kDrivenArea && std::fabs(leg.end.y) <= kDrivenArea;
+         });
+}
+
+void runInput(Input& in, fuzz::CallTimer& timer) {
+  const double startHeading = metres(in);
+  const Path path = readPath(in);
+  std::optional<std::vector<Leg>> legs;
+  timer.time("makeLegs", [&] { legs = common::makeLegs(path); });
+  if (path.poses.empty()) {
+    check(legs && legs->empty(), "an empty path has no legs");
+    return;
+  }
+  checkRefusalAgainstController(path, legs);
+  if (!legs) {
+    return;
+  }
+  checkLegShapes(path, *legs);
+  checkPosesAlongLegs(path, *legs);
+  if (isDrivable(*legs)) {
+    drive(path, *legs, startHeading, in, timer);
+  }
+}
+
+}  // namespace
+
+// The controller's debug lines are left unformatted (info level) and without sinks: the harness
+// drives whole routes, and the controller's own harness exercises the lines.
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  setenv("SPDLOG_STDOUT", "false", 1);
+  setenv("SPDLOG_SYSTEMD", "false", 1);
+  setenv("SPDLOG_LEVEL", "info", 1);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::withinBudget([&](fuzz::CallTimer& timer) {
+    Input in(data, size);
+    runInput(in, timer);
+  });
+  return 0;
+}
