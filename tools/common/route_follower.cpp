@@ -47,8 +47,9 @@ double distanceToSegment(const Pose2D& p, const Leg& leg) {
 // Whether `path` only repeats the route from leg `current` on: its legs, aligned with the
 // route's from the end, end where the route's do, and start where they start, except the one
 // aligned with the current leg, which may start anywhere along it (a planner replans from where
-// the vehicle stands). Legs already driven may be repeated too. Once the route has finished,
-// its last leg counts as the current one.
+// the vehicle stands). Legs already driven may be repeated too, and the current leg may be left
+// out when the path starts at its end (a replan from a vehicle at the corner). Once the route has
+// finished, its last leg counts as the current one.
 bool repeatsRoute(const std::vector<Leg>& path, const std::vector<Leg>& route, std::size_t current,
                   double tolerance) {
   if (route.empty() || path.empty() || path.size() > route.size()) {
@@ -56,8 +57,8 @@ bool repeatsRoute(const std::vector<Leg>& path, const std::vector<Leg>& route, s
   }
   current = std::min(current, route.size() - 1);
   const std::size_t offset = route.size() - path.size();
-  if (offset > current) {
-    return false;  // the path does not cover the leg under way
+  if (offset > current + 1) {
+    return false;  // the path leaves out a leg still to drive
   }
   for (std::size_t i = 0; i < path.size(); ++i) {
     const Leg& leg = route[offset + i];
