@@ -7,18 +7,18 @@
 #include <ostream>
 #include <vector>
 
-#include "sim/batch.hpp"
-#include "sim/phase_tracker.hpp"
-#include "sim/run.hpp"
-#include "sim/statistics.hpp"
-#include "sim/vehicle.hpp"
+#include "common/vehicle.hpp"
+#include "sim/output/statistics.hpp"
+#include "sim/run/phase_tracker.hpp"
+#include "sim/run/run.hpp"
+#include "sim/scenarios/batch.hpp"
 
 using namespace sim;
 
 namespace sim {
 // Names the vehicle in test listings instead of its bytes.
-void PrintTo(VehicleKind kind, std::ostream* out) {
-  *out << (kind == VehicleKind::Unicycle ? "unicycle" : "differential");
+void PrintTo(common::VehicleKind kind, std::ostream* out) {
+  *out << (kind == common::VehicleKind::Unicycle ? "unicycle" : "differential");
 }
 }  // namespace sim
 
@@ -26,24 +26,26 @@ namespace {
 
 constexpr double kPeriod = 0.05;  // s
 
-VehicleSettings vehicleOf(VehicleKind kind) {
-  VehicleSettings settings;
+common::VehicleSettings vehicleOf(common::VehicleKind kind) {
+  common::VehicleSettings settings;
   settings.kind = kind;
   return settings;
 }
 
-class BothVehicles : public testing::TestWithParam<VehicleKind> {};
+class BothVehicles : public testing::TestWithParam<common::VehicleKind> {};
 
 INSTANTIATE_TEST_SUITE_P(Sim, BothVehicles,
-                         testing::Values(VehicleKind::Unicycle, VehicleKind::Differential),
-                         [](const testing::TestParamInfo<VehicleKind>& info) {
-                           return info.param == VehicleKind::Unicycle ? "Unicycle" : "Differential";
+                         testing::Values(common::VehicleKind::Unicycle,
+                                         common::VehicleKind::Differential),
+                         [](const testing::TestParamInfo<common::VehicleKind>& info) {
+                           return info.param == common::VehicleKind::Unicycle ? "Unicycle"
+                                                                              : "Differential";
                          });
 
 }  // namespace
 
 TEST_P(BothVehicles, PositiveTurnRateTurnsCounterClockwise) {
-  Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 0.0}, 1);
+  common::Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 0.0}, 1);
   for (int i = 0; i < 10; ++i) {
     vehicle.apply(0.0, 0.4, kPeriod);
   }
@@ -53,13 +55,13 @@ TEST_P(BothVehicles, PositiveTurnRateTurnsCounterClockwise) {
 }
 
 TEST_P(BothVehicles, NegativeTurnRateTurnsClockwise) {
-  Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 1.0}, 1);
+  common::Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 1.0}, 1);
   vehicle.apply(0.0, -0.5, kPeriod);
   EXPECT_NEAR(vehicle.pose().heading, 1.0 - 0.025, 1e-6);
 }
 
 TEST_P(BothVehicles, ForwardSpeedDrivesAlongTheHeading) {
-  Vehicle vehicle(vehicleOf(GetParam()), {1.0, 2.0, M_PI / 2}, 1);
+  common::Vehicle vehicle(vehicleOf(GetParam()), {1.0, 2.0, M_PI / 2}, 1);
   for (int i = 0; i < 20; ++i) {
     vehicle.apply(0.4, 0.0, kPeriod);
   }
@@ -68,7 +70,7 @@ TEST_P(BothVehicles, ForwardSpeedDrivesAlongTheHeading) {
 }
 
 TEST_P(BothVehicles, ArcCurvesToTheLeftUnderAPositiveTurnRate) {
-  Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 0.0}, 1);
+  common::Vehicle vehicle(vehicleOf(GetParam()), {0.0, 0.0, 0.0}, 1);
   for (int i = 0; i < 40; ++i) {
     vehicle.apply(0.3, 0.3, kPeriod);
   }
@@ -79,39 +81,40 @@ TEST_P(BothVehicles, ArcCurvesToTheLeftUnderAPositiveTurnRate) {
 }
 
 TEST(SimVehicle, DrivingOnWhileTheHostIsBlockedKeepsTheLatestCommand) {
-  VehicleSettings settings = vehicleOf(VehicleKind::Unicycle);
+  common::VehicleSettings settings = vehicleOf(common::VehicleKind::Unicycle);
   settings.maxAccel = 1.0;
-  Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  common::Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
   vehicle.apply(0.4, 0.0, 0.1);  // ramps to 0.1 m/s
   vehicle.driveOn(0.1);          // on towards 0.4 m/s: 0.2 m/s
   EXPECT_NEAR(vehicle.pose().x, 0.1 * 0.1 + 0.2 * 0.1, 1e-12);
 }
 
 TEST(SimVehicle, WheelSpeedsPutTheFasterWheelOnTheRightInACounterClockwiseTurn) {
-  VehicleSettings settings = vehicleOf(VehicleKind::Differential);
+  common::VehicleSettings settings = vehicleOf(common::VehicleKind::Differential);
   settings.width = 0.4;
-  const Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
-  const WheelSpeeds wheels = vehicle.wheelSpeeds(0.2, 0.5);
+  const common::Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  const common::WheelSpeeds wheels = vehicle.wheelSpeeds(0.2, 0.5);
   EXPECT_DOUBLE_EQ(wheels.right, 0.2 + 0.5 * 0.2);
   EXPECT_DOUBLE_EQ(wheels.left, 0.2 - 0.5 * 0.2);
 }
 
 TEST(SimVehicle, WheelSpeedsStayForwardWhateverTheHeading) {
   for (const double heading : {0.0, 1.5, M_PI, -2.5, 3 * M_PI}) {
-    const Vehicle vehicle(vehicleOf(VehicleKind::Differential), {0.0, 0.0, heading}, 1);
-    const WheelSpeeds wheels = vehicle.wheelSpeeds(0.3, 0.0);
+    const common::Vehicle vehicle(vehicleOf(common::VehicleKind::Differential), {0.0, 0.0, heading},
+                                  1);
+    const common::WheelSpeeds wheels = vehicle.wheelSpeeds(0.3, 0.0);
     EXPECT_DOUBLE_EQ(wheels.left, 0.3) << heading;
     EXPECT_DOUBLE_EQ(wheels.right, 0.3) << heading;
   }
 }
 
 TEST(SimVehicle, EachVehicleTurnsWithItsOwnWheelDistance) {
-  VehicleSettings narrow = vehicleOf(VehicleKind::Differential);
+  common::VehicleSettings narrow = vehicleOf(common::VehicleKind::Differential);
   narrow.width = 0.2;
-  VehicleSettings wide = narrow;
+  common::VehicleSettings wide = narrow;
   wide.width = 1.0;
-  Vehicle a(narrow, {0.0, 0.0, 0.0}, 1);
-  Vehicle b(wide, {0.0, 0.0, 0.0}, 1);
+  common::Vehicle a(narrow, {0.0, 0.0, 0.0}, 1);
+  common::Vehicle b(wide, {0.0, 0.0, 0.0}, 1);
   // Interleaved: the library's width setting is shared by the whole process.
   for (int i = 0; i < 10; ++i) {
     a.apply(0.0, 0.4, kPeriod);
@@ -122,25 +125,25 @@ TEST(SimVehicle, EachVehicleTurnsWithItsOwnWheelDistance) {
 }
 
 TEST(SimVehicle, AccelerationLimitRampsTheAppliedSpeeds) {
-  VehicleSettings settings = vehicleOf(VehicleKind::Unicycle);
+  common::VehicleSettings settings = vehicleOf(common::VehicleKind::Unicycle);
   settings.maxAccel = 1.0;      // 0.05 m/s per cycle
   settings.maxTurnAccel = 2.0;  // 0.1 rad/s per cycle
-  Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
+  common::Vehicle vehicle(settings, {0.0, 0.0, 0.0}, 1);
   vehicle.apply(0.4, 0.0, kPeriod);
   EXPECT_NEAR(vehicle.pose().x, 0.05 * kPeriod, 1e-12);
-  Vehicle turning(settings, {0.0, 0.0, 0.0}, 1);
+  common::Vehicle turning(settings, {0.0, 0.0, 0.0}, 1);
   turning.apply(0.0, 0.5, kPeriod);
   turning.apply(0.0, 0.5, kPeriod);
   EXPECT_NEAR(turning.pose().heading, (0.1 + 0.2) * kPeriod, 1e-12);
 }
 
 TEST(SimVehicle, NoiseIsRepeatableFromItsSeedAndLeavesTheTruePoseAlone) {
-  VehicleSettings settings = vehicleOf(VehicleKind::Unicycle);
+  common::VehicleSettings settings = vehicleOf(common::VehicleKind::Unicycle);
   settings.noiseXY = 0.01;
   settings.noiseHeading = 0.01;
-  Vehicle a(settings, {1.0, 1.0, 0.0}, 42);
-  Vehicle b(settings, {1.0, 1.0, 0.0}, 42);
-  Vehicle c(settings, {1.0, 1.0, 0.0}, 43);
+  common::Vehicle a(settings, {1.0, 1.0, 0.0}, 42);
+  common::Vehicle b(settings, {1.0, 1.0, 0.0}, 42);
+  common::Vehicle c(settings, {1.0, 1.0, 0.0}, 43);
   const common::Pose2D ma = a.measuredPose();
   const common::Pose2D mb = b.measuredPose();
   const common::Pose2D mc = c.measuredPose();
@@ -153,7 +156,7 @@ TEST(SimVehicle, NoiseIsRepeatableFromItsSeedAndLeavesTheTruePoseAlone) {
 }
 
 TEST(SimVehicle, WithoutNoiseTheMeasuredPoseIsTheTruePose) {
-  Vehicle vehicle(vehicleOf(VehicleKind::Unicycle), {1.0, -2.0, 0.5}, 7);
+  common::Vehicle vehicle(vehicleOf(common::VehicleKind::Unicycle), {1.0, -2.0, 0.5}, 7);
   const common::Pose2D measured = vehicle.measuredPose();
   EXPECT_EQ(measured.x, 1.0);
   EXPECT_EQ(measured.y, -2.0);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/result_wire.hpp"
-#include "sim/suite_verdict.hpp"
-#include "sim/workers.hpp"
+#include "sim/scenarios/suite_verdict.hpp"
+#include "sim/workers/result_wire.hpp"
+#include "sim/workers/workers.hpp"
 
 using namespace sim;
 

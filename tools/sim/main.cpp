@@ -7,12 +7,12 @@
 
 #include <fmt/format.h>
 
-#include "sim/exit_codes.hpp"
-#include "sim/modes.hpp"
-#include "sim/options.hpp"
-#include "sim/output_folder.hpp"
-#include "sim/suite.hpp"
-#include "sim/workers.hpp"
+#include "sim/cli/exit_codes.hpp"
+#include "sim/cli/options.hpp"
+#include "sim/modes/modes.hpp"
+#include "sim/output/output_folder.hpp"
+#include "sim/scenarios/suite.hpp"
+#include "sim/workers/workers.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "sim/pause_clock.hpp"
+#include "sim/run/pause_clock.hpp"
 
 extern "C" __attribute__((visibility("default"))) int usleep(useconds_t microseconds) noexcept {
   sim::addPause(microseconds);

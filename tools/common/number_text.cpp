@@ -1,0 +1,48 @@
+#include "common/number_text.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace common {
+
+std::optional<std::string> realComplaint(const std::string& text, Bound bound) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') {
+    ++first;
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+  if (first == last || end != last || error == std::errc::invalid_argument) {
+    return "'" + text + "' is not a number";
+  }
+  if (error == std::errc::result_out_of_range) {
+    return "'" + text + "' is out of range";
+  }
+  if (!std::isfinite(value)) {
+    return "'" + text + "' is not a finite number";
+  }
+  if (bound == Bound::Positive && !(value > 0.0)) {
+    return "must be positive, got '" + text + "'";
+  }
+  if (bound == Bound::NonNegative && value < 0.0) {
+    return "must not be negative, got '" + text + "'";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> wholeNumberComplaint(const std::string& text, std::uint64_t lowest,
+                                                std::uint64_t highest) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size()) {
+    return "'" + text + "' is not a whole number";
+  }
+  if (error == std::errc::result_out_of_range || value < lowest || value > highest) {
+    return "must be a whole number from " + std::to_string(lowest) + " to " +
+           std::to_string(highest) + ", got '" + text + "'";
+  }
+  return std::nullopt;
+}
+
+}  // namespace common

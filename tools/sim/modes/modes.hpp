@@ -1,0 +1,17 @@
+#pragma once
+
+// The three things trelvo-sim does: one run with its trace and picture, a batch with its table
+// and histogram, or a suite with its table and a picture of each failed scenario. Each returns
+// the exit status.
+
+#include "sim/cli/options.hpp"
+#include "sim/output/output_folder.hpp"
+#include "sim/scenarios/suite.hpp"
+
+namespace sim {
+
+int runSingle(const Options& options, const OutputFolder& folder);
+int runBatch(const Options& options, const OutputFolder& folder);
+int runSuite(const Options& options, const OutputFolder& folder, const Suite& suite);
+
+}  // namespace sim

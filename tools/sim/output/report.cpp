@@ -1,0 +1,163 @@
+#include "sim/output/report.hpp"
+
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "sim/output/statistics.hpp"
+
+namespace sim {
+namespace {
+
+// Failed scenarios listed under the batch table; the CSV has them all.
+constexpr std::size_t kListedFailures = 10;
+
+std::string noiseWords(const common::VehicleSettings& vehicle) {
+  if (vehicle.noiseXY == 0.0 && vehicle.noiseHeading == 0.0) {
+    return "noise off";
+  }
+  return fmt::format("noise {} m / {} deg", vehicle.noiseXY,
+                     common::toDegrees(vehicle.noiseHeading));
+}
+
+std::string accelWords(const common::VehicleSettings& vehicle) {
+  std::string words;
+  if (vehicle.maxAccel > 0.0) {
+    words += fmt::format(", acceleration limit {} m/s2", vehicle.maxAccel);
+  }
+  if (vehicle.maxTurnAccel > 0.0) {
+    words += fmt::format(", turn acceleration limit {} rad/s2", vehicle.maxTurnAccel);
+  }
+  return words;
+}
+
+std::string poseWords(const common::Pose2D& pose) {
+  return fmt::format("({:.3f}, {:.3f}) heading {:.1f} deg", pose.x, pose.y,
+                     common::toDegrees(pose.heading));
+}
+
+}  // namespace
+
+const char* vehicleName(common::VehicleKind kind) {
+  return kind == common::VehicleKind::Differential ? "differential" : "unicycle";
+}
+
+std::string describeSettings(const RunSettings& settings) {
+  const common::VehicleSettings& vehicle = settings.vehicle;
+  std::string words = fmt::format("{} vehicle", vehicleName(vehicle.kind));
+  if (vehicle.kind == common::VehicleKind::Differential) {
+    words += fmt::format(" (wheels {} m apart)", vehicle.width);
+  }
+  return words + fmt::format(", period {} s, {}{}", settings.period, noiseWords(vehicle),
+                             accelWords(vehicle));
+}
+
+void printRunHeader(std::FILE* out, const Scenario& scenario, const RunSettings& settings) {
+  fmt::print(out, "trelvo-sim: {}\n", describeSettings(settings));
+  fmt::print(out, "start {}, goal {}\n", poseWords(scenario.start), poseWords(scenario.goal));
+}
+
+void printPhase(std::FILE* out, const PhaseStats& phase) {
+  fmt::print(out, "{:<12} {:8.2f} s {:8.3f} m travelled, largest cross-track error {:.4f} m{}\n",
+             std::string(phaseName(phase.phase)) + ":", phase.duration, phase.distance,
+             phase.maxCrossTrack, phase.completed ? "" : " (stopped before it ended)");
+}
+
+void printSummary(std::FILE* out, const RunResult& result, const RunSettings& settings) {
+  fmt::print(out, "summary\n");
+  if (succeeded(result)) {
+    fmt::print(out, "  finished              yes, within {} m and {} deg of the goal pose\n",
+               settings.positionTolerance, common::toDegrees(settings.headingTolerance));
+  } else {
+    fmt::print(out, "  finished              {} {}\n",
+               result.finished ? "yes, but" : "no:", failureReason(result, settings));
+  }
+  fmt::print(out, "  cycles                {}\n", result.cycles);
+  fmt::print(out, "  simulated time        {:.2f} s\n", result.simulatedTime);
+  fmt::print(out, "  final position error  {:.4f} m\n", result.positionError);
+  fmt::print(out, "  final heading error   {:.2f} deg\n", common::toDegrees(result.headingError));
+}
+
+std::string replayCommand(const BatchRun& run, const RunSettings& settings) {
+  const Scenario& s = run.scenario;
+  const common::VehicleSettings& vehicle = settings.vehicle;
+  const RunSettings defaults;
+  std::string command =
+      fmt::format("trelvo-sim --start={},{},{} --goal={},{},{} --seed {}", s.start.x, s.start.y,
+                  run.startHeadingDegrees, s.goal.x, s.goal.y, run.goalHeadingDegrees, s.noiseSeed);
+  if (vehicle.kind != defaults.vehicle.kind) {
+    command += fmt::format(" --mode {} --width {}", vehicleName(vehicle.kind), vehicle.width);
+  }
+  const auto addIfChanged = [&command](const char* option, double value, double usual) {
+    if (value != usual) {
+      command += fmt::format(" {} {}", option, value);
+    }
+  };
+  addIfChanged("--period", settings.period, defaults.period);
+  addIfChanged("--time-limit", settings.timeLimit, defaults.timeLimit);
+  addIfChanged("--max-accel", vehicle.maxAccel, 0.0);
+  addIfChanged("--max-turn-accel", vehicle.maxTurnAccel, 0.0);
+  addIfChanged("--noise-xy", vehicle.noiseXY, 0.0);
+  addIfChanged("--noise-heading", common::toDegrees(vehicle.noiseHeading), 0.0);
+  addIfChanged("--position-tolerance", settings.positionTolerance, defaults.positionTolerance);
+  addIfChanged("--heading-tolerance", common::toDegrees(settings.headingTolerance),
+               common::toDegrees(defaults.headingTolerance));
+  return command;
+}
+
+void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const BatchFigures& figures,
+                     const BatchSettings& batch, const RunSettings& settings) {
+  std::vector<double> positionErrors;
+  std::vector<double> headingErrors;
+  std::vector<double> timesToGoal;
+  for (const BatchRun& run : runs) {
+    positionErrors.push_back(run.result.positionError);
+    headingErrors.push_back(std::fabs(common::toDegrees(run.result.headingError)));
+    if (run.result.finished) {
+      timesToGoal.push_back(run.result.simulatedTime);
+    }
+  }
+  const Spread position = spreadOf(positionErrors);
+  const Spread heading = spreadOf(headingErrors);
+  const Spread time = spreadOf(timesToGoal);
+
+  fmt::print(out, "batch: {} scenarios within {} m of the origin, seed {}, {}\n", figures.runs,
+             batch.radius, batch.seed, describeSettings(settings));
+  fmt::print(out, "  success rate              {}/{} ({:.1f} %)\n", figures.successes, figures.runs,
+             figures.runs > 0 ? 100.0 * figures.successes / figures.runs : 0.0);
+  fmt::print(out, "                            {:>9} {:>9} {:>9}\n", "median", "p95", "worst");
+  fmt::print(out, "  final position error  m   {:9.4f} {:9.4f} {:9.4f}\n", position.median,
+             position.p95, position.worst);
+  fmt::print(out, "  final heading error   deg {:9.3f} {:9.3f} {:9.3f}\n", heading.median,
+             heading.p95, heading.worst);
+  fmt::print(out, "  time to goal          s   {:9.2f} {:9.2f} {:9.2f}  ({} finished runs)\n",
+             time.median, time.p95, time.worst, timesToGoal.size());
+  const auto perSecond = [](double amount, double seconds) {
+    return seconds > 0.0 ? amount / seconds : 0.0;
+  };
+  fmt::print(out,
+             "  simulated {} cycles ({:.0f} s) in {:.2f} s wall, {:.0f}x real time: {:.0f} cycles "
+             "per second\n",
+             figures.cycles, figures.simulatedSeconds, figures.wallSeconds,
+             perSecond(figures.simulatedSeconds, figures.wallSeconds),
+             perSecond(static_cast<double>(figures.cycles), figures.wallSeconds));
+  fmt::print(out, "  ({:.2f} s CPU in {} {}: {:.0f} cycles per CPU second)\n", figures.cpuSeconds,
+             figures.jobs, figures.jobs == 1 ? "process" : "worker processes",
+             perSecond(static_cast<double>(figures.cycles), figures.cpuSeconds));
+
+  std::size_t listed = 0;
+  for (const BatchRun& run : runs) {
+    if (succeeded(run.result)) {
+      continue;
+    }
+    if (listed++ == kListedFailures) {
+      fmt::print(out, "  ... and {} more failed runs (see the CSV)\n",
+                 figures.runs - figures.successes - kListedFailures);
+      break;
+    }
+    fmt::print(out, "  failed #{}: {}\n    replay: {}\n", run.index,
+               failureReason(run.result, settings), replayCommand(run, settings));
+  }
+}
+
+}  // namespace sim

@@ -1,0 +1,42 @@
+#pragma once
+
+// What trelvo-sim prints: a line per phase as it ends, the run's summary, the batch's table.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/run/failure_reason.hpp"
+#include "sim/run/phase_tracker.hpp"
+#include "sim/run/run.hpp"
+#include "sim/run/run_settings.hpp"
+#include "sim/scenarios/batch.hpp"
+
+namespace sim {
+
+/// "unicycle" or "differential".
+const char* vehicleName(common::VehicleKind kind);
+/// The settings of a run in words, e.g. "unicycle vehicle, period 0.05 s, noise off".
+std::string describeSettings(const RunSettings& settings);
+
+void printRunHeader(std::FILE* out, const Scenario& scenario, const RunSettings& settings);
+void printPhase(std::FILE* out, const PhaseStats& phase);
+void printSummary(std::FILE* out, const RunResult& result, const RunSettings& settings);
+
+/// Figures of a whole batch.
+struct BatchFigures {
+  int runs = 0;
+  int successes = 0;
+  long long cycles = 0;
+  double simulatedSeconds = 0.0;
+  double wallSeconds = 0.0;
+  double cpuSeconds = 0.0;  // of this process and its worker processes
+  int jobs = 1;             // processes that ran the scenarios
+};
+
+void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const BatchFigures& figures,
+                     const BatchSettings& batch, const RunSettings& settings);
+/// The command line that repeats one batch scenario as a single run.
+std::string replayCommand(const BatchRun& run, const RunSettings& settings);
+
+}  // namespace sim

@@ -1,0 +1,22 @@
+#include "sim/run/failure_reason.hpp"
+
+#include <fmt/format.h>
+
+namespace sim {
+
+std::string failureReason(const RunResult& result, const RunSettings& settings) {
+  switch (result.outcome) {
+    case Outcome::Reached:
+      return {};
+    case Outcome::OutsideTolerance:
+      return fmt::format("ended outside the tolerances ({} m, {} deg)", settings.positionTolerance,
+                         common::toDegrees(settings.headingTolerance));
+    case Outcome::TimeLimit:
+      return fmt::format("not finished within the time limit of {} s", settings.timeLimit);
+    case Outcome::BadCommand:
+      break;
+  }
+  return "the controller handed out a command beyond +-0.5: " + result.badCommand;
+}
+
+}  // namespace sim

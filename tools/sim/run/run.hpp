@@ -1,0 +1,68 @@
+#pragma once
+
+// One closed-loop run: the simulator plays the navigation host of a Controller. It hands the
+// controller a path from the start pose to the goal pose, then once per control period gives it
+// the vehicle's measured pose, applies the command it hands out for one period, and stops on the
+// cycle that reports the run finished, or at the time limit.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/pose.hpp"
+#include "sim/run/phase_tracker.hpp"
+#include "sim/run/run_settings.hpp"
+
+namespace sim {
+
+/// The controller's commands must stay finite and within this bound (m/s and rad/s).
+inline constexpr double kCommandLimit = 0.5;
+
+/// What happened in one control cycle, as the CSV trace records it.
+struct CycleRecord {
+  double time;          // s since the start of the run
+  common::Pose2D pose;  // the true pose at that time
+  Phase phase;          // the state the controller acted in during this cycle
+  double v;             // forward speed handed out, m/s
+  double w;             // turn rate handed out, rad/s
+  bool hasLookAhead;    // the controller published a look-ahead point in this cycle
+  double lookAheadX;    // m
+  double lookAheadY;    // m
+  double headingError;  // rad, heading minus the phase's target heading, wrapped
+  double crossTrack;    // m, signed distance from the path line, positive to the left
+};
+
+enum class Outcome {
+  Reached,           // finished within the position and heading tolerances
+  OutsideTolerance,  // finished, but too far from the goal pose
+  TimeLimit,         // not finished within the time limit
+  BadCommand,        // a handed-out command was non-finite or beyond the limit
+};
+
+/// "reached", "outside_tolerance", "time_limit", "bad_command".
+const char* outcomeKey(Outcome outcome);
+
+struct RunResult {
+  Outcome outcome = Outcome::TimeLimit;
+  bool finished = false;  // the controller reported the run finished
+  int cycles = 0;
+  double simulatedTime = 0.0;  // s, at the last cycle
+  double positionError = 0.0;  // m, final distance to the goal point
+  double headingError = 0.0;   // rad, final heading minus goal heading, wrapped
+  std::vector<PhaseStats> phases;
+  std::string badCommand;  // the offending command, for BadCommand
+};
+
+inline bool succeeded(const RunResult& result) {
+  return result.outcome == Outcome::Reached;
+}
+
+struct RunHooks {
+  std::function<void(const CycleRecord&)> onCycle;
+  std::function<void(const PhaseStats&)> onPhaseEnd;
+};
+
+RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
+                      const RunHooks& hooks = {});
+
+}  // namespace sim

@@ -1,0 +1,34 @@
+#pragma once
+
+// What one simulated run is made of: its path, its vehicle and its limits.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/pose.hpp"
+#include "common/vehicle_settings.hpp"
+
+namespace sim {
+
+/// Bounds the trace a single run keeps in memory and writes (about 100 bytes a cycle).
+inline constexpr double kMaxCyclesPerRun = 1e6;
+
+struct RunSettings {
+  double period = 0.05;                 // s, one control cycle
+  double timeLimit = 120.0;             // s of simulated time
+  double positionTolerance = 0.05;      // m, largest final position error of a success
+  double headingTolerance = M_PI / 36;  // rad (5 degrees), largest final heading error
+  common::VehicleSettings vehicle;
+};
+
+/// Start and goal pose of one run's path, and the seed of its pose noise.
+struct Scenario {
+  common::Pose2D start;
+  common::Pose2D goal;
+  std::uint64_t noiseSeed;
+  /// Where the vehicle really starts, when not at the start of the path.
+  std::optional<common::Pose2D> vehicleStart = std::nullopt;
+};
+
+}  // namespace sim

@@ -1,0 +1,40 @@
+#pragma once
+
+// A suite: named scenarios, each with its own vehicle, noise and pass criteria, kept in a YAML
+// file and rerun whenever the library or the vehicle changes.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/run/run_settings.hpp"
+
+namespace sim {
+
+/// What a suite scenario must meet beyond reaching its goal pose within the tolerances and the
+/// time limit of its RunSettings.
+struct PassCriteria {
+  std::optional<double> maxCrossTrack;     // m, largest cross-track error of the line move
+  std::optional<double> maxDistanceRatio;  // travelled over straight-line distance to the goal
+  bool firstTurnOnTheSpot = false;         // the first turn faces the line without moving
+};
+
+struct SuiteScenario {
+  std::string name;
+  int line;  // where the scenario starts in its file
+  Scenario scenario;
+  RunSettings settings;
+  PassCriteria criteria;
+};
+
+struct Suite {
+  std::string name;  // the file name without its folder and extension
+  std::vector<SuiteScenario> scenarios;
+};
+
+/// Reads a suite file. Throws UsageError with one line naming the file and line, the scenario
+/// and the field at fault.
+Suite readSuite(const std::filesystem::path& file);
+
+}  // namespace sim

@@ -1,0 +1,285 @@
+#include <yaml-cpp/yaml.h>
+
+#include <algorithm>
+#include <limits>
+#include <set>
+
+#include <fmt/format.h>
+
+#include "common/number_text.hpp"
+#include "sim/scenarios/suite.hpp"
+#include "sim/scenarios/usage_error.hpp"
+
+namespace sim {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+const Fields kTopFields = {"defaults", "scenarios"};
+const Fields kScenarioFields = {"name",   "start",   "goal",  "vehicle_start",
+                                "period", "vehicle", "noise", "pass"};
+const Fields kVehicleFields = {"mode", "width", "max_accel", "max_turn_accel"};
+const Fields kNoiseFields = {"xy", "heading", "seed"};
+const Fields kPassFields = {"position_tolerance", "heading_tolerance",  "time_limit",
+                            "max_cross_track",    "max_distance_ratio", "first_turn_on_the_spot"};
+// Only a scenario has these; the defaults hold what scenarios share.
+const Fields kOwnFields = {"name", "start", "goal", "vehicle_start"};
+
+// Reads one part of a suite file (its defaults or one scenario) and says where a complaint
+// belongs: file, line, scenario, field.
+class PartReader {
+ public:
+  PartReader(std::string file, std::string part) : file_(std::move(file)), part_(std::move(part)) {}
+
+  void rename(std::string part) { part_ = std::move(part); }
+
+  // "FILE:LINE: PART: FIELD: WHAT", leaving out an empty part or field.
+  [[noreturn]] void complain(const YAML::Node& node, const std::string& field,
+                             const std::string& what) const {
+    std::string where = fmt::format("{}:{}: ", file_, std::max(node.Mark().line, 0) + 1);
+    for (const std::string& name : {part_, field}) {
+      where += name.empty() ? "" : name + ": ";
+    }
+    throw UsageError(where + what);
+  }
+
+  void expectMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
+    if (!node.IsMap()) {
+      complain(node, group, "expected a mapping of " + listOf(known));
+    }
+  }
+
+  // The fields of the mapping `group` (empty: the part itself), each known.
+  void checkMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
+    expectMapping(node, group, known);
+    for (const auto& entry : node) {
+      const std::string key = entry.first.Scalar();
+      if (std::find(known.begin(), known.end(), key) == known.end()) {
+        complain(entry.first, join(group, key), "unknown field (expected " + listOf(known) + ")");
+      }
+    }
+  }
+
+  double real(const YAML::Node& node, const std::string& field, common::Bound bound) const {
+    if (!node.IsScalar()) {
+      complain(node, field, "expected a number");
+    }
+    if (const auto complaint = common::realComplaint(node.Scalar(), bound)) {
+      complain(node, field, *complaint);
+    }
+    return std::stod(node.Scalar());
+  }
+
+  std::uint64_t whole(const YAML::Node& node, const std::string& field) const {
+    const std::string text = node.IsScalar() ? node.Scalar() : std::string();
+    if (const auto complaint =
+            common::wholeNumberComplaint(text, 0, std::numeric_limits<std::uint64_t>::max())) {
+      complain(node, field, node.IsScalar() ? *complaint : "expected a whole number");
+    }
+    return std::stoull(text);
+  }
+
+  bool flag(const YAML::Node& node, const std::string& field) const {
+    if (node.IsScalar() && (node.Scalar() == "true" || node.Scalar() == "false")) {
+      return node.Scalar() == "true";
+    }
+    complain(node, field, "expected true or false");
+  }
+
+  std::string word(const YAML::Node& node, const std::string& field) const {
+    if (!node.IsScalar() || node.Scalar().empty()) {
+      complain(node, field, "expected a word");
+    }
+    return node.Scalar();
+  }
+
+  // [x, y, heading in degrees]
+  common::Pose2D pose(const YAML::Node& node, const std::string& field) const {
+    if (!node.IsSequence() || node.size() != 3) {
+      complain(node, field, "expected [x, y, heading in degrees]");
+    }
+    const auto at = [&](std::size_t i) {
+      return real(node[i], fmt::format("{}[{}]", field, i), common::Bound::Any);
+    };
+    return {at(0), at(1), common::toRadians(at(2))};
+  }
+
+  static std::string join(const std::string& group, const std::string& field) {
+    return group.empty() ? field : group + "." + field;
+  }
+
+ private:
+  static std::string listOf(const Fields& fields) {
+    return fmt::format("{}", fmt::join(fields, ", "));
+  }
+
+  std::string file_;
+  std::string part_;
+};
+
+// Applies the fields present in `node` (a scenario or the defaults) over `into`.
+void applyFields(const PartReader& in, const YAML::Node& node, SuiteScenario& into) {
+  RunSettings& run = into.settings;
+  common::VehicleSettings& vehicle = run.vehicle;
+  if (const YAML::Node period = node["period"]) {
+    run.period = in.real(period, "period", common::Bound::Positive);
+  }
+  if (const YAML::Node group = node["vehicle"]) {
+    in.checkMapping(group, "vehicle", kVehicleFields);
+    if (const YAML::Node mode = group["mode"]) {
+      const std::string name = in.word(mode, "vehicle.mode");
+      if (name != "unicycle" && name != "differential") {
+        in.complain(mode, "vehicle.mode",
+                    "unknown mode '" + name + "' (use unicycle or differential)");
+      }
+      vehicle.kind =
+          name == "unicycle" ? common::VehicleKind::Unicycle : common::VehicleKind::Differential;
+    }
+    if (const YAML::Node width = group["width"]) {
+      vehicle.width = in.real(width, "vehicle.width", common::Bound::Positive);
+    }
+    if (const YAML::Node accel = group["max_accel"]) {
+      vehicle.maxAccel = in.real(accel, "vehicle.max_accel", common::Bound::NonNegative);
+    }
+    if (const YAML::Node accel = group["max_turn_accel"]) {
+      vehicle.maxTurnAccel = in.real(accel, "vehicle.max_turn_accel", common::Bound::NonNegative);
+    }
+  }
+  if (const YAML::Node group = node["noise"]) {
+    in.checkMapping(group, "noise", kNoiseFields);
+    if (const YAML::Node xy = group["xy"]) {
+      vehicle.noiseXY = in.real(xy, "noise.xy", common::Bound::NonNegative);
+    }
+    if (const YAML::Node heading = group["heading"]) {
+      vehicle.noiseHeading =
+          common::toRadians(in.real(heading, "noise.heading", common::Bound::NonNegative));
+    }
+    if (const YAML::Node seed = group["seed"]) {
+      into.scenario.noiseSeed = in.whole(seed, "noise.seed");
+    }
+  }
+  if (const YAML::Node group = node["pass"]) {
+    in.checkMapping(group, "pass", kPassFields);
+    PassCriteria& pass = into.criteria;
+    if (const YAML::Node value = group["position_tolerance"]) {
+      run.positionTolerance = in.real(value, "pass.position_tolerance", common::Bound::Positive);
+    }
+    if (const YAML::Node value = group["heading_tolerance"]) {
+      run.headingTolerance =
+          common::toRadians(in.real(value, "pass.heading_tolerance", common::Bound::Positive));
+    }
+    if (const YAML::Node value = group["time_limit"]) {
+      run.timeLimit = in.real(value, "pass.time_limit", common::Bound::Positive);
+    }
+    if (const YAML::Node value = group["max_cross_track"]) {
+      pass.maxCrossTrack = in.real(value, "pass.max_cross_track", common::Bound::NonNegative);
+    }
+    if (const YAML::Node value = group["max_distance_ratio"]) {
+      pass.maxDistanceRatio = in.real(value, "pass.max_distance_ratio", common::Bound::Positive);
+    }
+    if (const YAML::Node value = group["first_turn_on_the_spot"]) {
+      pass.firstTurnOnTheSpot = in.flag(value, "pass.first_turn_on_the_spot");
+    }
+  }
+}
+
+// What the fields cannot say one by one.
+void checkWhole(const PartReader& in, const YAML::Node& node, const SuiteScenario& scenario) {
+  const RunSettings& run = scenario.settings;
+  if (run.period > run.timeLimit) {
+    in.complain(node, "period", "the control period is longer than the time limit");
+  }
+  if (run.timeLimit / run.period > kMaxCyclesPerRun) {
+    in.complain(node, "period",
+                fmt::format("more than {} cycles fit in the time limit", kMaxCyclesPerRun));
+  }
+  const Scenario& s = scenario.scenario;
+  if (s.start.x == 0.0 && s.start.y == 0.0 && s.goal.x == 0.0 && s.goal.y == 0.0) {
+    // The controller reads a path from the origin to the origin as no path at all.
+    in.complain(node["goal"], "goal",
+                "start and goal both at the origin give the controller no path");
+  }
+  if (scenario.criteria.maxDistanceRatio &&
+      common::distanceBetween(s.vehicleStart.value_or(s.start), s.goal) == 0.0) {
+    in.complain(node["goal"], "pass.max_distance_ratio",
+                "the vehicle starts at the goal position, so there is no straight-line distance");
+  }
+}
+
+SuiteScenario readScenario(const std::string& file, const YAML::Node& node, int number,
+                           const SuiteScenario& defaults, std::set<std::string>& names) {
+  PartReader in(file, fmt::format("scenario {}", number));
+  in.expectMapping(node, "", kScenarioFields);
+  SuiteScenario scenario = defaults;
+  scenario.line = node.Mark().line + 1;
+  const YAML::Node name = node["name"];
+  if (!name) {
+    in.complain(node, "name", "missing");
+  }
+  scenario.name = in.word(name, "name");
+  if (scenario.name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                      "0123456789_-") != std::string::npos) {
+    // Names become file names and test-case names.
+    in.complain(name, "name", "'" + scenario.name + "' may hold only letters, digits, '-' and '_'");
+  }
+  in.rename("scenario '" + scenario.name + "'");
+  in.checkMapping(node, "", kScenarioFields);
+  if (!names.insert(scenario.name).second) {
+    in.complain(name, "name", "a scenario of that name comes earlier in the file");
+  }
+  for (const char* field : {"start", "goal"}) {
+    if (!node[field]) {
+      in.complain(node, field, "missing");
+    }
+  }
+  scenario.scenario.start = in.pose(node["start"], "start");
+  scenario.scenario.goal = in.pose(node["goal"], "goal");
+  if (const YAML::Node vehicleStart = node["vehicle_start"]) {
+    scenario.scenario.vehicleStart = in.pose(vehicleStart, "vehicle_start");
+  }
+  applyFields(in, node, scenario);
+  checkWhole(in, node, scenario);
+  return scenario;
+}
+
+}  // namespace
+
+Suite readSuite(const std::filesystem::path& path) {
+  const std::string file = path.string();
+  YAML::Node root;
+  try {
+    root = YAML::LoadFile(file);
+  } catch (const YAML::BadFile&) {
+    throw UsageError("--suite: cannot read " + file);
+  } catch (const YAML::ParserException& error) {
+    throw UsageError(fmt::format("{}:{}: {}", file, error.mark.line + 1, error.msg));
+  }
+  PartReader top(file, "");
+  top.checkMapping(root, "", kTopFields);
+
+  SuiteScenario defaults{};
+  defaults.scenario.noiseSeed = 1;
+  if (const YAML::Node node = root["defaults"]) {
+    PartReader in(file, "defaults");
+    in.checkMapping(node, "", kScenarioFields);
+    for (const std::string& own : kOwnFields) {
+      if (node[own]) {
+        in.complain(node[own], own, "belongs to a scenario, not to the defaults");
+      }
+    }
+    applyFields(in, node, defaults);
+  }
+  const YAML::Node list = root["scenarios"];
+  if (!list || !list.IsSequence() || list.size() == 0) {
+    top.complain(list ? list : root, "scenarios", "expected a list of one or more scenarios");
+  }
+  Suite suite{path.stem().string(), {}};
+  std::set<std::string> names;
+  int number = 0;
+  for (const YAML::Node& node : list) {
+    suite.scenarios.push_back(readScenario(file, node, ++number, defaults, names));
+  }
+  return suite;
+}
+
+}  // namespace sim
