@@ -94,11 +94,16 @@ class Subscription : public Endpoint {
       samples.fill(nullptr);
       const int32_t count = checked(dds_take(entity_, samples.data(), infos.data(), kBatch, kBatch),
                                     "taking samples");
-      for (int32_t i = 0; i < count; ++i) {
-        if (infos[i].valid_data) {
-          using Sample = typename MessageWire<Message>::Sample;
-          messages.push_back(MessageWire<Message>::fromSample(*static_cast<Sample*>(samples[i])));
+      try {
+        for (int32_t i = 0; i < count; ++i) {
+          if (infos[i].valid_data) {
+            using Sample = typename MessageWire<Message>::Sample;
+            messages.push_back(MessageWire<Message>::fromSample(*static_cast<Sample*>(samples[i])));
+          }
         }
+      } catch (...) {
+        dds_return_loan(entity_, samples.data(), count);
+        throw;
       }
       if (count > 0) {
         checked(dds_return_loan(entity_, samples.data(), count), "returning a loan");
