@@ -16,6 +16,8 @@ packages=(
   colcon python3-colcon-cmake python3-colcon-ros python3-colcon-metadata python3-colcon-bash
   # simulator: command line, suite files, JUnit reports, pictures, and the JUnit read-back test
   libcli11-dev libyaml-cpp-dev libtinyxml2-dev python3-matplotlib python3-junitparser
+  # trelvo-node: DDS with ROS 2's conventions (library, and idlc for the message types)
+  cyclonedds-dev cyclonedds-tools
 )
 
 missing=()

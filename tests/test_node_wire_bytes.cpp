@@ -1,0 +1,116 @@
+// The bytes the wire puts on the network are those ROS 2's middleware (rmw_cyclonedds) sends:
+// encapsulation header "00 01 00 00" (plain CDR, little endian), then the fields with 4- and
+// 8-byte alignment counted from the end of that header, strings as a length that counts the
+// closing NUL followed by the characters and the NUL, sequences as a count followed by the
+// elements. The bytes are taken from Cyclone DDS itself: a reader in the same participant takes
+// the serialized sample the writer made (dds_takecdr). Padding bytes are zero as Cyclone writes
+// them; receivers skip them.
+
+#include <dds/ddsi/ddsi_serdata.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "dds_loopback.hpp"
+#include "wire/endpoints.hpp"
+#include "wire/qos.hpp"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Publishes `message` and returns the serialized sample a reader of the same topic receives.
+template <typename Message>
+Bytes bytesOnTheWire(std::uint32_t domain, const Message& message) {
+  dds_loopback::useLoopbackOnly();
+  wire::Participant participant(domain);
+  wire::Publisher<Message> publisher(participant, "rt/golden", wire::commandQos().get());
+  wire::Subscription<Message> raw(participant, "rt/golden", wire::commandQos().get());
+  publisher.publish(message);
+
+  ddsi_serdata* serdata = nullptr;
+  dds_sample_info_t info{};
+  EXPECT_TRUE(dds_loopback::eventually(
+      [&] { return dds_takecdr(raw.entity(), &serdata, 1, &info, DDS_ANY_STATE) == 1; }));
+  if (serdata == nullptr) {
+    return {};
+  }
+  Bytes bytes(ddsi_serdata_size(serdata));
+  ddsi_serdata_to_ser(serdata, 0, bytes.size(), bytes.data());
+  ddsi_serdata_unref(serdata);
+  return bytes;
+}
+
+TEST(NodeWireBytes, TwistIsTheHeaderAndSixLittleEndianDoubles) {
+  geometry_msgs::msg::Twist twist;
+  twist.linear.x = 1.5;
+  twist.angular.z = -0.25;
+
+  const Bytes expected = {
+      0x00, 0x01, 0x00, 0x00,                          // plain CDR, little endian
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xf8, 0x3f,  // linear.x 1.5
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // linear.y
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // linear.z
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // angular.x
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // angular.y
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xd0, 0xbf,  // angular.z -0.25
+  };
+  EXPECT_EQ(bytesOnTheWire(211, twist), expected);
+}
+
+geometry_msgs::msg::PoseStamped stampedPose(int32_t sec, uint32_t nanosec, const char* frame,
+                                            double x, double y, double qz, double qw) {
+  geometry_msgs::msg::PoseStamped pose;
+  pose.header.stamp.sec = sec;
+  pose.header.stamp.nanosec = nanosec;
+  pose.header.frame_id = frame;
+  pose.pose.position.x = x;
+  pose.pose.position.y = y;
+  pose.pose.orientation.z = qz;
+  pose.pose.orientation.w = qw;
+  return pose;
+}
+
+TEST(NodeWireBytes, PathAlignsEachPoseAfterItsHeaderString) {
+  nav_msgs::msg::Path path;
+  path.header.stamp.sec = 12;
+  path.header.stamp.nanosec = 500000000;
+  path.header.frame_id = "map";
+  path.poses.push_back(stampedPose(13, 0, "map", 1.0, 2.0, 0.0, 1.0));
+  path.poses.push_back(stampedPose(14, 250000000, "", 4.0, 2.0, 1.0, 0.0));
+
+  // Offsets in the comments count from the end of the encapsulation header.
+  const Bytes expected = {
+      0x00, 0x01, 0x00, 0x00,                          // plain CDR, little endian
+      0x0c, 0x00, 0x00, 0x00,                          // 0: header.stamp.sec 12
+      0x00, 0x65, 0xcd, 0x1d,                          // 4: header.stamp.nanosec 500000000
+      0x04, 0x00, 0x00, 0x00, 'm',  'a',  'p',  0x00,  // 8: frame_id "map", 3 + NUL
+      0x02, 0x00, 0x00, 0x00,                          // 16: two poses
+      0x0d, 0x00, 0x00, 0x00,                          // 20: poses[0] stamp.sec 13
+      0x00, 0x00, 0x00, 0x00,                          // 24: stamp.nanosec 0
+      0x04, 0x00, 0x00, 0x00, 'm',  'a',  'p',  0x00,  // 28: frame_id "map"
+      0x00, 0x00, 0x00, 0x00,                          // 36: padding to 8
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xf0, 0x3f,  // 40: position.x 1.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40,  // 48: position.y 2.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 56: position.z
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 64: orientation.x
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 72: orientation.y
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 80: orientation.z
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xf0, 0x3f,  // 88: orientation.w 1.0
+      0x0e, 0x00, 0x00, 0x00,                          // 96: poses[1] stamp.sec 14
+      0x80, 0xb2, 0xe6, 0x0e,                          // 100: stamp.nanosec 250000000
+      0x01, 0x00, 0x00, 0x00, 0x00,                    // 104: frame_id "", the NUL alone
+      0x00, 0x00, 0x00,                                // 109: padding to 8
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x40,  // 112: position.x 4.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40,  // 120: position.y 2.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 128: position.z
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 136: orientation.x
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 144: orientation.y
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xf0, 0x3f,  // 152: orientation.z 1.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 160: orientation.w 0.0
+  };
+  EXPECT_EQ(bytesOnTheWire(212, path), expected);
+}
+
+}  // namespace

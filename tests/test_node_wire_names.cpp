@@ -1,0 +1,80 @@
+// Other ROS 2 programs find the node's topics only under ROS 2's DDS names: topic "rt/<name>",
+// type "<package>::msg::dds_::<Type>_".
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "dds_loopback.hpp"
+#include "wire/endpoints.hpp"
+#include "wire/qos.hpp"
+#include "wire/topic_names.hpp"
+
+namespace {
+
+struct TopicNameCase {
+  const char* ns;
+  const char* name;
+  const char* expected;
+};
+
+TEST(NodeWireNames, RosTopicsBecomeRtTopicsUnderTheNamespace) {
+  const TopicNameCase cases[] = {
+      {"", "cmd_vel", "rt/cmd_vel"},
+      {"/", "cmd_vel", "rt/cmd_vel"},
+      {"robot1", "cmd_vel", "rt/robot1/cmd_vel"},
+      {"/robot1/", "odom", "rt/robot1/odom"},
+      {"fleet/robot_2", "plan", "rt/fleet/robot_2/plan"},
+      {"robot1", "/cmd_vel", "rt/cmd_vel"},  // absolute: no namespace
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(wire::ddsTopicName(c.ns, c.name), c.expected) << c.ns << " " << c.name;
+  }
+}
+
+TEST(NodeWireNames, InvalidRosNamesAreRefused) {
+  const TopicNameCase cases[] = {
+      {"", "", ""},      {"", "cmd vel", ""},     {"", "1cmd", ""},
+      {"", "a//b", ""},  {"robot-1", "odom", ""}, {"robot1//x", "odom", ""},
+      {"", "odom/", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_THROW(wire::ddsTopicName(c.ns, c.name), std::invalid_argument) << c.ns << " " << c.name;
+  }
+}
+
+template <typename Message>
+std::string typeNameOf(const wire::Participant& participant) {
+  wire::Publisher<Message> publisher(participant, "rt/type_name", wire::statusQos().get());
+  char name[128] = {};
+  dds_get_type_name(publisher.topic(), name, sizeof name);
+  return name;
+}
+
+TEST(NodeWireNames, DdsTypesAreNamedAsRos2NamesThem) {
+  dds_loopback::useLoopbackOnly();
+  wire::Participant participant(213);
+  EXPECT_EQ(typeNameOf<geometry_msgs::msg::Twist>(participant), "geometry_msgs::msg::dds_::Twist_");
+  EXPECT_EQ(typeNameOf<geometry_msgs::msg::TwistStamped>(participant),
+            "geometry_msgs::msg::dds_::TwistStamped_");
+  EXPECT_EQ(typeNameOf<geometry_msgs::msg::PoseStamped>(participant),
+            "geometry_msgs::msg::dds_::PoseStamped_");
+  EXPECT_EQ(typeNameOf<geometry_msgs::msg::PointStamped>(participant),
+            "geometry_msgs::msg::dds_::PointStamped_");
+  EXPECT_EQ(typeNameOf<nav_msgs::msg::Path>(participant), "nav_msgs::msg::dds_::Path_");
+  EXPECT_EQ(typeNameOf<nav_msgs::msg::Odometry>(participant), "nav_msgs::msg::dds_::Odometry_");
+  EXPECT_EQ(typeNameOf<std_msgs::msg::String>(participant), "std_msgs::msg::dds_::String_");
+}
+
+TEST(NodeWireNames, TheTopicCarriesTheRtName) {
+  dds_loopback::useLoopbackOnly();
+  wire::Participant participant(214);
+  wire::Publisher<geometry_msgs::msg::Twist> publisher(
+      participant, wire::ddsTopicName("robot1", "cmd_vel"), wire::commandQos().get());
+  char name[128] = {};
+  dds_get_name(publisher.topic(), name, sizeof name);
+  EXPECT_STREQ(name, "rt/robot1/cmd_vel");
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#pragma once
+
+// A publisher and a subscription of one ROS 2 topic, over a DDS writer and reader of the topic's
+// ROS 2 DDS name and type (see topic_names.hpp and message_wire.hpp). Keyless, as ROS 2's topics.
+
+#include <dds/dds.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "wire/dds_error.hpp"
+#include "wire/message_wire.hpp"
+#include "wire/participant.hpp"
+
+namespace wire {
+
+/// Owns a DDS topic entity and one reader or writer of it.
+class Endpoint {
+ public:
+  Endpoint(const Endpoint&) = delete;
+  Endpoint& operator=(const Endpoint&) = delete;
+  ~Endpoint() {
+    dds_delete(entity_);
+    dds_delete(topic_);
+  }
+
+  dds_entity_t topic() const { return topic_; }
+  dds_entity_t entity() const { return entity_; }
+
+ protected:
+  Endpoint(const Participant& participant, const dds_topic_descriptor_t& type,
+           const std::string& ddsTopic)
+      : topic_(checked(
+            dds_create_topic(participant.handle(), &type, ddsTopic.c_str(), nullptr, nullptr),
+            "creating a topic")) {}
+
+  dds_entity_t topic_;
+  dds_entity_t entity_ = 0;
+};
+
+template <typename Message>
+class Publisher : public Endpoint {
+ public:
+  Publisher(const Participant& participant, const std::string& ddsTopic, const dds_qos_t* qos)
+      : Endpoint(participant, MessageWire<Message>::descriptor(), ddsTopic) {
+    entity_ =
+        checked(dds_create_writer(participant.handle(), topic_, qos, nullptr), "creating a writer");
+  }
+
+  void publish(const Message& message) {
+    MessageWire<Message>::withSample(message, [this](const auto& sample) {
+      checked(dds_write(entity_, &sample), "writing a sample");
+    });
+  }
+
+  /// Waits until every matched reliable subscriber has acknowledged what was published, at most
+  /// `timeout`; false when the time ran out first. A stop command is sent this way.
+  bool waitForAcknowledgement(std::chrono::nanoseconds timeout) {
+    const dds_return_t result = dds_wait_for_acks(entity_, timeout.count());
+    if (result == DDS_RETCODE_TIMEOUT) {
+      return false;
+    }
+    checked(result, "waiting for acknowledgements");
+    return true;
+  }
+
+  /// How many subscriptions this publisher is matched with now.
+  std::uint32_t matchedSubscriptions() const {
+    dds_publication_matched_status_t status{};
+    checked(dds_get_publication_matched_status(entity_, &status), "reading the matched status");
+    return status.current_count;
+  }
+};
+
+template <typename Message>
+class Subscription : public Endpoint {
+ public:
+  Subscription(const Participant& participant, const std::string& ddsTopic, const dds_qos_t* qos)
+      : Endpoint(participant, MessageWire<Message>::descriptor(), ddsTopic) {
+    entity_ =
+        checked(dds_create_reader(participant.handle(), topic_, qos, nullptr), "creating a reader");
+  }
+
+  /// Every message that arrived since the last call, oldest first.
+  std::vector<Message> take() {
+    std::vector<Message> messages;
+    std::array<void*, kBatch> samples{};
+    std::array<dds_sample_info_t, kBatch> infos{};
+    for (;;) {
+      // Cyclone lends the samples, strings and sequences included, until the loan is returned.
+      samples.fill(nullptr);
+      const int32_t count = checked(dds_take(entity_, samples.data(), infos.data(), kBatch, kBatch),
+                                    "taking samples");
+      try {
+        for (int32_t i = 0; i < count; ++i) {
+          if (infos[i].valid_data) {
+            using Sample = typename MessageWire<Message>::Sample;
+            messages.push_back(MessageWire<Message>::fromSample(*static_cast<Sample*>(samples[i])));
+          }
+        }
+      } catch (...) {
+        dds_return_loan(entity_, samples.data(), count);
+        throw;
+      }
+      if (count > 0) {
+        checked(dds_return_loan(entity_, samples.data(), count), "returning a loan");
+      }
+      if (count < static_cast<int32_t>(kBatch)) {
+        return messages;
+      }
+    }
+  }
+
+  /// How many publishers this subscription is matched with now.
+  std::uint32_t matchedPublications() const {
+    dds_subscription_matched_status_t status{};
+    checked(dds_get_subscription_matched_status(entity_, &status), "reading the matched status");
+    return status.current_count;
+  }
+
+ private:
+  static constexpr std::size_t kBatch = 16;
+};
+
+}  // namespace wire

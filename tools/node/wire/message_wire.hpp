@@ -1,0 +1,69 @@
+#pragma once
+
+// Which DDS type carries each ROS 2 message, and how a message becomes a sample and back.
+// MessageWire<M> gives: Sample (the C type), descriptor() (its DDS type, named as ROS 2 names
+// it: "geometry_msgs::msg::dds_::Twist_"), fromSample(sample), and withSample(message, use),
+// which hands use a sample of the message that is valid during the call.
+
+#include "wire/conversions.hpp"
+
+namespace wire {
+
+template <typename Message>
+struct MessageWire;
+
+template <typename Message, typename CSample, const dds_topic_descriptor_t* Descriptor>
+struct PlainMessageWire {
+  using Sample = CSample;
+  static const dds_topic_descriptor_t& descriptor() { return *Descriptor; }
+  static Message fromSample(const Sample& sample) { return toRos(sample); }
+  template <typename Use>
+  static void withSample(const Message& message, Use&& use) {
+    const Sample sample = toSample(message);
+    use(sample);
+  }
+};
+
+template <>
+struct MessageWire<geometry_msgs::msg::Twist>
+    : PlainMessageWire<geometry_msgs::msg::Twist, geometry_msgs_msg_dds__Twist_,
+                       &geometry_msgs_msg_dds__Twist__desc> {};
+
+template <>
+struct MessageWire<geometry_msgs::msg::TwistStamped>
+    : PlainMessageWire<geometry_msgs::msg::TwistStamped, geometry_msgs_msg_dds__TwistStamped_,
+                       &geometry_msgs_msg_dds__TwistStamped__desc> {};
+
+template <>
+struct MessageWire<geometry_msgs::msg::PoseStamped>
+    : PlainMessageWire<geometry_msgs::msg::PoseStamped, geometry_msgs_msg_dds__PoseStamped_,
+                       &geometry_msgs_msg_dds__PoseStamped__desc> {};
+
+template <>
+struct MessageWire<geometry_msgs::msg::PointStamped>
+    : PlainMessageWire<geometry_msgs::msg::PointStamped, geometry_msgs_msg_dds__PointStamped_,
+                       &geometry_msgs_msg_dds__PointStamped__desc> {};
+
+template <>
+struct MessageWire<nav_msgs::msg::Odometry>
+    : PlainMessageWire<nav_msgs::msg::Odometry, nav_msgs_msg_dds__Odometry_,
+                       &nav_msgs_msg_dds__Odometry__desc> {};
+
+template <>
+struct MessageWire<std_msgs::msg::String>
+    : PlainMessageWire<std_msgs::msg::String, std_msgs_msg_dds__String_,
+                       &std_msgs_msg_dds__String__desc> {};
+
+template <>
+struct MessageWire<nav_msgs::msg::Path> {
+  using Sample = nav_msgs_msg_dds__Path_;
+  static const dds_topic_descriptor_t& descriptor() { return nav_msgs_msg_dds__Path__desc; }
+  static nav_msgs::msg::Path fromSample(const Sample& sample) { return toRos(sample); }
+  template <typename Use>
+  static void withSample(const nav_msgs::msg::Path& message, Use&& use) {
+    const PathSample path(message);
+    use(path.sample());
+  }
+};
+
+}  // namespace wire

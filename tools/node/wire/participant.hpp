@@ -1,0 +1,30 @@
+#pragma once
+
+// The node's presence on a ROS 2 network: a DDS domain participant.
+
+#include <dds/dds.h>
+
+#include <cstdint>
+
+namespace wire {
+
+/// The ROS 2 domain of this process: ROS_DOMAIN_ID when set and not empty, else 0, as ROS 2
+/// programs choose it. Throws std::invalid_argument for a value that is not a whole number from 0
+/// to 232 (the largest domain whose ports DDS's default port mapping can give).
+std::uint32_t domainFromEnvironment();
+
+/// Owns a domain participant, and through it every topic, reader and writer created under it.
+class Participant {
+ public:
+  explicit Participant(std::uint32_t domain);
+  ~Participant();
+  Participant(const Participant&) = delete;
+  Participant& operator=(const Participant&) = delete;
+
+  dds_entity_t handle() const { return handle_; }
+
+ private:
+  dds_entity_t handle_;
+};
+
+}  // namespace wire

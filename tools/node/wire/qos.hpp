@@ -1,0 +1,28 @@
+#pragma once
+
+// The QoS of each kind of topic the node reads or writes, each named after what it is for.
+
+#include <dds/dds.h>
+
+#include <memory>
+
+namespace wire {
+
+using Qos = std::unique_ptr<dds_qos_t, decltype(&dds_delete_qos)>;
+
+/// Paths handed to the node: ROS 2's default profile (reliable, volatile, keep last 10), so that
+/// no path is lost and none is replayed to a late subscriber.
+Qos pathQos();
+/// Velocity commands, sent and (by a vehicle) received: ROS 2's default profile, so that the final
+/// zero command can be waited for until the vehicle has acknowledged it.
+Qos commandQos();
+/// Odometry and poses the node reads: best effort, which matches reliable and best-effort
+/// publishers alike (sensor drivers often publish best effort); only the newest pose counts.
+Qos poseSourceQos();
+/// Odometry a vehicle publishes: ROS 2's default profile, which every subscriber matches.
+Qos odometryQos();
+/// What the node reports (route progress, the look-ahead point): ROS 2's default profile, which
+/// command-line tools and RViz subscribe with.
+Qos statusQos();
+
+}  // namespace wire

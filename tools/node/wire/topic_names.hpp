@@ -1,0 +1,19 @@
+#pragma once
+
+// ROS 2 topic names as DDS topic names, the way rmw_cyclonedds maps them.
+
+#include <string>
+#include <string_view>
+
+namespace wire {
+
+/// The DDS topic that carries the ROS topic `name` of a node in namespace `ns`. As in ROS 2, a
+/// relative name ("cmd_vel") goes under the namespace and an absolute one ("/cmd_vel") does not;
+/// the result carries the prefix "rt" of ROS topics: ("robot1", "cmd_vel") gives
+/// "rt/robot1/cmd_vel", ("", "cmd_vel") and ("robot1", "/cmd_vel") give "rt/cmd_vel". The
+/// namespace may be written with or without its leading and trailing '/'. Throws
+/// std::invalid_argument for a name or namespace that is not a valid ROS name: tokens of letters,
+/// digits and '_', none empty or starting with a digit.
+std::string ddsTopicName(std::string_view ns, std::string_view name);
+
+}  // namespace wire
