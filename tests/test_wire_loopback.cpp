@@ -11,7 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(NodeWireLoopback, ReliablePathArrivesConverted) {
+TEST(WireLoopback, ReliablePathArrivesConverted) {
   dds_loopback::useLoopbackOnly();
   wire::Participant planner(215);
   wire::Participant node(215);
@@ -45,7 +45,7 @@ TEST(NodeWireLoopback, ReliablePathArrivesConverted) {
   EXPECT_EQ(received.front(), path);
 }
 
-TEST(NodeWireLoopback, BestEffortPoseSourceTakesReliableOdometry) {
+TEST(WireLoopback, BestEffortPoseSourceTakesReliableOdometry) {
   dds_loopback::useLoopbackOnly();
   wire::Participant vehicle(216);
   wire::Participant node(216);

@@ -42,7 +42,7 @@ Bytes bytesOnTheWire(std::uint32_t domain, const Message& message) {
   return bytes;
 }
 
-TEST(NodeWireBytes, TwistIsTheHeaderAndSixLittleEndianDoubles) {
+TEST(WireBytes, TwistIsTheHeaderAndSixLittleEndianDoubles) {
   geometry_msgs::msg::Twist twist;
   twist.linear.x = 1.5;
   twist.angular.z = -0.25;
@@ -72,7 +72,7 @@ geometry_msgs::msg::PoseStamped stampedPose(int32_t sec, uint32_t nanosec, const
   return pose;
 }
 
-TEST(NodeWireBytes, PathAlignsEachPoseAfterItsHeaderString) {
+TEST(WireBytes, PathAlignsEachPoseAfterItsHeaderString) {
   nav_msgs::msg::Path path;
   path.header.stamp.sec = 12;
   path.header.stamp.nanosec = 500000000;

@@ -19,7 +19,7 @@ struct TopicNameCase {
   const char* expected;
 };
 
-TEST(NodeWireNames, RosTopicsBecomeRtTopicsUnderTheNamespace) {
+TEST(WireNames, RosTopicsBecomeRtTopicsUnderTheNamespace) {
   const TopicNameCase cases[] = {
       {"", "cmd_vel", "rt/cmd_vel"},
       {"/", "cmd_vel", "rt/cmd_vel"},
@@ -33,7 +33,7 @@ TEST(NodeWireNames, RosTopicsBecomeRtTopicsUnderTheNamespace) {
   }
 }
 
-TEST(NodeWireNames, InvalidRosNamesAreRefused) {
+TEST(WireNames, InvalidRosNamesAreRefused) {
   const TopicNameCase cases[] = {
       {"", "", ""},      {"", "cmd vel", ""},     {"", "1cmd", ""},
       {"", "a//b", ""},  {"robot-1", "odom", ""}, {"robot1//x", "odom", ""},
@@ -52,7 +52,7 @@ std::string typeNameOf(const wire::Participant& participant) {
   return name;
 }
 
-TEST(NodeWireNames, DdsTypesAreNamedAsRos2NamesThem) {
+TEST(WireNames, DdsTypesAreNamedAsRos2NamesThem) {
   dds_loopback::useLoopbackOnly();
   wire::Participant participant(213);
   EXPECT_EQ(typeNameOf<geometry_msgs::msg::Twist>(participant), "geometry_msgs::msg::dds_::Twist_");
@@ -67,7 +67,7 @@ TEST(NodeWireNames, DdsTypesAreNamedAsRos2NamesThem) {
   EXPECT_EQ(typeNameOf<std_msgs::msg::String>(participant), "std_msgs::msg::dds_::String_");
 }
 
-TEST(NodeWireNames, TheTopicCarriesTheRtName) {
+TEST(WireNames, TheTopicCarriesTheRtName) {
   dds_loopback::useLoopbackOnly();
   wire::Participant participant(214);
   wire::Publisher<geometry_msgs::msg::Twist> publisher(

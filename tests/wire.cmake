@@ -1,0 +1,4 @@
+# ROS 2 on DDS, the wire trelvo-node and trelvo-sim share, on loopback only (dds_loopback.hpp).
+foreach(test_program test_wire_bytes test_wire_loopback test_wire_names)
+  target_link_libraries(${test_program} PRIVATE trelvo_wire)
+endforeach()
