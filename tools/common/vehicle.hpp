@@ -41,6 +41,9 @@ class Vehicle {
   void apply(double v, double w, double dt);
   /// Drives on for `dt` seconds under the latest command, as while its host is blocked.
   void driveOn(double dt) { apply(commandV_, commandW_, dt); }
+  /// The speeds the vehicle really drives at, behind the command under acceleration limits.
+  double appliedV() const { return appliedV_; }
+  double appliedW() const { return appliedW_; }
 
   /// Wheel speeds of this differential vehicle for a body command, by VW2Wheels_DS.
   WheelSpeeds wheelSpeeds(double v, double w) const;

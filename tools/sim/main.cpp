@@ -42,6 +42,9 @@ int main(int argc, char** argv) {
     if (!options) {
       return sim::kExitSuccess;
     }
+    if (options->dds) {
+      return sim::runDdsVehicle(*options);
+    }
     chooseControllerLogging();
     // A suite file is read whole before anything is written.
     std::optional<sim::Suite> suite;

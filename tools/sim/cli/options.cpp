@@ -167,6 +167,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       ->type_name("N")
       ->check(wholeNumberCheck(1, kMaxJobs))
       ->capture_default_str();
+  addDdsOptions(app, options.dds);
   startOption->excludes(batchOption);
   goalOption->excludes(batchOption);
 

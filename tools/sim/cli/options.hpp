@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "sim/cli/dds_options.hpp"
 #include "sim/run/run_settings.hpp"
 #include "sim/scenarios/batch.hpp"
 #include "sim/scenarios/usage_error.hpp"
@@ -20,6 +21,7 @@ struct Options {
   int jobs = 1;           // worker processes of a batch or suite
   std::string outputFolder;
   bool plot = true;
+  std::optional<DdsSettings> dds;  // --dds: the vehicle alone on a ROS 2 network
 };
 
 /// Where the single run and the batch write when no --out is given (relative to the working

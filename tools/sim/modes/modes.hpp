@@ -13,5 +13,7 @@ namespace sim {
 int runSingle(const Options& options, const OutputFolder& folder);
 int runBatch(const Options& options, const OutputFolder& folder);
 int runSuite(const Options& options, const OutputFolder& folder, const Suite& suite);
+/// --dds: the vehicle alone on a ROS 2 network until a signal, --duration or the route's end.
+int runDdsVehicle(const Options& options);
 
 }  // namespace sim
