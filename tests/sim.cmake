@@ -5,6 +5,11 @@ target_link_libraries(test_sim_results PRIVATE trelvo_sim_core)
 add_dependencies(test_sim_cli trelvo-sim)
 target_compile_definitions(test_sim_cli PRIVATE TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
 
+# The vehicle on DDS (--dds) against a host in the test, on loopback only (dds_loopback.hpp).
+add_dependencies(test_sim_dds trelvo-sim)
+target_compile_definitions(test_sim_dds PRIVATE TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
+target_link_libraries(test_sim_dds PRIVATE trelvo_wire)
+
 # Suite and batch results as JUnit XML, read back with junitparser as a CI system would.
 add_test(NAME SimJUnit.SuiteAndBatchResultsReadBackWithJunitparser
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/sim_junit_roundtrip.py
