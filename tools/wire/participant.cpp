@@ -8,10 +8,6 @@
 
 namespace wire {
 
-namespace {
-constexpr unsigned long kLargestDomain = 232;
-}
-
 std::uint32_t domainFromEnvironment() {
   const char* text = std::getenv("ROS_DOMAIN_ID");
   if (text == nullptr || *text == '\0') {

@@ -8,6 +8,9 @@
 
 namespace wire {
 
+/// The largest ROS 2 domain id: the largest whose ports DDS's default port mapping can give.
+inline constexpr std::uint32_t kLargestDomain = 232;
+
 /// The ROS 2 domain of this process: ROS_DOMAIN_ID when set and not empty, else 0, as ROS 2
 /// programs choose it. Throws std::invalid_argument for a value that is not a whole number from 0
 /// to 232 (the largest domain whose ports DDS's default port mapping can give).
