@@ -109,7 +109,7 @@ TEST(DriveCycle, RefusalsAreLoggedOncePerOccasionAndNeverDrive) {
     EXPECT_FALSE(moving(output.command));
   }
   EXPECT_EQ(log.count("path of 2 poses refused"), 1);
-  EXPECT_EQ(log.count("pose refused"), 1);
+  EXPECT_EQ(log.count("a pose refused"), 1);
   EXPECT_EQ(log.count("no fresh pose"), 1);
 }
 

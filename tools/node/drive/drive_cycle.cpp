@@ -64,13 +64,19 @@ void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
 }
 
 void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {
-  const bool taken = poses_.receive(pose, at);
-  if (!taken && !poseRefused_) {
-    warn(
-        "trelvo-node: pose refused: not finite or too far out; further refusals are not logged "
-        "until a pose is taken");
+  if (poses_.receive(pose, at)) {
+    return;
   }
-  poseRefused_ = !taken;
+  ++posesRefused_;
+  if (!refusalLogged_ || at - *refusalLogged_ >= kPoseRefusalReport) {
+    warn(
+        "trelvo-node: {} refused: not finite or too far out; the next report comes in {} s at "
+        "the earliest",
+        posesRefused_ == 1 ? std::string("a pose") : fmt::format("{} poses", posesRefused_),
+        kPoseRefusalReport.count());
+    posesRefused_ = 0;
+    refusalLogged_ = at;
+  }
 }
 
 CycleOutput DriveCycle::cycle(Clock::time_point now) {

@@ -9,6 +9,7 @@
 // logger, so that it reaches the journal where the library's lines go; nothing is logged per
 // cycle.
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,9 @@
 #include "node/drive/pose_watch.hpp"
 
 namespace node {
+
+/// A localisation that keeps sending broken poses is reported at most this often.
+inline constexpr std::chrono::seconds kPoseRefusalReport{10};
 
 struct CycleOutput {
   geometry_msgs::msg::Twist command;
@@ -45,7 +49,9 @@ class DriveCycle {
   common::RouteFollower route_;
   PoseWatch poses_;
   bool stale_ = false;
-  bool poseRefused_ = false;
+  // Refused poses since the last line that said so, and when that line was written.
+  int posesRefused_ = 0;
+  std::optional<Clock::time_point> refusalLogged_;
 };
 
 }  // namespace node
