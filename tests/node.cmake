@@ -1,0 +1,8 @@
+# trelvo-node: its control cycle in-process.
+target_link_libraries(test_node_drive PRIVATE trelvo_node_drive)
+
+# The programs themselves on DDS: trelvo-node with trelvo-sim --dds as its vehicle.
+target_link_libraries(test_node_program PRIVATE trelvo_wire)
+add_dependencies(test_node_program trelvo-node trelvo-sim)
+target_compile_definitions(test_node_program PRIVATE
+  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")

@@ -1,0 +1,246 @@
+// trelvo-node as a program on DDS, with the simulated vehicle of trelvo-sim --dds beside it: both
+// are child processes, and the test plays the planner (and, for bad input, a broken localisation).
+// Loopback only, each test on a DDS domain of its own.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "background_process.hpp"
+#include "dds_loopback.hpp"
+#include "wire/endpoints.hpp"
+#include "wire/qos.hpp"
+#include "wire/topic_names.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kPoseTimeout = 500ms;  // the node's default
+constexpr auto kPeriod = 50ms;        // at its default 20 Hz
+// What a loaded 2-core machine may add to the delivery of one sample.
+constexpr auto kDeliverySlack = 150ms;
+
+std::vector<std::string> environmentFor(int domain) {
+  return {"PATH=/usr/bin:/bin",
+          std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
+          "ROS_DOMAIN_ID=" + std::to_string(domain),
+          "SPDLOG_STDOUT=true",
+          "SPDLOG_SYSTEMD=false",
+          "SPDLOG_LEVEL=info"};
+}
+
+geometry_msgs::msg::PoseStamped poseAt(double x, double y, double headingDegrees) {
+  geometry_msgs::msg::PoseStamped pose;
+  pose.header.frame_id = "odom";
+  pose.pose.position.x = x;
+  pose.pose.position.y = y;
+  pose.pose.orientation.z = std::sin(headingDegrees * M_PI / 360.0);
+  pose.pose.orientation.w = std::cos(headingDegrees * M_PI / 360.0);
+  return pose;
+}
+
+nav_msgs::msg::Path pathThrough(std::vector<geometry_msgs::msg::PoseStamped> poses) {
+  nav_msgs::msg::Path path;
+  path.header.frame_id = "odom";
+  path.poses = std::move(poses);
+  return path;
+}
+
+struct TimedCommand {
+  Clock::time_point at;
+  geometry_msgs::msg::Twist twist;
+};
+
+// The test's own side of the network: a planner publishing paths, a listener of commands and
+// odometry, and a stand-in localisation.
+class Planner {
+ public:
+  explicit Planner(int domain)
+      : participant_(domain),
+        plan_(participant_, wire::ddsTopicName("", "plan"), wire::pathQos().get()),
+        odomOut_(participant_, wire::ddsTopicName("", "odom"), wire::odometryQos().get()),
+        commands_(participant_, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get()),
+        odomIn_(participant_, wire::ddsTopicName("", "odom"), wire::poseSourceQos().get()) {}
+
+  bool nodeConnected() {
+    return dds_loopback::eventually(
+        [this] { return plan_.matchedSubscriptions() > 0 && commands_.matchedPublications() > 0; },
+        10s);
+  }
+  void send(const nav_msgs::msg::Path& path) { plan_.publish(path); }
+  void localiseAt(const geometry_msgs::msg::PoseStamped& pose) {
+    nav_msgs::msg::Odometry odometry;
+    odometry.header = pose.header;
+    odometry.pose.pose = pose.pose;
+    odomOut_.publish(odometry);
+  }
+  /// Collects commands and odometry for `duration`.
+  void listen(std::chrono::milliseconds duration) {
+    const auto until = Clock::now() + duration;
+    while (Clock::now() < until) {
+      collect();
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  void collect() {
+    const auto now = Clock::now();
+    for (const auto& twist : commands_.take()) {
+      commands.push_back({now, twist});
+    }
+    for (const auto& odometry : odomIn_.take()) {
+      latestOdometry = odometry;
+      latestOdometryAt = now;
+    }
+  }
+
+  std::vector<TimedCommand> commands;
+  nav_msgs::msg::Odometry latestOdometry;
+  Clock::time_point latestOdometryAt{};
+
+ private:
+  wire::Participant participant_;
+  wire::Publisher<nav_msgs::msg::Path> plan_;
+  wire::Publisher<nav_msgs::msg::Odometry> odomOut_;
+  wire::Subscription<geometry_msgs::msg::Twist> commands_;
+  wire::Subscription<nav_msgs::msg::Odometry> odomIn_;
+};
+
+bool isZero(const geometry_msgs::msg::Twist& twist) {
+  return twist.linear.x == 0.0 && twist.angular.z == 0.0;
+}
+
+double headingOf(const geometry_msgs::msg::Quaternion& q) {
+  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
+}
+
+class NodeProgram : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { dds_loopback::useLoopbackOnly(); }
+
+  BackgroundProcess startNode(int domain) {
+    return BackgroundProcess({TRELVO_NODE_PROGRAM}, environmentFor(domain),
+                             logFolder() + "/trelvo-node.log");
+  }
+  BackgroundProcess startVehicle(int domain) {
+    return BackgroundProcess({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
+                             environmentFor(domain), logFolder() + "/trelvo-sim.log");
+  }
+  static std::string logFolder() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string folder = std::string("node-program-") + test->name();
+    std::system(("mkdir -p " + folder).c_str());
+    return folder;
+  }
+};
+
+TEST_F(NodeProgram, DrivesAnLRouteToItsGoalWithTheVehicleOnDds) {
+  constexpr int kDomain = 217;
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+
+  const auto started = Clock::now();
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(1.5, 0, 0), poseAt(1.5, 1.0, 90)}));
+  bool arrived = false;
+  while (!arrived && Clock::now() - started < 60s) {
+    planner.listen(100ms);
+    const auto& p = planner.latestOdometry.pose.pose;
+    arrived = std::hypot(p.position.x - 1.5, p.position.y - 1.0) <= 0.05 &&
+              std::fabs(headingOf(p.orientation) - M_PI / 2) <= 5.0 * M_PI / 180.0 &&
+              !planner.commands.empty() && isZero(planner.commands.back().twist);
+  }
+  EXPECT_TRUE(arrived) << node.output() << vehicle.output();
+  const std::string log = node.output();
+  EXPECT_NE(log.find("new route of 2 legs"), std::string::npos) << log;
+  EXPECT_NE(log.find("route finished"), std::string::npos) << log;
+  RecordProperty("wall_seconds",
+                 std::to_string(std::chrono::duration<double>(Clock::now() - started).count()));
+}
+
+TEST_F(NodeProgram, StopsWhenTheVehicleDiesAndSendsAZeroCommandOnSigterm) {
+  constexpr int kDomain = 218;
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+
+  // A straight run ahead: after a second the vehicle drives the line.
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)}));
+  planner.listen(2s);
+  ASSERT_FALSE(planner.commands.empty());
+  ASSERT_GT(planner.commands.back().twist.linear.x, 0.0) << node.output();
+
+  vehicle.signal(SIGKILL);
+  ASSERT_TRUE(vehicle.exitWithin(2s));
+  planner.commands.clear();
+  planner.listen(1500ms);
+  const auto stopBy = planner.latestOdometryAt + kPoseTimeout + kPeriod + kDeliverySlack;
+  int zerosAfter = 0;
+  for (const auto& command : planner.commands) {
+    if (command.at > stopBy) {
+      EXPECT_TRUE(isZero(command.twist)) << command.twist.linear.x;
+      ++zerosAfter;
+    }
+  }
+  EXPECT_GT(zerosAfter, 10) << "the node must keep publishing zero commands";
+
+  node.signal(SIGTERM);
+  const auto status = node.exitWithin(5s);
+  ASSERT_TRUE(status) << node.output();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << node.output();
+  planner.listen(200ms);
+  ASSERT_FALSE(planner.commands.empty());
+  EXPECT_TRUE(isZero(planner.commands.back().twist));
+}
+
+TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
+  constexpr int kDomain = 219;
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<geometry_msgs::msg::PoseStamped> dense;
+  for (int i = 0; i < 100000; ++i) {
+    dense.push_back(poseAt(i * 5e-5, 0, 0));  // 5 m in 100 000 poses
+  }
+  const std::vector<nav_msgs::msg::Path> paths = {
+      pathThrough({poseAt(0, 0, 180), poseAt(3, 1, 0)}),
+      pathThrough({}),
+      pathThrough({poseAt(2, 2, 45)}),
+      pathThrough({poseAt(0, 0, 0), poseAt(nan, 0, 0)}),
+      pathThrough({poseAt(0, 0, 0), poseAt(1e12, 0, 0)}),
+      pathThrough(dense)};
+  for (std::size_t step = 0; step < 60; ++step) {
+    if (step % 10 == 0) {
+      planner.send(paths[step / 10]);
+    }
+    // Every third pose is broken.
+    planner.localiseAt(step % 3 == 0 ? poseAt(nan, 0, 0) : poseAt(0.01 * step, 0, 0));
+    planner.listen(kPeriod);
+  }
+  EXPECT_TRUE(node.running()) << node.output();
+  EXPECT_GT(planner.commands.size(), 40u);
+  for (const auto& command : planner.commands) {
+    for (const double value : {command.twist.linear.x, command.twist.angular.z}) {
+      ASSERT_TRUE(std::isfinite(value));
+      ASSERT_LE(std::fabs(value), 0.5);
+    }
+  }
+  const std::string log = node.output();
+  EXPECT_NE(log.find("path of 2 poses refused"), std::string::npos) << log;
+  // Broken poses are reported once, not every time one arrives.
+  const auto refusal = log.find("a pose refused");
+  ASSERT_NE(refusal, std::string::npos) << log;
+  EXPECT_EQ(log.find("refused: not finite", refusal + 20), std::string::npos) << log;
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+#include "node/cycle_loop.hpp"
+
+#include <cerrno>
+#include <ctime>
+#include <stdexcept>
+
+#include <sys/resource.h>
+
+namespace node {
+namespace {
+
+timespec toTimespec(std::chrono::nanoseconds sinceEpoch) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+  return {static_cast<time_t>(seconds.count()), static_cast<long>((sinceEpoch - seconds).count())};
+}
+
+// Sleeps until `deadline` on the monotonic clock, the one steady_clock reads on Linux. A signal
+// ends the sleep early, so that a stop is seen at once.
+void sleepUntil(Clock::time_point deadline) {
+  const timespec until = toTimespec(deadline.time_since_epoch());
+  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+}
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+}  // namespace
+
+CycleLoop::CycleLoop(NodeTopics& topics, DriveCycle& drive, std::chrono::nanoseconds period,
+                     const std::string& latencyLog)
+    : topics_(topics), drive_(drive), period_(period) {
+  if (!latencyLog.empty()) {
+    latencyLog_ = std::fopen(latencyLog.c_str(), "w");
+    if (latencyLog_ == nullptr) {
+      throw std::runtime_error("--latency-log: cannot write " + latencyLog);
+    }
+    std::fprintf(latencyLog_, "latency_us,progress_changed\n");
+  }
+}
+
+CycleLoop::~CycleLoop() {
+  if (latencyLog_ != nullptr) {
+    std::fclose(latencyLog_);
+  }
+}
+
+void CycleLoop::run(const std::atomic<bool>& stop) {
+  const auto started = Clock::now();
+  const double cpuStarted = cpuSeconds();
+  auto deadline = started;
+  while (!stop) {
+    cycle();
+    deadline += period_;
+    sleepUntil(deadline);
+  }
+  if (latencyLog_ != nullptr) {
+    const std::chrono::duration<double> wall = Clock::now() - started;
+    std::fprintf(latencyLog_, "# cpu_s %.6f wall_s %.6f\n", cpuSeconds() - cpuStarted,
+                 wall.count());
+  }
+}
+
+void CycleLoop::cycle() {
+  for (const auto& path : topics_.takePaths()) {
+    drive_.receivePath(path);
+  }
+  const auto taken = Clock::now();
+  for (const auto& pose : topics_.takePoses()) {
+    drive_.receivePose(pose, taken);
+  }
+  const std::string before = progress_;
+  const CycleOutput output = drive_.cycle(taken);
+  topics_.publishCommand(output.command);
+  const auto written = Clock::now();
+  publishStatus(output, written);
+  if (latencyLog_ != nullptr) {
+    // A change of state or leg blocks the controller for its own pauses: marked, so that the
+    // benchmark can tell those cycles apart.
+    std::fprintf(latencyLog_, "%.3f,%d\n",
+                 std::chrono::duration<double, std::micro>(written - taken).count(),
+                 before != progress_ ? 1 : 0);
+  }
+}
+
+void CycleLoop::publishStatus(const CycleOutput& output, Clock::time_point now) {
+  if (output.lookAhead) {
+    topics_.publishLookAhead(output.lookAhead->x, output.lookAhead->y);
+  }
+  if (output.progress != progress_ || now - progressSent_ >= kProgressRepeat) {
+    topics_.publishProgress(output.progress);
+    progress_ = output.progress;
+    progressSent_ = now;
+  }
+}
+
+}  // namespace node

@@ -1,0 +1,44 @@
+#pragma once
+
+// The node's control loop: once a period, the paths and poses that arrived go to the drive cycle
+// and its command goes out, until a stop is asked for. Periods are kept on absolute deadlines, so
+// that a slow cycle does not shift the ones after it.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "node/drive/drive_cycle.hpp"
+#include "node/node_topics.hpp"
+
+namespace node {
+
+/// Progress is published when it changes, and at least this often for late subscribers.
+inline constexpr std::chrono::seconds kProgressRepeat{1};
+
+class CycleLoop {
+ public:
+  CycleLoop(NodeTopics& topics, DriveCycle& drive, std::chrono::nanoseconds period,
+            const std::string& latencyLog);
+  ~CycleLoop();
+  CycleLoop(const CycleLoop&) = delete;
+  CycleLoop& operator=(const CycleLoop&) = delete;
+
+  /// Runs cycles until `stop` becomes true (a signal handler sets it).
+  void run(const std::atomic<bool>& stop);
+
+ private:
+  void cycle();
+  void publishStatus(const CycleOutput& output, Clock::time_point now);
+
+  NodeTopics& topics_;
+  DriveCycle& drive_;
+  std::chrono::nanoseconds period_;
+  std::FILE* latencyLog_ = nullptr;
+  std::string progress_;
+  Clock::time_point progressSent_{};
+};
+
+}  // namespace node

@@ -1,0 +1,98 @@
+#include "node/node_topics.hpp"
+
+#include "wire/qos.hpp"
+#include "wire/topic_names.hpp"
+
+namespace node {
+namespace {
+
+builtin_interfaces::msg::Time wallClockStamp() {
+  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+  builtin_interfaces::msg::Time stamp;
+  stamp.sec = static_cast<std::int32_t>(seconds.count());
+  stamp.nanosec = static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+  return stamp;
+}
+
+}  // namespace
+
+NodeTopics::NodeTopics(const NodeOptions& options)
+    : participant_(options.domain),
+      plan_(participant_, wire::ddsTopicName(options.nameSpace, "plan"), wire::pathQos().get()),
+      lookAhead_(participant_, wire::ddsTopicName(options.nameSpace, "lookahead_point"),
+                 wire::statusQos().get()),
+      progress_(participant_, wire::ddsTopicName(options.nameSpace, "route_progress"),
+                wire::statusQos().get()) {
+  const auto& ns = options.nameSpace;
+  if (options.poseTopic.empty()) {
+    odometry_.emplace(participant_, wire::ddsTopicName(ns, "odom"), wire::poseSourceQos().get());
+  } else {
+    poses_.emplace(participant_, wire::ddsTopicName(ns, options.poseTopic),
+                   wire::poseSourceQos().get());
+  }
+  if (options.stamped) {
+    stampedCommand_.emplace(participant_, wire::ddsTopicName(ns, "cmd_vel"),
+                            wire::commandQos().get());
+  } else {
+    command_.emplace(participant_, wire::ddsTopicName(ns, "cmd_vel"), wire::commandQos().get());
+  }
+}
+
+std::vector<geometry_msgs::msg::PoseStamped> NodeTopics::takePoses() {
+  std::vector<geometry_msgs::msg::PoseStamped> poses;
+  if (poses_) {
+    poses = poses_->take();
+  } else {
+    for (const auto& odometry : odometry_->take()) {
+      geometry_msgs::msg::PoseStamped pose;
+      pose.header = odometry.header;
+      pose.pose = odometry.pose.pose;
+      poses.push_back(pose);
+    }
+  }
+  if (!poses.empty() && !poses.back().header.frame_id.empty()) {
+    frame_ = poses.back().header.frame_id;
+  }
+  return poses;
+}
+
+void NodeTopics::publishCommand(const geometry_msgs::msg::Twist& command) {
+  if (command_) {
+    command_->publish(command);
+    return;
+  }
+  geometry_msgs::msg::TwistStamped stamped;
+  stamped.header = header();
+  stamped.twist = command;
+  stampedCommand_->publish(stamped);
+}
+
+void NodeTopics::publishLookAhead(double x, double y) {
+  geometry_msgs::msg::PointStamped point;
+  point.header = header();
+  point.point.x = x;
+  point.point.y = y;
+  lookAhead_.publish(point);
+}
+
+void NodeTopics::publishProgress(const std::string& text) {
+  std_msgs::msg::String message;
+  message.data = text;
+  progress_.publish(message);
+}
+
+bool NodeTopics::waitForCommandsAcknowledged(std::chrono::nanoseconds timeout) {
+  return command_ ? command_->waitForAcknowledgement(timeout)
+                  : stampedCommand_->waitForAcknowledgement(timeout);
+}
+
+std_msgs::msg::Header NodeTopics::header() const {
+  std_msgs::msg::Header header;
+  header.stamp = wallClockStamp();
+  header.frame_id = frame_;
+  return header;
+}
+
+}  // namespace node

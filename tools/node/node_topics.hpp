@@ -1,0 +1,65 @@
+#pragma once
+
+// The node's topics on the ROS 2 network, and the only part of the node that knows DDS: what
+// arrives is handed over as the library's message types, what leaves is published from them.
+//
+//   plan               nav_msgs/msg/Path              subscribed, reliable
+//   odom               nav_msgs/msg/Odometry          subscribed, best effort
+//     or --pose-topic  geometry_msgs/msg/PoseStamped  subscribed, best effort
+//   cmd_vel            geometry_msgs/msg/Twist        published, reliable
+//     or --stamped     geometry_msgs/msg/TwistStamped
+//   lookahead_point    geometry_msgs/msg/PointStamped published, reliable
+//   route_progress     std_msgs/msg/String            published, reliable
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <geometry_msgs/msg/point_stamped.hpp>
+#include <geometry_msgs/msg/pose_stamped.hpp>
+#include <geometry_msgs/msg/twist.hpp>
+#include <geometry_msgs/msg/twist_stamped.hpp>
+#include <nav_msgs/msg/odometry.hpp>
+#include <nav_msgs/msg/path.hpp>
+#include <std_msgs/msg/string.hpp>
+
+#include "node/node_options.hpp"
+#include "wire/endpoints.hpp"
+#include "wire/participant.hpp"
+
+namespace node {
+
+class NodeTopics {
+ public:
+  explicit NodeTopics(const NodeOptions& options);
+
+  /// Every path that arrived since the last call, oldest first.
+  std::vector<nav_msgs::msg::Path> takePaths() { return plan_.take(); }
+  /// Every pose that arrived since the last call, from odometry or the pose topic, oldest first.
+  std::vector<geometry_msgs::msg::PoseStamped> takePoses();
+
+  void publishCommand(const geometry_msgs::msg::Twist& command);
+  void publishLookAhead(double x, double y);
+  void publishProgress(const std::string& text);
+  /// Waits, at most `timeout`, until every vehicle subscribed to cmd_vel has acknowledged the
+  /// commands published; false when the time ran out.
+  bool waitForCommandsAcknowledged(std::chrono::nanoseconds timeout);
+
+ private:
+  std_msgs::msg::Header header() const;
+
+  // Published points and stamped commands are in the frame of the poses the controller is given.
+  std::string frame_ = "odom";
+  wire::Participant participant_;
+  wire::Subscription<nav_msgs::msg::Path> plan_;
+  std::optional<wire::Subscription<nav_msgs::msg::Odometry>> odometry_;
+  std::optional<wire::Subscription<geometry_msgs::msg::PoseStamped>> poses_;
+  std::optional<wire::Publisher<geometry_msgs::msg::Twist>> command_;
+  std::optional<wire::Publisher<geometry_msgs::msg::TwistStamped>> stampedCommand_;
+  wire::Publisher<geometry_msgs::msg::PointStamped> lookAhead_;
+  wire::Publisher<std_msgs::msg::String> progress_;
+};
+
+}  // namespace node
