@@ -11,4 +11,4 @@ build="build-sim"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELVO_BUILD_TESTS=OFF \
   -DTRELVO_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --target trelvo-sim -j2
-"$build/tools/trelvo-sim" "$@"
+"$build/tools/sim/trelvo-sim" "$@"

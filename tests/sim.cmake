@@ -14,3 +14,7 @@ target_link_libraries(test_sim_dds PRIVATE trelvo_wire)
 add_test(NAME SimJUnit.SuiteAndBatchResultsReadBackWithJunitparser
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/sim_junit_roundtrip.py
           $<TARGET_FILE:trelvo-sim>)
+
+# The rooms of tools/ (the programs, what they share) and the direction of their includes.
+add_test(NAME ToolsRooms.IncludesRunOnlyDownward
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools_rooms.py ${PROJECT_SOURCE_DIR}/tools)
