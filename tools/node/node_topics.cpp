@@ -1,22 +1,10 @@
 #include "node/node_topics.hpp"
 
 #include "wire/qos.hpp"
+#include "wire/stamps.hpp"
 #include "wire/topic_names.hpp"
 
 namespace node {
-namespace {
-
-builtin_interfaces::msg::Time wallClockStamp() {
-  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-  builtin_interfaces::msg::Time stamp;
-  stamp.sec = static_cast<std::int32_t>(seconds.count());
-  stamp.nanosec = static_cast<std::uint32_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
-  return stamp;
-}
-
-}  // namespace
 
 NodeTopics::NodeTopics(const NodeOptions& options)
     : participant_(options.domain),
@@ -90,7 +78,7 @@ bool NodeTopics::waitForCommandsAcknowledged(std::chrono::nanoseconds timeout) {
 
 std_msgs::msg::Header NodeTopics::header() const {
   std_msgs::msg::Header header;
-  header.stamp = wallClockStamp();
+  header.stamp = wire::wallClockStamp();
   header.frame_id = frame_;
   return header;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "wire/qos.hpp"
+#include "wire/stamps.hpp"
 #include "wire/topic_names.hpp"
 
 namespace sim {
@@ -14,16 +15,6 @@ constexpr const char* kVehicleFrame = "base_link";
 constexpr std::size_t kVarianceX = 0;
 constexpr std::size_t kVarianceY = 7;
 constexpr std::size_t kVarianceYaw = 35;
-
-builtin_interfaces::msg::Time wallClockStamp() {
-  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-  builtin_interfaces::msg::Time stamp;
-  stamp.sec = static_cast<std::int32_t>(seconds.count());
-  stamp.nanosec = static_cast<std::uint32_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
-  return stamp;
-}
 
 geometry_msgs::msg::Pose poseMessage(const common::Pose2D& pose) {
   geometry_msgs::msg::Pose message;
@@ -39,7 +30,7 @@ geometry_msgs::msg::Pose poseMessage(const common::Pose2D& pose) {
 nav_msgs::msg::Odometry odometryMessage(const VehicleReport& report,
                                         const common::VehicleSettings& settings) {
   nav_msgs::msg::Odometry odometry;
-  odometry.header.stamp = wallClockStamp();
+  odometry.header.stamp = wire::wallClockStamp();
   odometry.header.frame_id = kOdometryFrame;
   odometry.child_frame_id = kVehicleFrame;
   odometry.pose.pose = poseMessage(report.pose);
@@ -53,7 +44,7 @@ nav_msgs::msg::Odometry odometryMessage(const VehicleReport& report,
 
 nav_msgs::msg::Path planMessage(const std::vector<common::Pose2D>& route) {
   nav_msgs::msg::Path path;
-  path.header.stamp = wallClockStamp();
+  path.header.stamp = wire::wallClockStamp();
   path.header.frame_id = kOdometryFrame;
   for (const common::Pose2D& pose : route) {
     geometry_msgs::msg::PoseStamped stamped;
