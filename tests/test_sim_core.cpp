@@ -230,13 +230,13 @@ TEST(SimRun, StartWithinTheStationToleranceSkipsTheLineMove) {
 TEST(SimPhases, PhaseEndsWhenTheNextBeginsAndDurationsRunToIt) {
   std::vector<PhaseStats> ended;
   PhaseTracker tracker([&ended](const PhaseStats& phase) { ended.push_back(phase); });
-  tracker.cycle(Phase::FirstTurn, 0.0, 0.0, 0.0);
+  tracker.cycle(0, Phase::FirstTurn, 0.0, 0.0, 0.0);
   tracker.moved(0.0);
-  tracker.cycle(Phase::FirstTurn, 0.1, -0.002, 0.0);
+  tracker.cycle(0, Phase::FirstTurn, 0.1, -0.002, 0.0);
   EXPECT_TRUE(ended.empty());
-  tracker.cycle(Phase::LineMove, 0.2, 0.01, 0.0);
+  tracker.cycle(0, Phase::LineMove, 0.2, 0.01, 0.0);
   tracker.moved(0.5);
-  tracker.cycle(Phase::LineMove, 0.3, -0.03, 0.0);
+  tracker.cycle(0, Phase::LineMove, 0.3, -0.03, 0.0);
   tracker.finish(0.3, false);
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0].cycles, 2);

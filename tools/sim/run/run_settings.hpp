@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/pose.hpp"
 #include "common/vehicle_settings.hpp"
@@ -29,6 +30,10 @@ struct Scenario {
   std::uint64_t noiseSeed;
   /// Where the vehicle really starts, when not at the start of the path.
   std::optional<common::Pose2D> vehicleStart = std::nullopt;
+  /// A route of many poses, as a planner hands it out; empty for the route start -> goal. Its
+  /// first pose is then the start, its last the goal. The route unit makes straight legs of it:
+  /// a leg faces along its line, so the headings in between are not used.
+  std::vector<common::Pose2D> waypoints = {};
 };
 
 }  // namespace sim
