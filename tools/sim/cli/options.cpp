@@ -54,7 +54,7 @@ struct Given {
   std::vector<double> waypoints;  // X,Y,DEG of each pose, one after the other
   std::string mode = "unicycle";
   double noiseHeadingDegrees = 0.0;
-  double headingToleranceDegrees = 0.0;
+  double headingToleranceDegrees = common::toDegrees(RunSettings{}.headingTolerance);
   std::uint64_t seed = kDefaultSeed;
   int batchCount = 0;
   double batchRadius = kDefaultBatchRadius;
@@ -78,7 +78,7 @@ void addRouteOptions(CLI::App& app, Given& given) {
   app.add_option("--waypoints", given.waypoints,
                  "A route of two or more poses instead of start and goal: the first is the "
                  "start, the last the goal")
-      ->type_name("X,Y,DEG ...")
+      ->type_name("X,Y,DEG")
       ->expected(2 * kPoseValues, -1)
       ->delimiter(',')
       ->check(realCheck(common::Bound::Any));
@@ -259,7 +259,6 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   options.outputFolder = kDefaultOutputFolder;
   options.jobs = availableCores();
   Given given;
-  given.headingToleranceDegrees = common::toDegrees(options.run.headingTolerance);
   addOptions(app, given, options);
   try {
     app.parse(argc, argv);
