@@ -179,6 +179,22 @@ TEST(RouteFollower, DrivesAnLRouteToItsGoal) {
   EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
 }
 
+TEST(RouteFollower, TheLastLegTakesTheGoalHeadingBitForBitAsThePathGivesIt) {
+  // Goal headings whose orientation, read as a yaw and turned back into an orientation, reads a
+  // yaw one bit apart.
+  for (const double degrees : {-113.8, -110.1, -97.2}) {
+    SCOPED_TRACE(degrees);
+    const nav_msgs::msg::Path path = pathThrough({{0, 0}, {4, 0}}, radians(degrees));
+    Controller direct;
+    direct.setStraightCB(path);
+    RouteFollower follower;
+    follower.receivePath(path);
+    geometry_msgs::msg::Twist cmd;
+    follower.cycle(planarPose(0, 0, 0), cmd);
+    EXPECT_EQ(follower.controller().goal_angle, direct.goal_angle);
+  }
+}
+
 TEST(RouteFollower, ResentOrReplannedRouteNeverRestartsALeg) {
   Drive drive;
   const auto route = pathThrough(densePoints(kL), radians(180));

@@ -213,6 +213,9 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
       {{"--suite", "s.yaml", "--mode", "differential"},
        "--mode: not with --suite, whose file sets it for each scenario"},
       {{"--suite", "missing.yaml"}, "--suite: cannot read missing.yaml"},
+      {{"--waypoints", "0,0,0", "1,0,0", "2"},
+       "--waypoints: expected X,Y,DEG for each pose, got 7 numbers"},
+      {{"--waypoints", "0,0,0,1,0,0", "--batch", "3"}, "--waypoints excludes --batch"},
   };
   for (const auto& [arguments, message] : cases) {
     SCOPED_TRACE(message);
@@ -388,6 +391,19 @@ scenarios:
                                           "run-too-slow.csv", "run-too-slow.png", "suite.csv"}));
 }
 
+TEST_F(SimProgram, SuiteRouteOfWaypointsIsFilledEverySpacingAndListedWithTheLegsItBecame) {
+  std::ofstream(work() / "site.yaml") << R"(scenarios:
+  - name: corner
+    waypoints: [[0, 0, 0], [2, 0, 0], [2, 1, 90]]
+    spacing: 0.1
+    pass: {max_cross_track: 0.05, max_distance_ratio: 1.02, first_turn_on_the_spot: true}
+)";
+  const auto result = sim({"--suite", "site.yaml", "--out", "s"});
+  ASSERT_EQ(exitStatus(result), 0) << result.out << result.err;
+  EXPECT_THAT(result.out, HasSubstr("\n  corner   pass "));
+  EXPECT_THAT(result.out, HasSubstr("\n  corner: 2 legs: (0, 0) -> (2, 0) -> (2, 1)\n"));
+}
+
 TEST_F(SimProgram, BadSuiteFileIsRefusedInOneLineNamingFileScenarioAndField) {
   const std::string hop = "  - name: hop\n    start: [0, 0, 0]\n    goal: [1, 0, 0]\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -419,6 +435,12 @@ TEST_F(SimProgram, BadSuiteFileIsRefusedInOneLineNamingFileScenarioAndField) {
       {"scenarios:\n" + hop + "    vehicle_start: [1, 0, 0]\n    pass: {max_distance_ratio: 2}\n",
        "bad.yaml:4: scenario 'hop': pass.max_distance_ratio: the vehicle starts at the goal "
        "position, so there is no straight-line distance"},
+      {"scenarios:\n" + hop + "    waypoints: [[0, 0, 0], [1, 0, 0]]\n",
+       "bad.yaml:5: scenario 'hop': waypoints: not with start or goal: the first waypoint is the "
+       "start, the last the goal"},
+      {"scenarios:\n  - name: hop\n    waypoints: [[0, 0, 0]]\n",
+       "bad.yaml:3: scenario 'hop': waypoints: expected a list of two or more [x, y, heading in "
+       "degrees]"},
       {"scenarios: []\n", "bad.yaml:1: scenarios: expected a list of one or more scenarios"},
       {"scenarios:\n  - name: [hop\n", "bad.yaml:3: end of sequence flow not found"},
   };

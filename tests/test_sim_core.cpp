@@ -5,13 +5,16 @@
 
 #include <cmath>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "common/vehicle.hpp"
 #include "sim/output/statistics.hpp"
 #include "sim/run/phase_tracker.hpp"
+#include "sim/run/route.hpp"
 #include "sim/run/run.hpp"
 #include "sim/scenarios/batch.hpp"
+#include "sim/scenarios/suite_verdict.hpp"
 
 using namespace sim;
 
@@ -227,16 +230,43 @@ TEST(SimRun, StartWithinTheStationToleranceSkipsTheLineMove) {
   EXPECT_EQ(ended, (std::vector<Phase>{Phase::FirstTurn, Phase::FinalTurn}));
 }
 
+TEST(SimRun, AnLRouteDrivesEachOfItsTwoLegsThroughItsPhasesAndPasses) {
+  SuiteScenario route{};
+  route.name = "l-route";
+  route.scenario.waypoints = {{0.0, 0.0, 0.0}, {3.0, 0.0, 0.0}, {3.0, 2.0, M_PI / 2}};
+  route.scenario.start = route.scenario.waypoints.front();
+  route.scenario.goal = route.scenario.waypoints.back();
+  route.criteria = {0.05, 1.02, true};
+  ASSERT_EQ(routeLegs(route.scenario).size(), 2u);
+
+  const RunResult result = runScenario(route.scenario, route.settings);
+
+  EXPECT_EQ(result.outcome, Outcome::Reached);
+  std::vector<std::pair<int, Phase>> phases;
+  for (const PhaseStats& phase : result.phases) {
+    phases.emplace_back(phase.leg, phase.phase);
+  }
+  EXPECT_EQ(phases, (std::vector<std::pair<int, Phase>>{{0, Phase::FirstTurn},
+                                                        {0, Phase::LineMove},
+                                                        {0, Phase::FinalTurn},
+                                                        {1, Phase::FirstTurn},
+                                                        {1, Phase::LineMove},
+                                                        {1, Phase::FinalTurn}}));
+  const Verdict verdict = judge(route, result);
+  EXPECT_TRUE(verdict.passed) << verdict.failures.front();
+  EXPECT_NEAR(verdict.distanceRatio.value, 1.0, 0.02) << "against the 5 m of both legs";
+}
+
 TEST(SimPhases, PhaseEndsWhenTheNextBeginsAndDurationsRunToIt) {
   std::vector<PhaseStats> ended;
   PhaseTracker tracker([&ended](const PhaseStats& phase) { ended.push_back(phase); });
-  tracker.cycle(Phase::FirstTurn, 0.0, 0.0, 0.0);
+  tracker.cycle(0, Phase::FirstTurn, 0.0, 0.0, 0.0);
   tracker.moved(0.0);
-  tracker.cycle(Phase::FirstTurn, 0.1, -0.002, 0.0);
+  tracker.cycle(0, Phase::FirstTurn, 0.1, -0.002, 0.0);
   EXPECT_TRUE(ended.empty());
-  tracker.cycle(Phase::LineMove, 0.2, 0.01, 0.0);
+  tracker.cycle(0, Phase::LineMove, 0.2, 0.01, 0.0);
   tracker.moved(0.5);
-  tracker.cycle(Phase::LineMove, 0.3, -0.03, 0.0);
+  tracker.cycle(0, Phase::LineMove, 0.3, -0.03, 0.0);
   tracker.finish(0.3, false);
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0].cycles, 2);

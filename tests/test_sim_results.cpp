@@ -95,6 +95,40 @@ TEST(SimVerdict, ARotationInPlaceHasNoLineMoveFiguresToBreak) {
   EXPECT_TRUE(std::isnan(verdict.distanceRatio.value));
 }
 
+TEST(SimVerdict, ACriterionBrokenInOneLegOfARouteNamesThatLeg) {
+  // A U-turn of three 4 m legs: the same three phases in each leg.
+  SuiteScenario route = lineScenario({0.05, {}, true});
+  route.scenario.waypoints = {{0.0, 0.0, 0.0}, {4.0, 0.0, 0.0}, {4.0, 4.0, 0.0}, {0.0, 4.0, 0.0}};
+  const auto legOf = [](int leg, double crossTrack, double firstTurnTravel) {
+    RunResult part = reachedRun(crossTrack, 0.0, firstTurnTravel);
+    for (PhaseStats& phase : part.phases) {
+      phase.leg = leg;
+    }
+    return part.phases;
+  };
+  struct Case {
+    std::vector<std::vector<PhaseStats>> legs;
+    std::string failure;
+  };
+  const std::vector<Case> cases = {
+      {{legOf(0, 0.01, 0.0), legOf(1, 0.08, 0.0), legOf(2, 0.02, 0.0)},
+       "leg 2 of 3: largest cross-track error of the line move 0.0800 m, over 0.05 m"},
+      {{legOf(0, 0.01, 0.0), legOf(1, 0.01, 0.0), legOf(2, 0.01, 0.02)},
+       "leg 3 of 3: first turn not on the spot: moved 0.020 m (limit 0.01 m), line move began "
+       "0.0 deg off the line (limit 10 deg)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failure);
+    RunResult run = reachedRun(0.0, 0.0, 0.0);
+    run.phases.clear();
+    for (const auto& leg : c.legs) {
+      run.phases.insert(run.phases.end(), leg.begin(), leg.end());
+    }
+    const Verdict verdict = judge(route, run);
+    EXPECT_EQ(verdict.failures, std::vector<std::string>{c.failure});
+  }
+}
+
 TEST(SimResultWire, AResultArrivesBitForBitWhateverPiecesTheBytesComeIn) {
   RunResult sent = reachedRun(0.0123, -0.1, 1e-300);
   sent.outcome = Outcome::BadCommand;

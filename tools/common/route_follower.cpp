@@ -93,6 +93,7 @@ PathReception RouteFollower::receivePath(const nav_msgs::msg::Path& path) {
     return PathReception::Unchanged;
   }
   pending_ = Pending{false, std::move(legs)};
+  pendingGoalOrientation_ = path.poses.back().pose.orientation;
   return PathReception::Taken;
 }
 
@@ -108,6 +109,7 @@ RouteEvent RouteFollower::applyPending() {
   }
   if (pending_.route) {
     legs_ = std::move(*pending_.route);
+    goalOrientation_ = pendingGoalOrientation_;
     pending_ = Pending{};
     legIndex_ = 0;
     legBegun_ = false;
@@ -118,7 +120,14 @@ RouteEvent RouteFollower::applyPending() {
 
 void RouteFollower::beginLeg() {
   controller_.init();
-  controller_.setStraightCB(controllerPath(legs_[legIndex_]));
+  nav_msgs::msg::Path path = controllerPath(legs_[legIndex_]);
+  if (legIndex_ + 1 == legs_.size()) {
+    // The goal orientation as it came: the controller takes the same goal heading from it as it
+    // would from the planner's path, where one converted to a heading and back could differ in
+    // its last bits.
+    path.poses.back().pose.orientation = goalOrientation_;
+  }
+  controller_.setStraightCB(path);
   legBegun_ = true;
 }
 

@@ -74,6 +74,9 @@ class RouteFollower {
   double cornerTolerance_;
   Controller controller_;
   std::vector<Leg> legs_;
+  // The last pose's orientation of the route driven and of the pending one, as received.
+  geometry_msgs::msg::Quaternion goalOrientation_;
+  geometry_msgs::msg::Quaternion pendingGoalOrientation_;
   std::size_t legIndex_ = 0;
   bool legBegun_ = false;
   Pending pending_;

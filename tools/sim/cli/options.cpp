@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "common/number_text.hpp"
+#include "sim/cli/option_checks.hpp"
 #include "sim/workers/workers.hpp"
 
 namespace sim {
@@ -23,27 +24,201 @@ constexpr std::uint64_t kDefaultSeed = 1;
 constexpr double kDefaultBatchRadius = 5.0;  // m
 constexpr int kMaxBatchCount = 1000000;
 constexpr int kMaxJobs = 1024;
+constexpr std::size_t kPoseValues = 3;  // X, Y and heading of a pose on the command line
 
-// CLI11 checks each value as text before converting it, and puts the option's name in front of
-// the message returned here.
-CLI::Validator realCheck(common::Bound bound) {
-  return CLI::Validator(
-      [bound](std::string& text) {
-        return common::realComplaint(text, bound).value_or(std::string());
-      },
-      "");
-}
-
-CLI::Validator wholeNumberCheck(std::uint64_t lowest, std::uint64_t highest) {
-  return CLI::Validator(
-      [lowest, highest](std::string& text) {
-        return common::wholeNumberComplaint(text, lowest, highest).value_or(std::string());
-      },
-      "");
-}
-
-common::Pose2D poseFrom(const std::vector<double>& xyDegrees) {
+common::Pose2D poseFrom(const double* xyDegrees) {
   return {xyDegrees[0], xyDegrees[1], common::toRadians(xyDegrees[2])};
+}
+
+// The values as the command line gives them, before they become Options.
+struct Given {
+  std::vector<double> start{std::begin(kDefaultStart), std::end(kDefaultStart)};
+  std::vector<double> goal{std::begin(kDefaultGoal), std::end(kDefaultGoal)};
+  std::vector<double> waypoints;  // X,Y,DEG of each pose, one after the other
+  std::string mode = "unicycle";
+  double noiseHeadingDegrees = 0.0;
+  double headingToleranceDegrees = common::toDegrees(RunSettings{}.headingTolerance);
+  std::uint64_t seed = kDefaultSeed;
+  int batchCount = 0;
+  double batchRadius = kDefaultBatchRadius;
+  bool noPlot = false;
+};
+
+CLI::Option* addPose(CLI::App& app, const std::string& name, std::vector<double>& xyDegrees,
+                     const std::string& what) {
+  return app.add_option(name, xyDegrees, what)
+      ->type_name("X,Y,DEG")
+      ->expected(3)
+      ->delimiter(',')
+      ->check(realCheck(common::Bound::Any))
+      ->capture_default_str();
+}
+
+// The route of a single run.
+void addRouteOptions(CLI::App& app, Given& given) {
+  addPose(app, "--start", given.start, "Start pose X,Y,HEADING");
+  addPose(app, "--goal", given.goal, "Goal pose X,Y,HEADING");
+  app.add_option("--waypoints", given.waypoints,
+                 "A route of two or more poses instead of start and goal: the first is the "
+                 "start, the last the goal")
+      ->type_name("X,Y,DEG")
+      ->expected(2 * kPoseValues, -1)
+      ->delimiter(',')
+      ->check(realCheck(common::Bound::Any));
+  app.get_option("--waypoints")->excludes("--start")->excludes("--goal");
+}
+
+void addVehicleOptions(CLI::App& app, Given& given, common::VehicleSettings& vehicle) {
+  app.add_option("--width", vehicle.width, "Distance between the drive wheels (differential)")
+      ->type_name("M")
+      ->check(realCheck(common::Bound::Positive))
+      ->capture_default_str();
+  app.add_option("--max-accel", vehicle.maxAccel, "Forward acceleration limit, 0 for none")
+      ->type_name("M/S2")
+      ->check(realCheck(common::Bound::NonNegative))
+      ->capture_default_str();
+  app.add_option("--max-turn-accel", vehicle.maxTurnAccel,
+                 "Turn-rate acceleration limit, 0 for none")
+      ->type_name("RAD/S2")
+      ->check(realCheck(common::Bound::NonNegative))
+      ->capture_default_str();
+  app.add_option("--noise-xy", vehicle.noiseXY,
+                 "Standard deviation of the measured position, 0 for none")
+      ->type_name("M")
+      ->check(realCheck(common::Bound::NonNegative))
+      ->capture_default_str();
+  app.add_option("--noise-heading", given.noiseHeadingDegrees,
+                 "Standard deviation of the measured heading, 0 for none")
+      ->type_name("DEG")
+      ->check(realCheck(common::Bound::NonNegative))
+      ->capture_default_str();
+  app.add_option("--seed", given.seed, "Seed of the pose noise, and of the batch's scenarios")
+      ->type_name("N")
+      ->check(wholeNumberCheck(0, std::numeric_limits<std::uint64_t>::max()))
+      ->capture_default_str();
+}
+
+void addPassOptions(CLI::App& app, Given& given, RunSettings& run) {
+  app.add_option("--position-tolerance", run.positionTolerance,
+                 "Largest final position error of a successful run")
+      ->type_name("M")
+      ->check(realCheck(common::Bound::Positive))
+      ->capture_default_str();
+  app.add_option("--heading-tolerance", given.headingToleranceDegrees,
+                 "Largest final heading error of a successful run")
+      ->type_name("DEG")
+      ->check(realCheck(common::Bound::Positive))
+      ->capture_default_str();
+}
+
+void addBatchOptions(CLI::App& app, Given& given) {
+  app.add_option("--batch", given.batchCount, "Run N random scenarios instead of one")
+      ->type_name("N")
+      ->check(wholeNumberCheck(1, kMaxBatchCount))
+      ->excludes("--start")
+      ->excludes("--goal")
+      ->excludes("--waypoints");
+  app.add_option("--radius", given.batchRadius, "Batch: start and goal lie within this radius")
+      ->type_name("M")
+      ->check(realCheck(common::Bound::Positive))
+      ->capture_default_str();
+}
+
+void addOutputOptions(CLI::App& app, Given& given, Options& options) {
+  app.add_option("--out", options.outputFolder, "Output folder, created if missing")
+      ->type_name("DIR")
+      ->capture_default_str();
+  app.add_flag("--no-plot", given.noPlot, "Write the CSV only, draw no picture");
+  app.add_option("--suite", options.suiteFile, "Run the scenarios of a suite file (YAML)")
+      ->type_name("FILE");
+  app.add_option("--junit", options.junitFile, "Batch or suite: also write the result as JUnit XML")
+      ->type_name("FILE");
+  app.add_option("--jobs", options.jobs, "Batch or suite: run the scenarios in N worker processes")
+      ->type_name("N")
+      ->check(wholeNumberCheck(1, kMaxJobs))
+      ->capture_default_str();
+}
+
+// The options in the order --help lists them: the vehicle's model and the route, the control
+// period and time limit, the vehicle, the pass criteria, the batch, the output.
+void addOptions(CLI::App& app, Given& given, Options& options) {
+  RunSettings& run = options.run;
+  app.add_option("--mode", given.mode, "Vehicle model: unicycle or differential")
+      ->type_name("MODE")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            return text == "unicycle" || text == "differential"
+                       ? std::string()
+                       : "unknown mode '" + text + "' (use unicycle or differential)";
+          },
+          ""))
+      ->capture_default_str();
+  addRouteOptions(app, given);
+  app.add_option("--period", run.period, "Control period in seconds")
+      ->type_name("S")
+      ->check(realCheck(common::Bound::Positive))
+      ->capture_default_str();
+  app.add_option("--time-limit", run.timeLimit, "Simulated seconds before a run counts as failed")
+      ->type_name("S")
+      ->check(realCheck(common::Bound::Positive))
+      ->capture_default_str();
+  addVehicleOptions(app, given, run.vehicle);
+  addPassOptions(app, given, run);
+  addBatchOptions(app, given);
+  addOutputOptions(app, given, options);
+  addDdsOptions(app, options.dds);
+}
+
+// What the options cannot say one by one.
+void checkTogether(const CLI::App& app, const Options& options) {
+  if (app.count("--suite") > 0) {
+    for (const char* perScenario :
+         {"--batch", "--radius", "--start", "--goal", "--waypoints", "--mode", "--period",
+          "--time-limit", "--width", "--max-accel", "--max-turn-accel", "--noise-xy",
+          "--noise-heading", "--seed", "--position-tolerance", "--heading-tolerance"}) {
+      if (app.count(perScenario) > 0) {
+        throw UsageError(std::string(perScenario) +
+                         ": not with --suite, whose file sets it for each scenario");
+      }
+    }
+  }
+  if (app.count("--junit") > 0 && app.count("--batch") == 0 && app.count("--suite") == 0) {
+    throw UsageError("--junit: needs --batch or --suite");
+  }
+  if (options.junitFile.empty() && app.count("--junit") > 0) {
+    throw UsageError("--junit: the file name is empty");
+  }
+  if (options.outputFolder.empty()) {
+    throw UsageError("--out: the output folder name is empty");
+  }
+  const RunSettings& run = options.run;
+  if (run.period > run.timeLimit) {
+    throw UsageError("--period: the control period is longer than the time limit");
+  }
+  if (run.timeLimit / run.period > kMaxCyclesPerRun) {
+    throw UsageError(fmt::format(
+        "--period: more than {} cycles fit in the time limit; lengthen the period or shorten "
+        "the time limit",
+        kMaxCyclesPerRun));
+  }
+}
+
+// The single run's route: the waypoints, or the start and the goal.
+Scenario scenarioFrom(const Given& given) {
+  Scenario scenario{poseFrom(given.start.data()), poseFrom(given.goal.data()), given.seed};
+  if (given.waypoints.empty()) {
+    return scenario;
+  }
+  if (given.waypoints.size() % kPoseValues != 0) {
+    throw UsageError(fmt::format("--waypoints: expected X,Y,DEG for each pose, got {} numbers",
+                                 given.waypoints.size()));
+  }
+  for (std::size_t i = 0; i < given.waypoints.size(); i += kPoseValues) {
+    scenario.waypoints.push_back(poseFrom(&given.waypoints[i]));
+  }
+  scenario.start = scenario.waypoints.front();
+  scenario.goal = scenario.waypoints.back();
+  return scenario;
 }
 
 }  // namespace
@@ -65,112 +240,10 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       "could not be written or drawn or a worker process failed.");
 
   Options options;
-  std::vector<double> start(std::begin(kDefaultStart), std::end(kDefaultStart));
-  std::vector<double> goal(std::begin(kDefaultGoal), std::end(kDefaultGoal));
-  std::string mode = "unicycle";
-  double noiseHeadingDegrees = 0.0;
-  double headingToleranceDegrees = common::toDegrees(options.run.headingTolerance);
-  std::uint64_t seed = kDefaultSeed;
-  int batchCount = 0;
-  double batchRadius = kDefaultBatchRadius;
-  bool noPlot = false;
   options.outputFolder = kDefaultOutputFolder;
   options.jobs = availableCores();
-
-  RunSettings& run = options.run;
-  common::VehicleSettings& vehicle = run.vehicle;
-  app.add_option("--mode", mode, "Vehicle model: unicycle or differential")
-      ->type_name("MODE")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            return text == "unicycle" || text == "differential"
-                       ? std::string()
-                       : "unknown mode '" + text + "' (use unicycle or differential)";
-          },
-          ""))
-      ->capture_default_str();
-  auto* startOption = app.add_option("--start", start, "Start pose X,Y,HEADING")
-                          ->type_name("X,Y,DEG")
-                          ->expected(3)
-                          ->delimiter(',')
-                          ->check(realCheck(common::Bound::Any))
-                          ->capture_default_str();
-  auto* goalOption = app.add_option("--goal", goal, "Goal pose X,Y,HEADING")
-                         ->type_name("X,Y,DEG")
-                         ->expected(3)
-                         ->delimiter(',')
-                         ->check(realCheck(common::Bound::Any))
-                         ->capture_default_str();
-  app.add_option("--period", run.period, "Control period in seconds")
-      ->type_name("S")
-      ->check(realCheck(common::Bound::Positive))
-      ->capture_default_str();
-  app.add_option("--time-limit", run.timeLimit, "Simulated seconds before a run counts as failed")
-      ->type_name("S")
-      ->check(realCheck(common::Bound::Positive))
-      ->capture_default_str();
-  app.add_option("--width", vehicle.width, "Distance between the drive wheels (differential)")
-      ->type_name("M")
-      ->check(realCheck(common::Bound::Positive))
-      ->capture_default_str();
-  app.add_option("--max-accel", vehicle.maxAccel, "Forward acceleration limit, 0 for none")
-      ->type_name("M/S2")
-      ->check(realCheck(common::Bound::NonNegative))
-      ->capture_default_str();
-  app.add_option("--max-turn-accel", vehicle.maxTurnAccel,
-                 "Turn-rate acceleration limit, 0 for none")
-      ->type_name("RAD/S2")
-      ->check(realCheck(common::Bound::NonNegative))
-      ->capture_default_str();
-  app.add_option("--noise-xy", vehicle.noiseXY,
-                 "Standard deviation of the measured position, 0 for none")
-      ->type_name("M")
-      ->check(realCheck(common::Bound::NonNegative))
-      ->capture_default_str();
-  app.add_option("--noise-heading", noiseHeadingDegrees,
-                 "Standard deviation of the measured heading, 0 for none")
-      ->type_name("DEG")
-      ->check(realCheck(common::Bound::NonNegative))
-      ->capture_default_str();
-  app.add_option("--seed", seed, "Seed of the pose noise, and of the batch's scenarios")
-      ->type_name("N")
-      ->check(wholeNumberCheck(0, std::numeric_limits<std::uint64_t>::max()))
-      ->capture_default_str();
-  app.add_option("--position-tolerance", run.positionTolerance,
-                 "Largest final position error of a successful run")
-      ->type_name("M")
-      ->check(realCheck(common::Bound::Positive))
-      ->capture_default_str();
-  app.add_option("--heading-tolerance", headingToleranceDegrees,
-                 "Largest final heading error of a successful run")
-      ->type_name("DEG")
-      ->check(realCheck(common::Bound::Positive))
-      ->capture_default_str();
-  auto* batchOption = app.add_option("--batch", batchCount, "Run N random scenarios instead of one")
-                          ->type_name("N")
-                          ->check(wholeNumberCheck(1, kMaxBatchCount));
-  app.add_option("--radius", batchRadius, "Batch: start and goal lie within this radius")
-      ->type_name("M")
-      ->check(realCheck(common::Bound::Positive))
-      ->capture_default_str();
-  app.add_option("--out", options.outputFolder, "Output folder, created if missing")
-      ->type_name("DIR")
-      ->capture_default_str();
-  app.add_flag("--no-plot", noPlot, "Write the CSV only, draw no picture");
-  auto* suiteOption =
-      app.add_option("--suite", options.suiteFile, "Run the scenarios of a suite file (YAML)")
-          ->type_name("FILE");
-  auto* junitOption = app.add_option("--junit", options.junitFile,
-                                     "Batch or suite: also write the result as JUnit XML")
-                          ->type_name("FILE");
-  app.add_option("--jobs", options.jobs, "Batch or suite: run the scenarios in N worker processes")
-      ->type_name("N")
-      ->check(wholeNumberCheck(1, kMaxJobs))
-      ->capture_default_str();
-  addDdsOptions(app, options.dds);
-  startOption->excludes(batchOption);
-  goalOption->excludes(batchOption);
-
+  Given given;
+  addOptions(app, given, options);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -179,45 +252,21 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     throw UsageError(error.what());
   }
+  checkTogether(app, options);
 
-  if (suiteOption->count() > 0) {
-    for (const char* perScenario :
-         {"--batch", "--radius", "--start", "--goal", "--mode", "--period", "--time-limit",
-          "--width", "--max-accel", "--max-turn-accel", "--noise-xy", "--noise-heading", "--seed",
-          "--position-tolerance", "--heading-tolerance"}) {
-      if (app.get_option(perScenario)->count() > 0) {
-        throw UsageError(std::string(perScenario) +
-                         ": not with --suite, whose file sets it for each scenario");
-      }
-    }
-  }
-  if (junitOption->count() > 0 && batchOption->count() == 0 && suiteOption->count() == 0) {
-    throw UsageError("--junit: needs --batch or --suite");
-  }
-  if (options.junitFile.empty() && junitOption->count() > 0) {
-    throw UsageError("--junit: the file name is empty");
-  }
-  if (options.outputFolder.empty()) {
-    throw UsageError("--out: the output folder name is empty");
-  }
-  if (run.period > run.timeLimit) {
-    throw UsageError("--period: the control period is longer than the time limit");
-  }
-  if (run.timeLimit / run.period > kMaxCyclesPerRun) {
-    throw UsageError(fmt::format(
-        "--period: more than {} cycles fit in the time limit; lengthen the period or shorten "
-        "the time limit",
-        kMaxCyclesPerRun));
-  }
+  common::VehicleSettings& vehicle = options.run.vehicle;
   vehicle.kind =
-      mode == "unicycle" ? common::VehicleKind::Unicycle : common::VehicleKind::Differential;
-  vehicle.noiseHeading = common::toRadians(noiseHeadingDegrees);
-  run.headingTolerance = common::toRadians(headingToleranceDegrees);
-  options.plot = !noPlot;
-  options.scenario = {poseFrom(start), poseFrom(goal), seed};
-  if (batchCount > 0) {
-    options.batch = BatchSettings{batchCount, batchRadius, seed};
-  } else if (start[0] == 0.0 && start[1] == 0.0 && goal[0] == 0.0 && goal[1] == 0.0) {
+      given.mode == "unicycle" ? common::VehicleKind::Unicycle : common::VehicleKind::Differential;
+  vehicle.noiseHeading = common::toRadians(given.noiseHeadingDegrees);
+  options.run.headingTolerance = common::toRadians(given.headingToleranceDegrees);
+  options.plot = !given.noPlot;
+  options.scenario = scenarioFrom(given);
+  const std::vector<double>& start = given.start;
+  const std::vector<double>& goal = given.goal;
+  if (given.batchCount > 0) {
+    options.batch = BatchSettings{given.batchCount, given.batchRadius, given.seed};
+  } else if (given.waypoints.empty() && start[0] == 0.0 && start[1] == 0.0 && goal[0] == 0.0 &&
+             goal[1] == 0.0) {
     // The controller reads a path from the origin to the origin as no path at all.
     throw UsageError("--goal: start and goal both at the origin give the controller no path");
   }

@@ -5,6 +5,7 @@
 #include "sim/modes/modes.hpp"
 #include "sim/output/report.hpp"
 #include "sim/output/run_files.hpp"
+#include "sim/run/route.hpp"
 #include "sim/run/run.hpp"
 
 namespace sim {
@@ -15,12 +16,13 @@ int runSingle(const Options& options, const OutputFolder& folder) {
   std::vector<CycleRecord> trace;
   RunHooks hooks;
   hooks.onCycle = [&trace](const CycleRecord& record) { trace.push_back(record); };
-  hooks.onPhaseEnd = [](const PhaseStats& phase) {
-    printPhase(stdout, phase);
+  const std::size_t legs = routeLegs(options.scenario).size();
+  hooks.onPhaseEnd = [legs](const PhaseStats& phase) {
+    printPhase(stdout, phase, legs);
     std::fflush(stdout);
   };
   const RunResult result = runScenario(options.scenario, settings, hooks);
-  printSummary(stdout, result, settings);
+  printSummary(stdout, options.scenario, result, settings);
   writeRunFiles(folder, "run", options.scenario, settings, result, trace,
                 describeOutcome(result, settings), options.plot);
   return succeeded(result) ? kExitSuccess : kExitRunFailed;

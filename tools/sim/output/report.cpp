@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "sim/output/statistics.hpp"
+#include "sim/run/route.hpp"
 
 namespace sim {
 namespace {
@@ -52,19 +53,37 @@ std::string describeSettings(const RunSettings& settings) {
                              accelWords(vehicle));
 }
 
+std::string describeLegs(const std::vector<common::Leg>& legs) {
+  std::string words = fmt::format("{} {}:", legs.size(), legs.size() == 1 ? "leg" : "legs");
+  for (std::size_t i = 0; i < legs.size(); ++i) {
+    if (i == 0) {
+      words += fmt::format(" ({:g}, {:g})", legs[i].start.x, legs[i].start.y);
+    }
+    words += fmt::format(" -> ({:g}, {:g})", legs[i].end.x, legs[i].end.y);
+  }
+  return words;
+}
+
 void printRunHeader(std::FILE* out, const Scenario& scenario, const RunSettings& settings) {
   fmt::print(out, "trelvo-sim: {}\n", describeSettings(settings));
   fmt::print(out, "start {}, goal {}\n", poseWords(scenario.start), poseWords(scenario.goal));
 }
 
-void printPhase(std::FILE* out, const PhaseStats& phase) {
+void printPhase(std::FILE* out, const PhaseStats& phase, std::size_t legs) {
+  if (legs > 1) {
+    fmt::print(out, "leg {} ", phase.leg + 1);
+  }
   fmt::print(out, "{:<12} {:8.2f} s {:8.3f} m travelled, largest cross-track error {:.4f} m{}\n",
              std::string(phaseName(phase.phase)) + ":", phase.duration, phase.distance,
              phase.maxCrossTrack, phase.completed ? "" : " (stopped before it ended)");
 }
 
-void printSummary(std::FILE* out, const RunResult& result, const RunSettings& settings) {
+void printSummary(std::FILE* out, const Scenario& scenario, const RunResult& result,
+                  const RunSettings& settings) {
   fmt::print(out, "summary\n");
+  if (!scenario.waypoints.empty()) {
+    fmt::print(out, "  route                 {}\n", describeLegs(routeLegs(scenario)));
+  }
   if (succeeded(result)) {
     fmt::print(out, "  finished              yes, within {} m and {} deg of the goal pose\n",
                settings.positionTolerance, common::toDegrees(settings.headingTolerance));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/route_legs.hpp"
 #include "sim/run/failure_reason.hpp"
 #include "sim/run/phase_tracker.hpp"
 #include "sim/run/run.hpp"
@@ -19,9 +20,15 @@ const char* vehicleName(common::VehicleKind kind);
 /// The settings of a run in words, e.g. "unicycle vehicle, period 0.05 s, noise off".
 std::string describeSettings(const RunSettings& settings);
 
+/// The legs a route became, e.g. "2 legs: (0, 0) -> (5, 0) -> (5, 3)".
+std::string describeLegs(const std::vector<common::Leg>& legs);
+
 void printRunHeader(std::FILE* out, const Scenario& scenario, const RunSettings& settings);
-void printPhase(std::FILE* out, const PhaseStats& phase);
-void printSummary(std::FILE* out, const RunResult& result, const RunSettings& settings);
+/// A phase's line; in a route of more than one leg, after the leg's number.
+void printPhase(std::FILE* out, const PhaseStats& phase, std::size_t legs);
+/// The run's summary; a route of waypoints also gives the legs it became.
+void printSummary(std::FILE* out, const Scenario& scenario, const RunResult& result,
+                  const RunSettings& settings);
 
 /// Figures of a whole batch.
 struct BatchFigures {

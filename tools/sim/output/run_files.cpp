@@ -5,6 +5,7 @@
 #include "sim/output/csv_writer.hpp"
 #include "sim/output/plotter.hpp"
 #include "sim/output/report.hpp"
+#include "sim/run/route.hpp"
 
 namespace sim {
 namespace {
@@ -12,6 +13,24 @@ namespace {
 std::vector<std::string> poseArguments(const char* option, const common::Pose2D& pose) {
   return {option, fmt::format("{}", pose.x), fmt::format("{}", pose.y),
           fmt::format("{}", common::toDegrees(pose.heading))};
+}
+
+// The points the legs of a route of waypoints join: where the first starts, then each end.
+std::vector<std::string> routeArguments(const Scenario& scenario) {
+  if (scenario.waypoints.empty()) {
+    return {};
+  }
+  const std::vector<common::Leg> legs = routeLegs(scenario);
+  std::vector<std::string> arguments = {"--route"};
+  for (std::size_t i = 0; i < legs.size(); ++i) {
+    if (i == 0) {
+      arguments.push_back(fmt::format("{}", legs[i].start.x));
+      arguments.push_back(fmt::format("{}", legs[i].start.y));
+    }
+    arguments.push_back(fmt::format("{}", legs[i].end.x));
+    arguments.push_back(fmt::format("{}", legs[i].end.y));
+  }
+  return arguments;
 }
 
 std::string pictureTitle(const RunResult& result, const RunSettings& settings,
@@ -38,8 +57,8 @@ void writeRunFiles(const OutputFolder& folder, const std::string& stem, const Sc
     const auto png = folder.file(stem + ".png");
     std::vector<std::string> arguments = {"--csv", csv.string(), "--title",
                                           pictureTitle(result, settings, outcome)};
-    for (auto&& extra :
-         {poseArguments("--start", scenario.start), poseArguments("--goal", scenario.goal)}) {
+    for (auto&& extra : {poseArguments("--start", scenario.start),
+                         poseArguments("--goal", scenario.goal), routeArguments(scenario)}) {
       arguments.insert(arguments.end(), extra.begin(), extra.end());
     }
     drawPicture("plot_run.py", arguments, png);

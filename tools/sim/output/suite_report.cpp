@@ -5,6 +5,9 @@
 
 #include <fmt/format.h>
 
+#include "sim/output/report.hpp"
+#include "sim/run/route.hpp"
+
 namespace sim {
 namespace {
 
@@ -15,6 +18,15 @@ std::string cell(const Measure& measure, int width, int decimals) {
                                ? std::string("-")
                                : fmt::format("{:.{}f}", measure.value, decimals);
   return fmt::format("{:>{}}{}", text, width, measure.failed ? "*" : " ");
+}
+
+// The legs each route of waypoints became.
+void printRoutes(std::FILE* out, const Suite& suite) {
+  for (const SuiteScenario& scenario : suite.scenarios) {
+    if (!scenario.scenario.waypoints.empty()) {
+      fmt::print(out, "  {}: {}\n", scenario.name, describeLegs(routeLegs(scenario.scenario)));
+    }
+  }
 }
 
 }  // namespace
@@ -43,6 +55,7 @@ void printSuiteTable(std::FILE* out, const Suite& suite, const std::string& file
     row.erase(row.find_last_not_of(' ') + 1);
     fmt::print(out, "{}\n", row);
   }
+  printRoutes(out, suite);
   for (std::size_t i = 0; i < verdicts.size(); ++i) {
     if (!verdicts[i].passed) {
       fmt::print(out, "  {} failed:\n", suite.scenarios[i].name);

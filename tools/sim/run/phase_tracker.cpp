@@ -42,12 +42,13 @@ const char* phaseKey(Phase phase) {
   return "final_turn";
 }
 
-void PhaseTracker::cycle(Phase phase, double time, double crossTrack, double headingError) {
-  if (open_ && phases_.back().phase != phase) {
+void PhaseTracker::cycle(int leg, Phase phase, double time, double crossTrack,
+                         double headingError) {
+  if (open_ && (phases_.back().phase != phase || phases_.back().leg != leg)) {
     endCurrent(time, true);
   }
   if (!open_) {
-    PhaseStats started{phase};
+    PhaseStats started{phase, leg};
     started.startTime = time;
     started.startHeadingError = headingError;
     phases_.push_back(started);

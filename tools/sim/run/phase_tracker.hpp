@@ -1,7 +1,7 @@
 #pragma once
 
-// Splits a run into the controller's three phases and measures each: how long it took, how far
-// the vehicle travelled in it, and how far it strayed from the path line.
+// Splits a run into the controller's three phases of each leg of its route and measures each: how
+// long it took, how far the vehicle travelled in it, and how far it strayed from the leg's line.
 
 #include <functional>
 #include <vector>
@@ -20,6 +20,7 @@ const char* phaseKey(Phase phase);
 
 struct PhaseStats {
   Phase phase;
+  int leg = 0;  // the route's leg it belongs to, from 0
   int cycles = 0;
   double startTime = 0.0;          // s, of its first cycle
   double duration = 0.0;           // s, up to the first cycle of the next phase, or the run's end
@@ -34,10 +35,10 @@ class PhaseTracker {
   using PhaseEnd = std::function<void(const PhaseStats&)>;
   explicit PhaseTracker(PhaseEnd onPhaseEnd) : onPhaseEnd_(std::move(onPhaseEnd)) {}
 
-  /// One control cycle at `time` spent in `phase`, with the vehicle `crossTrack` metres off the
-  /// line and `headingError` off the phase's target heading. A change of phase ends the previous
-  /// one.
-  void cycle(Phase phase, double time, double crossTrack, double headingError);
+  /// One control cycle at `time` spent in `phase` of `leg`, with the vehicle `crossTrack` metres
+  /// off the leg's line and `headingError` off the phase's target heading. A change of phase or
+  /// leg ends the previous one.
+  void cycle(int leg, Phase phase, double time, double crossTrack, double headingError);
   /// The vehicle travelled `distance` metres after the latest cycle.
   void moved(double distance);
   /// Ends the current phase at `time`: completed when the controller finished the run.

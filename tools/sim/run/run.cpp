@@ -1,12 +1,15 @@
 #include "sim/run/run.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include <fmt/format.h>
 
+#include "common/route_follower.hpp"
 #include "common/vehicle.hpp"
 #include "sim/run/pause_clock.hpp"
+#include "sim/run/route.hpp"
 #include "trelvo/controller.hpp"
 
 namespace sim {
@@ -21,25 +24,143 @@ geometry_msgs::msg::PoseStamped stampedPose(const common::Pose2D& pose) {
   return stamped;
 }
 
-nav_msgs::msg::Path straightPath(const common::Pose2D& start, const common::Pose2D& goal) {
-  nav_msgs::msg::Path path;
-  path.poses.push_back(stampedPose(start));
-  path.poses.push_back(stampedPose(goal));
-  return path;
+// The legs the run measures against. A route the route unit refuses (a coordinate beyond what
+// the controller takes) is never driven and runs into the time limit, measured against the
+// straight line.
+std::vector<common::Leg> measuredLegs(const Scenario& scenario) {
+  std::vector<common::Leg> legs = routeLegs(scenario);
+  if (legs.empty()) {
+    legs.push_back({scenario.start, scenario.goal});
+  }
+  return legs;
 }
 
 bool withinLimit(double value) {
   return std::isfinite(value) && std::fabs(value) <= kCommandLimit;
 }
 
-// The heading each phase steers for: along the path line while turning towards it and driving
-// it, the goal heading in the final turn.
-double targetHeading(Phase phase, const Scenario& scenario) {
-  if (phase == Phase::FinalTurn) {
-    return scenario.goal.heading;
+// One run from its first cycle to its last: the vehicle, the follower driving the route and what
+// the run measured so far.
+class RunLoop {
+ public:
+  RunLoop(const Scenario& scenario, const RunSettings& settings, const RunHooks& hooks)
+      : scenario_(scenario),
+        settings_(settings),
+        hooks_(hooks),
+        legs_(measuredLegs(scenario)),
+        vehicle_(settings.vehicle, scenario.vehicleStart.value_or(scenario.start),
+                 scenario.noiseSeed),
+        phases_(hooks.onPhaseEnd) {
+    follower_.receivePath(routePath(scenario));
   }
-  return std::atan2(scenario.goal.y - scenario.start.y, scenario.goal.x - scenario.start.x);
-}
+
+  RunResult run() {
+    // Time is counted in whole cycles and whole microseconds of pauses so that it does not drift
+    // over a long run.
+    std::uint64_t pausedMicroseconds = 0;
+    for (int cycle = 0;; ++cycle) {
+      const double time = cycle * settings_.period + pausedMicroseconds * 1e-6;
+      if (time > settings_.timeLimit || !step(cycle, time, pausedMicroseconds)) {
+        break;
+      }
+    }
+    phases_.finish(result_.simulatedTime, result_.finished);
+    judgeEnd();
+    return result_;
+  }
+
+ private:
+  // One control cycle; false when the run ends with it.
+  bool step(int cycle, double time, std::uint64_t& pausedMicroseconds) {
+    const int leg = static_cast<int>(follower_.legIndex());
+    // A leg begins with a turn on the spot, whatever state the controller ended the last one in.
+    const Phase phase = legBegins_ ? Phase::FirstTurn : phaseOfStep(follower_.controller().step);
+    const common::Pose2D pose = vehicle_.pose();
+    // The controller hands out the command it stored in the cycle before; the follower sends it,
+    // except on the cycle that ends a leg, where it sends the stop.
+    const geometry_msgs::msg::Twist handedOut = follower_.controller().cmdVel;
+    geometry_msgs::msg::Twist sent;
+    const common::RouteEvent event = follower_.cycle(stampedPose(vehicle_.measuredPose()), sent);
+    const std::uint64_t pause = takePause();
+    result_.finished = event == common::RouteEvent::RouteFinished;
+    legBegins_ = event == common::RouteEvent::LegReached;
+    result_.cycles = cycle + 1;
+    result_.simulatedTime = time;
+
+    const CycleRecord record = recordOf(time, pose, phase, leg, handedOut);
+    phases_.cycle(leg, phase, time, record.crossTrack, record.headingError);
+    if (hooks_.onCycle) {
+      hooks_.onCycle(record);
+    }
+    if (!withinLimit(handedOut.linear.x) || !withinLimit(handedOut.angular.z)) {
+      result_.outcome = Outcome::BadCommand;
+      result_.badCommand = fmt::format("linear.x {} angular.z {} at {:.3f} s", handedOut.linear.x,
+                                       handedOut.angular.z, time);
+      return false;
+    }
+    // While the call blocked its host, the vehicle went on under the command it had.
+    if (pause > 0) {
+      vehicle_.driveOn(pause * 1e-6);
+      pausedMicroseconds += pause;
+    }
+    if (!result_.finished) {
+      vehicle_.apply(sent.linear.x, sent.angular.z, settings_.period);
+    }
+    phases_.moved(common::distanceBetween(pose, vehicle_.pose()));
+    return !result_.finished;
+  }
+
+  CycleRecord recordOf(double time, const common::Pose2D& pose, Phase phase, int leg,
+                       const geometry_msgs::msg::Twist& cmd) const {
+    const Controller& controller = follower_.controller();
+    const bool lineMoveGoesOn =
+        phase == Phase::LineMove && controller.step == Controller::kLineMove;
+    const common::Leg& line = legs_[std::min<std::size_t>(leg, legs_.size() - 1)];
+    return {time,
+            pose,
+            phase,
+            leg,
+            cmd.linear.x,
+            cmd.angular.z,
+            lineMoveGoesOn,
+            controller.targetPoint.x,
+            controller.targetPoint.y,
+            common::wrapAngle(pose.heading - targetHeading(phase, leg)),
+            common::crossTrackError(pose, line.start, line.end)};
+  }
+
+  // The heading each phase steers for: along the leg's line while turning towards it and driving
+  // it; in the final turn the next leg's direction, or the goal heading on the last leg.
+  double targetHeading(Phase phase, int leg) const {
+    if (phase != Phase::FinalTurn) {
+      return lineDirection(legs_[leg]);
+    }
+    return leg + 1 == static_cast<int>(legs_.size()) ? scenario_.goal.heading
+                                                     : legs_[leg].end.heading;
+  }
+
+  void judgeEnd() {
+    const common::Pose2D& end = vehicle_.pose();
+    result_.positionError = common::distanceBetween(end, scenario_.goal);
+    result_.headingError = common::wrapAngle(end.heading - scenario_.goal.heading);
+    result_.phases = phases_.phases();
+    if (result_.outcome != Outcome::BadCommand && result_.finished) {
+      const bool within = result_.positionError <= settings_.positionTolerance &&
+                          std::fabs(result_.headingError) <= settings_.headingTolerance;
+      result_.outcome = within ? Outcome::Reached : Outcome::OutsideTolerance;
+    }
+  }
+
+  const Scenario& scenario_;
+  const RunSettings& settings_;
+  const RunHooks& hooks_;
+  const std::vector<common::Leg> legs_;
+  common::RouteFollower follower_;
+  common::Vehicle vehicle_;
+  PhaseTracker phases_;
+  bool legBegins_ = false;
+  RunResult result_;
+};
 
 }  // namespace
 
@@ -59,76 +180,7 @@ const char* outcomeKey(Outcome outcome) {
 
 RunResult runScenario(const Scenario& scenario, const RunSettings& settings,
                       const RunHooks& hooks) {
-  Controller controller;
-  controller.setStraightCB(straightPath(scenario.start, scenario.goal));
-  common::Vehicle vehicle(settings.vehicle, scenario.vehicleStart.value_or(scenario.start),
-                          scenario.noiseSeed);
-  PhaseTracker phases(hooks.onPhaseEnd);
-  RunResult result;
-
-  // Time is counted in whole cycles and whole microseconds of pauses so that it does not drift
-  // over a long run.
-  std::uint64_t pausedMicroseconds = 0;
-  for (int cycle = 0;; ++cycle) {
-    const double time = cycle * settings.period + pausedMicroseconds * 1e-6;
-    if (time > settings.timeLimit) {
-      break;
-    }
-    const Phase phase = phaseOfStep(controller.step);
-    const common::Pose2D pose = vehicle.pose();
-    geometry_msgs::msg::Twist cmd;
-    result.finished = controller.getVelocityCommands(stampedPose(vehicle.measuredPose()), cmd);
-    const std::uint64_t pause = takePause();
-    result.cycles = cycle + 1;
-    result.simulatedTime = time;
-
-    const bool lineMoveGoesOn =
-        phase == Phase::LineMove && controller.step == Controller::kLineMove;
-    const CycleRecord record{time,
-                             pose,
-                             phase,
-                             cmd.linear.x,
-                             cmd.angular.z,
-                             lineMoveGoesOn,
-                             controller.targetPoint.x,
-                             controller.targetPoint.y,
-                             common::wrapAngle(pose.heading - targetHeading(phase, scenario)),
-                             common::crossTrackError(pose, scenario.start, scenario.goal)};
-    phases.cycle(phase, time, record.crossTrack, record.headingError);
-    if (hooks.onCycle) {
-      hooks.onCycle(record);
-    }
-    if (!withinLimit(cmd.linear.x) || !withinLimit(cmd.angular.z)) {
-      result.outcome = Outcome::BadCommand;
-      result.badCommand =
-          fmt::format("linear.x {} angular.z {} at {:.3f} s", cmd.linear.x, cmd.angular.z, time);
-      break;
-    }
-    // While the call blocked its host, the vehicle went on under the command it had.
-    if (pause > 0) {
-      vehicle.driveOn(pause * 1e-6);
-      pausedMicroseconds += pause;
-    }
-    if (!result.finished) {
-      vehicle.apply(cmd.linear.x, cmd.angular.z, settings.period);
-    }
-    phases.moved(common::distanceBetween(pose, vehicle.pose()));
-    if (result.finished) {
-      break;
-    }
-  }
-  phases.finish(result.simulatedTime, result.finished);
-
-  const common::Pose2D& end = vehicle.pose();
-  result.positionError = common::distanceBetween(end, scenario.goal);
-  result.headingError = common::wrapAngle(end.heading - scenario.goal.heading);
-  result.phases = phases.phases();
-  if (result.outcome != Outcome::BadCommand && result.finished) {
-    const bool within = result.positionError <= settings.positionTolerance &&
-                        std::fabs(result.headingError) <= settings.headingTolerance;
-    result.outcome = within ? Outcome::Reached : Outcome::OutsideTolerance;
-  }
-  return result;
+  return RunLoop(scenario, settings, hooks).run();
 }
 
 }  // namespace sim

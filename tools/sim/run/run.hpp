@@ -1,9 +1,10 @@
 #pragma once
 
-// One closed-loop run: the simulator plays the navigation host of a Controller. It hands the
-// controller a path from the start pose to the goal pose, then once per control period gives it
-// the vehicle's measured pose, applies the command it hands out for one period, and stops on the
-// cycle that reports the run finished, or at the time limit.
+// One closed-loop run: the simulator plays the navigation host of a Controller, driven leg by leg
+// through the route unit (common::RouteFollower). It hands the follower the route (start -> goal,
+// or the waypoints), then once per control period gives it the vehicle's measured pose, applies
+// the command it sends for one period, and stops on the cycle that finishes the route's last leg,
+// or at the time limit.
 
 #include <functional>
 #include <string>
@@ -23,13 +24,14 @@ struct CycleRecord {
   double time;          // s since the start of the run
   common::Pose2D pose;  // the true pose at that time
   Phase phase;          // the state the controller acted in during this cycle
+  int leg;              // the route's leg driven in this cycle, from 0
   double v;             // forward speed handed out, m/s
   double w;             // turn rate handed out, rad/s
   bool hasLookAhead;    // the controller published a look-ahead point in this cycle
   double lookAheadX;    // m
   double lookAheadY;    // m
   double headingError;  // rad, heading minus the phase's target heading, wrapped
-  double crossTrack;    // m, signed distance from the path line, positive to the left
+  double crossTrack;    // m, signed distance from the leg's line, positive to the left
 };
 
 enum class Outcome {
@@ -44,7 +46,7 @@ const char* outcomeKey(Outcome outcome);
 
 struct RunResult {
   Outcome outcome = Outcome::TimeLimit;
-  bool finished = false;  // the controller reported the run finished
+  bool finished = false;  // the controller reported the route's last leg finished
   int cycles = 0;
   double simulatedTime = 0.0;  // s, at the last cycle
   double positionError = 0.0;  // m, final distance to the goal point

@@ -15,9 +15,9 @@ namespace sim {
 /// What a suite scenario must meet beyond reaching its goal pose within the tolerances and the
 /// time limit of its RunSettings.
 struct PassCriteria {
-  std::optional<double> maxCrossTrack;     // m, largest cross-track error of the line move
-  std::optional<double> maxDistanceRatio;  // travelled over straight-line distance to the goal
-  bool firstTurnOnTheSpot = false;         // the first turn faces the line without moving
+  std::optional<double> maxCrossTrack;     // m, largest cross-track error of each leg's line move
+  std::optional<double> maxDistanceRatio;  // travelled over the route's length (routeLength)
+  bool firstTurnOnTheSpot = false;         // each leg's first turn faces its line without moving
 };
 
 struct SuiteScenario {

@@ -7,8 +7,10 @@
 #include <fmt/format.h>
 
 #include "common/number_text.hpp"
+#include "sim/run/route.hpp"
 #include "sim/scenarios/suite.hpp"
 #include "sim/scenarios/usage_error.hpp"
+#include "sim/scenarios/waypoint_fill.hpp"
 
 namespace sim {
 namespace {
@@ -16,14 +18,14 @@ namespace {
 using Fields = std::vector<std::string>;
 
 const Fields kTopFields = {"defaults", "scenarios"};
-const Fields kScenarioFields = {"name",   "start",   "goal",  "vehicle_start",
-                                "period", "vehicle", "noise", "pass"};
+const Fields kScenarioFields = {"name",          "start",  "goal",    "waypoints", "spacing",
+                                "vehicle_start", "period", "vehicle", "noise",     "pass"};
 const Fields kVehicleFields = {"mode", "width", "max_accel", "max_turn_accel"};
 const Fields kNoiseFields = {"xy", "heading", "seed"};
 const Fields kPassFields = {"position_tolerance", "heading_tolerance",  "time_limit",
                             "max_cross_track",    "max_distance_ratio", "first_turn_on_the_spot"};
 // Only a scenario has these; the defaults hold what scenarios share.
-const Fields kOwnFields = {"name", "start", "goal", "vehicle_start"};
+const Fields kOwnFields = {"name", "start", "goal", "waypoints", "spacing", "vehicle_start"};
 
 // Reads one part of a suite file (its defaults or one scenario) and says where a complaint
 // belongs: file, line, scenario, field.
@@ -117,70 +119,132 @@ class PartReader {
   std::string part_;
 };
 
+void applyVehicle(const PartReader& in, const YAML::Node& group, common::VehicleSettings& vehicle) {
+  in.checkMapping(group, "vehicle", kVehicleFields);
+  if (const YAML::Node mode = group["mode"]) {
+    const std::string name = in.word(mode, "vehicle.mode");
+    if (name != "unicycle" && name != "differential") {
+      in.complain(mode, "vehicle.mode",
+                  "unknown mode '" + name + "' (use unicycle or differential)");
+    }
+    vehicle.kind =
+        name == "unicycle" ? common::VehicleKind::Unicycle : common::VehicleKind::Differential;
+  }
+  if (const YAML::Node width = group["width"]) {
+    vehicle.width = in.real(width, "vehicle.width", common::Bound::Positive);
+  }
+  if (const YAML::Node accel = group["max_accel"]) {
+    vehicle.maxAccel = in.real(accel, "vehicle.max_accel", common::Bound::NonNegative);
+  }
+  if (const YAML::Node accel = group["max_turn_accel"]) {
+    vehicle.maxTurnAccel = in.real(accel, "vehicle.max_turn_accel", common::Bound::NonNegative);
+  }
+}
+
+void applyNoise(const PartReader& in, const YAML::Node& group, SuiteScenario& into) {
+  in.checkMapping(group, "noise", kNoiseFields);
+  common::VehicleSettings& vehicle = into.settings.vehicle;
+  if (const YAML::Node xy = group["xy"]) {
+    vehicle.noiseXY = in.real(xy, "noise.xy", common::Bound::NonNegative);
+  }
+  if (const YAML::Node heading = group["heading"]) {
+    vehicle.noiseHeading =
+        common::toRadians(in.real(heading, "noise.heading", common::Bound::NonNegative));
+  }
+  if (const YAML::Node seed = group["seed"]) {
+    into.scenario.noiseSeed = in.whole(seed, "noise.seed");
+  }
+}
+
+void applyPass(const PartReader& in, const YAML::Node& group, SuiteScenario& into) {
+  in.checkMapping(group, "pass", kPassFields);
+  RunSettings& run = into.settings;
+  PassCriteria& pass = into.criteria;
+  if (const YAML::Node value = group["position_tolerance"]) {
+    run.positionTolerance = in.real(value, "pass.position_tolerance", common::Bound::Positive);
+  }
+  if (const YAML::Node value = group["heading_tolerance"]) {
+    run.headingTolerance =
+        common::toRadians(in.real(value, "pass.heading_tolerance", common::Bound::Positive));
+  }
+  if (const YAML::Node value = group["time_limit"]) {
+    run.timeLimit = in.real(value, "pass.time_limit", common::Bound::Positive);
+  }
+  if (const YAML::Node value = group["max_cross_track"]) {
+    pass.maxCrossTrack = in.real(value, "pass.max_cross_track", common::Bound::NonNegative);
+  }
+  if (const YAML::Node value = group["max_distance_ratio"]) {
+    pass.maxDistanceRatio = in.real(value, "pass.max_distance_ratio", common::Bound::Positive);
+  }
+  if (const YAML::Node value = group["first_turn_on_the_spot"]) {
+    pass.firstTurnOnTheSpot = in.flag(value, "pass.first_turn_on_the_spot");
+  }
+}
+
 // Applies the fields present in `node` (a scenario or the defaults) over `into`.
 void applyFields(const PartReader& in, const YAML::Node& node, SuiteScenario& into) {
-  RunSettings& run = into.settings;
-  common::VehicleSettings& vehicle = run.vehicle;
   if (const YAML::Node period = node["period"]) {
-    run.period = in.real(period, "period", common::Bound::Positive);
+    into.settings.period = in.real(period, "period", common::Bound::Positive);
   }
   if (const YAML::Node group = node["vehicle"]) {
-    in.checkMapping(group, "vehicle", kVehicleFields);
-    if (const YAML::Node mode = group["mode"]) {
-      const std::string name = in.word(mode, "vehicle.mode");
-      if (name != "unicycle" && name != "differential") {
-        in.complain(mode, "vehicle.mode",
-                    "unknown mode '" + name + "' (use unicycle or differential)");
-      }
-      vehicle.kind =
-          name == "unicycle" ? common::VehicleKind::Unicycle : common::VehicleKind::Differential;
-    }
-    if (const YAML::Node width = group["width"]) {
-      vehicle.width = in.real(width, "vehicle.width", common::Bound::Positive);
-    }
-    if (const YAML::Node accel = group["max_accel"]) {
-      vehicle.maxAccel = in.real(accel, "vehicle.max_accel", common::Bound::NonNegative);
-    }
-    if (const YAML::Node accel = group["max_turn_accel"]) {
-      vehicle.maxTurnAccel = in.real(accel, "vehicle.max_turn_accel", common::Bound::NonNegative);
-    }
+    applyVehicle(in, group, into.settings.vehicle);
   }
   if (const YAML::Node group = node["noise"]) {
-    in.checkMapping(group, "noise", kNoiseFields);
-    if (const YAML::Node xy = group["xy"]) {
-      vehicle.noiseXY = in.real(xy, "noise.xy", common::Bound::NonNegative);
-    }
-    if (const YAML::Node heading = group["heading"]) {
-      vehicle.noiseHeading =
-          common::toRadians(in.real(heading, "noise.heading", common::Bound::NonNegative));
-    }
-    if (const YAML::Node seed = group["seed"]) {
-      into.scenario.noiseSeed = in.whole(seed, "noise.seed");
-    }
+    applyNoise(in, group, into);
   }
   if (const YAML::Node group = node["pass"]) {
-    in.checkMapping(group, "pass", kPassFields);
-    PassCriteria& pass = into.criteria;
-    if (const YAML::Node value = group["position_tolerance"]) {
-      run.positionTolerance = in.real(value, "pass.position_tolerance", common::Bound::Positive);
-    }
-    if (const YAML::Node value = group["heading_tolerance"]) {
-      run.headingTolerance =
-          common::toRadians(in.real(value, "pass.heading_tolerance", common::Bound::Positive));
-    }
-    if (const YAML::Node value = group["time_limit"]) {
-      run.timeLimit = in.real(value, "pass.time_limit", common::Bound::Positive);
-    }
-    if (const YAML::Node value = group["max_cross_track"]) {
-      pass.maxCrossTrack = in.real(value, "pass.max_cross_track", common::Bound::NonNegative);
-    }
-    if (const YAML::Node value = group["max_distance_ratio"]) {
-      pass.maxDistanceRatio = in.real(value, "pass.max_distance_ratio", common::Bound::Positive);
-    }
-    if (const YAML::Node value = group["first_turn_on_the_spot"]) {
-      pass.firstTurnOnTheSpot = in.flag(value, "pass.first_turn_on_the_spot");
+    applyPass(in, group, into);
+  }
+}
+
+// waypoints: two or more poses, the straight runs between them filled every `spacing` metres
+// when the scenario sets one.
+void readWaypoints(const PartReader& in, const YAML::Node& node, Scenario& scenario) {
+  const YAML::Node list = node["waypoints"];
+  for (const char* field : {"start", "goal"}) {
+    if (node[field]) {
+      in.complain(list, "waypoints",
+                  "not with start or goal: the first waypoint is the start, the last the goal");
     }
   }
+  if (!list.IsSequence() || list.size() < 2) {
+    in.complain(list, "waypoints", "expected a list of two or more [x, y, heading in degrees]");
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    scenario.waypoints.push_back(in.pose(list[i], fmt::format("waypoints[{}]", i)));
+  }
+  if (const YAML::Node spacing = node["spacing"]) {
+    const auto filled =
+        fillStraightRuns(scenario.waypoints, in.real(spacing, "spacing", common::Bound::Positive));
+    if (!filled) {
+      in.complain(spacing, "spacing",
+                  fmt::format("fills the route with more than {} poses", kMaxFilledPoses));
+    }
+    scenario.waypoints = *filled;
+  }
+  if (routeLegs(scenario).empty()) {
+    in.complain(list, "waypoints", "a coordinate beyond the 1e9 m the controller takes");
+  }
+  scenario.start = scenario.waypoints.front();
+  scenario.goal = scenario.waypoints.back();
+}
+
+// The route: a start and a goal, or waypoints.
+void readRoute(const PartReader& in, const YAML::Node& node, Scenario& scenario) {
+  if (node["waypoints"]) {
+    readWaypoints(in, node, scenario);
+    return;
+  }
+  if (node["spacing"]) {
+    in.complain(node["spacing"], "spacing", "only with waypoints, whose straight runs it fills");
+  }
+  for (const char* field : {"start", "goal"}) {
+    if (!node[field]) {
+      in.complain(node, field, "missing");
+    }
+  }
+  scenario.start = in.pose(node["start"], "start");
+  scenario.goal = in.pose(node["goal"], "goal");
 }
 
 // What the fields cannot say one by one.
@@ -194,13 +258,13 @@ void checkWhole(const PartReader& in, const YAML::Node& node, const SuiteScenari
                 fmt::format("more than {} cycles fit in the time limit", kMaxCyclesPerRun));
   }
   const Scenario& s = scenario.scenario;
-  if (s.start.x == 0.0 && s.start.y == 0.0 && s.goal.x == 0.0 && s.goal.y == 0.0) {
+  if (s.waypoints.empty() && s.start.x == 0.0 && s.start.y == 0.0 && s.goal.x == 0.0 &&
+      s.goal.y == 0.0) {
     // The controller reads a path from the origin to the origin as no path at all.
     in.complain(node["goal"], "goal",
                 "start and goal both at the origin give the controller no path");
   }
-  if (scenario.criteria.maxDistanceRatio &&
-      common::distanceBetween(s.vehicleStart.value_or(s.start), s.goal) == 0.0) {
+  if (scenario.criteria.maxDistanceRatio && routeLength(s) == 0.0) {
     in.complain(node["goal"], "pass.max_distance_ratio",
                 "the vehicle starts at the goal position, so there is no straight-line distance");
   }
@@ -227,13 +291,7 @@ SuiteScenario readScenario(const std::string& file, const YAML::Node& node, int 
   if (!names.insert(scenario.name).second) {
     in.complain(name, "name", "a scenario of that name comes earlier in the file");
   }
-  for (const char* field : {"start", "goal"}) {
-    if (!node[field]) {
-      in.complain(node, field, "missing");
-    }
-  }
-  scenario.scenario.start = in.pose(node["start"], "start");
-  scenario.scenario.goal = in.pose(node["goal"], "goal");
+  readRoute(in, node, scenario.scenario);
   if (const YAML::Node vehicleStart = node["vehicle_start"]) {
     scenario.scenario.vehicleStart = in.pose(vehicleStart, "vehicle_start");
   }

@@ -1,6 +1,9 @@
 #pragma once
 
-// Judges a suite scenario's run against its pass criteria, and keeps each measured figure.
+// Judges a suite scenario's run against its pass criteria, and keeps each measured figure. The
+// criteria of a line move and a first turn hold for every leg of the route, and a route shows its
+// worst leg's figures; the end's hold for the route's end. A reason that belongs to one leg of
+// several names it ("leg 2 of 3: ...").
 
 #include <string>
 #include <vector>
@@ -26,10 +29,11 @@ struct Verdict {
   Measure positionError;              // m, final distance to the goal point
   Measure headingError;               // deg, final heading minus goal heading
   Measure time;                       // s of simulated time to the last cycle
-  Measure crossTrack;                 // m, largest of the line move
-  Measure distanceRatio;              // travelled over straight-line distance to the goal
-  Measure firstTurnTravel;            // m travelled during the first turn
-  Measure lineStartOffset;            // deg off the line at the first cycle of the line move
+  Measure crossTrack;                 // m, largest of any leg's line move
+  Measure distanceRatio;              // travelled over the route's length (routeLength)
+  Measure firstTurnTravel;            // m travelled during a leg's first turn, the most
+  Measure lineStartOffset;            // deg off the line at the first cycle of a leg's line
+                                      // move, the furthest
   std::vector<std::string> failures;  // one phrase per broken criterion
 };
 

@@ -1,7 +1,8 @@
 """Draws one trelvo-sim run from its CSV trace.
 
-Top: the path in the plane: start and goal with their headings, the straight line between them,
-the trajectory coloured by the controller's state and the look-ahead points of the line move.
+Top: the path in the plane: start and goal with their headings, the straight line between them
+(or a route's legs, its corners marked), the trajectory coloured by the controller's state and
+the look-ahead points of the line move.
 Below: the handed-out commands, and the heading error, against time.
 """
 
@@ -66,10 +67,26 @@ def heading_ticks(ax, trace, length):
     ax.plot([a + b for a, b in zip(x, dx)], [a + b for a, b in zip(y, dy)], alpha=0)
 
 
-def draw_path(ax, trace, runs, start, goal):
-    extent = max(math.hypot(goal[0] - start[0], goal[1] - start[1]), 1.0)
+def draw_route(ax, route):
+    """The legs of a route as lines and the corners between them as markers; route holds the
+    points the legs join, x then y."""
+    xs, ys = route[0::2], route[1::2]
+    ax.plot(xs, ys, "--", color="0.6", lw=1, label=f"route: {len(xs) - 1} legs")
+    if len(xs) > 2:
+        ax.plot(xs[1:-1], ys[1:-1], "D", color="0.25", markersize=6, label="corner",
+                zorder=5)
+
+
+def draw_path(ax, trace, runs, start, goal, route):
+    if route:
+        xs, ys = route[0::2], route[1::2]
+        extent = max(max(xs) - min(xs), max(ys) - min(ys), 1.0)
+        draw_route(ax, route)
+    else:
+        extent = max(math.hypot(goal[0] - start[0], goal[1] - start[1]), 1.0)
+        ax.plot([start[0], goal[0]], [start[1], goal[1]], "--", color="0.6", lw=1,
+                label="path line")
     arrow = 0.15 * extent
-    ax.plot([start[0], goal[0]], [start[1], goal[1]], "--", color="0.6", lw=1, label="path line")
     x, y = trace["x_m"], trace["y_m"]
     labelled = set()
     for state, first, last in runs:
@@ -122,6 +139,8 @@ def main():
     parser.add_argument("--png", required=True, help="picture to write")
     parser.add_argument("--start", nargs=3, type=float, required=True, metavar=("X", "Y", "DEG"))
     parser.add_argument("--goal", nargs=3, type=float, required=True, metavar=("X", "Y", "DEG"))
+    parser.add_argument("--route", nargs="+", type=float, metavar="X Y",
+                        help="a route's legs: the points they join, x then y")
     parser.add_argument("--title", default="trelvo-sim run")
     args = parser.parse_args()
 
@@ -130,10 +149,12 @@ def main():
     if not trace["state"]:
         parser.error(f"{args.csv} holds no cycles")
     runs = state_runs(trace["state"])
+    if args.route and (len(args.route) < 4 or len(args.route) % 2):
+        parser.error("--route needs two or more points, x then y")
 
     figure = plt.figure(figsize=(9, 11), constrained_layout=True)
     grid = figure.add_gridspec(3, 1, height_ratios=[3, 1, 1])
-    draw_path(figure.add_subplot(grid[0]), trace, runs, args.start, args.goal)
+    draw_path(figure.add_subplot(grid[0]), trace, runs, args.start, args.goal, args.route)
     commands = figure.add_subplot(grid[1])
     draw_commands(commands, trace, runs)
     draw_heading_error(figure.add_subplot(grid[2], sharex=commands), trace, runs)

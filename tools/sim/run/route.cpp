@@ -1,0 +1,55 @@
+#include "sim/run/route.hpp"
+
+#include <cmath>
+
+namespace sim {
+namespace {
+
+geometry_msgs::msg::PoseStamped stampedPose(const common::Pose2D& pose) {
+  geometry_msgs::msg::PoseStamped stamped;
+  stamped.pose.position.x = pose.x;
+  stamped.pose.position.y = pose.y;
+  stamped.pose.orientation.z = std::sin(pose.heading / 2);
+  stamped.pose.orientation.w = std::cos(pose.heading / 2);
+  return stamped;
+}
+
+}  // namespace
+
+std::vector<common::Pose2D> routePoses(const Scenario& scenario) {
+  if (!scenario.waypoints.empty()) {
+    return scenario.waypoints;
+  }
+  return {scenario.start, scenario.goal};
+}
+
+nav_msgs::msg::Path routePath(const Scenario& scenario) {
+  nav_msgs::msg::Path path;
+  for (const common::Pose2D& pose : routePoses(scenario)) {
+    path.poses.push_back(stampedPose(pose));
+  }
+  return path;
+}
+
+std::vector<common::Leg> routeLegs(const Scenario& scenario) {
+  return common::makeLegs(routePath(scenario)).value_or(std::vector<common::Leg>{});
+}
+
+double lineDirection(const common::Leg& leg) {
+  return std::atan2(leg.end.y - leg.start.y, leg.end.x - leg.start.x);
+}
+
+double routeLength(const Scenario& scenario) {
+  const std::vector<common::Leg> legs = routeLegs(scenario);
+  if (legs.empty()) {
+    return 0.0;
+  }
+  double length =
+      common::distanceBetween(scenario.vehicleStart.value_or(scenario.start), legs.front().end);
+  for (std::size_t i = 1; i < legs.size(); ++i) {
+    length += common::distanceBetween(legs[i].start, legs[i].end);
+  }
+  return length;
+}
+
+}  // namespace sim
