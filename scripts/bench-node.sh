@@ -27,7 +27,7 @@ export SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info
 "$build/tools/node/trelvo-node" --latency-log "$work/latency.csv" >"$work/node.log" 2>&1 &
 node_pid=$!
 # An L of 4 m and 3 m with a corner: a few hundred cycles at 20 Hz.
-"$build/tools/sim/trelvo-sim" --dds --start 0 0 0 --waypoints 0 0 0 4 0 0 4 3 90
+"$build/tools/sim/trelvo-sim" --dds --waypoints 0 0 0 4 0 0 4 3 90
 kill -TERM "$node_pid"
 wait "$node_pid"
 node_pid=
