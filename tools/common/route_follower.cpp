@@ -4,17 +4,10 @@
 #include <cmath>
 #include <utility>
 
+#include "common/pose_messages.hpp"
+
 namespace common {
 namespace {
-
-geometry_msgs::msg::PoseStamped stampedPose(double x, double y, double heading) {
-  geometry_msgs::msg::PoseStamped pose;
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(heading / 2);
-  pose.pose.orientation.w = std::cos(heading / 2);
-  return pose;
-}
 
 // The controller's path for one leg. The controller reads a path from the origin to the origin
 // as no path at all, so a turn on the spot there starts kSamePosition behind its point; the
@@ -27,8 +20,8 @@ nav_msgs::msg::Path controllerPath(const Leg& leg) {
     start.y -= kSamePosition * std::sin(leg.end.heading);
   }
   nav_msgs::msg::Path path;
-  path.poses.push_back(stampedPose(start.x, start.y, start.heading));
-  path.poses.push_back(stampedPose(leg.end.x, leg.end.y, leg.end.heading));
+  path.poses.push_back(stampedPose(start));
+  path.poses.push_back(stampedPose(leg.end));
   return path;
 }
 

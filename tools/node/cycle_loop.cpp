@@ -1,25 +1,13 @@
 #include "node/cycle_loop.hpp"
 
-#include <cerrno>
-#include <ctime>
 #include <stdexcept>
 
 #include <sys/resource.h>
 
+#include "common/real_time.hpp"
+
 namespace node {
 namespace {
-
-timespec toTimespec(std::chrono::nanoseconds sinceEpoch) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-  return {static_cast<time_t>(seconds.count()), static_cast<long>((sinceEpoch - seconds).count())};
-}
-
-// Sleeps until `deadline` on the monotonic clock, the one steady_clock reads on Linux. A signal
-// ends the sleep early, so that a stop is seen at once.
-void sleepUntil(Clock::time_point deadline) {
-  const timespec until = toTimespec(deadline.time_since_epoch());
-  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-}
 
 double cpuSeconds() {
   rusage usage{};
@@ -55,7 +43,7 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
   while (!stop) {
     cycle();
     deadline += period_;
-    sleepUntil(deadline);
+    common::sleepUntil(deadline);
   }
   if (latencyLog_ != nullptr) {
     const std::chrono::duration<double> wall = Clock::now() - started;

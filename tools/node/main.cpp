@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -10,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "common/real_time.hpp"
 #include "node/cycle_loop.hpp"
 #include "node/drive/drive_cycle.hpp"
 #include "node/node_options.hpp"
@@ -23,21 +23,6 @@ constexpr std::chrono::seconds kStopDeliveryLimit{2};
 constexpr int kExitBadInput = 2;
 constexpr int kExitFailure = 3;
 
-std::atomic<bool> stopRequested{false};
-
-void requestStop(int) {
-  stopRequested = true;
-}
-
-void stopOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = requestStop;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: the loop's sleep ends at the signal.
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
 // As the host of the library's logger the node logs to the console at level info unless the user
 // chose otherwise (SPDLOG_SYSTEMD=true sends the lines to the journal as well).
 void chooseLogging() {
@@ -46,7 +31,7 @@ void chooseLogging() {
   setenv("SPDLOG_LEVEL", "info", 0);
 }
 
-int drive(const node::NodeOptions& options) {
+int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   node::NodeTopics topics(options);
   node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
       std::chrono::duration<double>(options.poseTimeout)));
@@ -54,7 +39,7 @@ int drive(const node::NodeOptions& options) {
       std::chrono::duration<double>(1.0 / options.rate));
   {
     node::CycleLoop loop(topics, drive, period, options.latencyLog);
-    loop.run(stopRequested);
+    loop.run(stop);
   }
   // The vehicle must not drive on under the last command: a stop, delivered before leaving.
   topics.publishCommand(geometry_msgs::msg::Twist{});
@@ -69,13 +54,13 @@ int drive(const node::NodeOptions& options) {
 
 int main(int argc, char** argv) {
   try {
-    stopOnSignals();
+    const std::atomic<bool>& stop = common::stopOnSignals();
     const auto options = node::parseNodeOptions(argc, argv);
     if (!options) {
       return EXIT_SUCCESS;
     }
     chooseLogging();
-    return drive(*options);
+    return drive(*options, stop);
   } catch (const std::invalid_argument& error) {
     fmt::print(stderr, "trelvo-node: {}\n", error.what());
     return kExitBadInput;

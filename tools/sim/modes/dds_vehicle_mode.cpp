@@ -3,11 +3,8 @@
 // over it, takes the newest command that arrived, and publishes odometry. Steps follow absolute
 // deadlines on the steady clock, so that the rate does not drift with the time a step takes.
 
-#include <time.h>
-
 #include <atomic>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -15,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include "common/real_time.hpp"
 #include "sim/cli/exit_codes.hpp"
 #include "sim/modes/modes.hpp"
 #include "sim/modes/route_watch.hpp"
@@ -30,30 +28,6 @@ using Clock = LiveVehicle::Clock;
 
 // Without --start and --waypoints the vehicle starts at the origin of odom, facing +x.
 constexpr common::Pose2D kOdometryOrigin{0.0, 0.0, 0.0};
-
-std::atomic<bool> stopRequested{false};
-
-void requestStop(int) {
-  stopRequested = true;
-}
-
-void stopOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = requestStop;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a signal ends the sleep between steps at once.
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
-// Sleeps until `deadline` on the monotonic clock, which steady_clock reads on Linux.
-void sleepUntil(Clock::time_point deadline) {
-  const auto sinceEpoch = deadline.time_since_epoch();
-  const auto whole = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-  const timespec until{static_cast<time_t>(whole.count()),
-                       static_cast<long>(std::chrono::nanoseconds(sinceEpoch - whole).count())};
-  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-}
 
 // The next step's deadline; a step that overran by a whole period (the process was stopped, or
 // starved) starts the schedule afresh instead of catching up with a burst of steps.
@@ -104,7 +78,7 @@ void takeCommand(VehicleTopics& topics, LiveVehicle& vehicle, Clock::time_point 
 
 int drive(const Options& options) {
   const DdsSettings& dds = *options.dds;
-  stopOnSignals();
+  const std::atomic<bool>& stopRequested = common::stopOnSignals();
   const common::Pose2D start = vehicleStart(options);
   printHeader(options, start);
   VehicleTopics topics(dds);
@@ -135,7 +109,7 @@ int drive(const Options& options) {
       break;
     }
     deadline = nextDeadline(deadline, period, now);
-    sleepUntil(deadline);
+    common::sleepUntil(deadline);
   }
   fmt::print("stopped after {:.2f} s\n",
              std::chrono::duration<double>(Clock::now() - started).count());

@@ -1,20 +1,8 @@
 #include "sim/run/route.hpp"
 
-#include <cmath>
+#include "common/pose_messages.hpp"
 
 namespace sim {
-namespace {
-
-geometry_msgs::msg::PoseStamped stampedPose(const common::Pose2D& pose) {
-  geometry_msgs::msg::PoseStamped stamped;
-  stamped.pose.position.x = pose.x;
-  stamped.pose.position.y = pose.y;
-  stamped.pose.orientation.z = std::sin(pose.heading / 2);
-  stamped.pose.orientation.w = std::cos(pose.heading / 2);
-  return stamped;
-}
-
-}  // namespace
 
 std::vector<common::Pose2D> routePoses(const Scenario& scenario) {
   if (!scenario.waypoints.empty()) {
@@ -26,7 +14,7 @@ std::vector<common::Pose2D> routePoses(const Scenario& scenario) {
 nav_msgs::msg::Path routePath(const Scenario& scenario) {
   nav_msgs::msg::Path path;
   for (const common::Pose2D& pose : routePoses(scenario)) {
-    path.poses.push_back(stampedPose(pose));
+    path.poses.push_back(common::stampedPose(pose));
   }
   return path;
 }

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "common/pose_messages.hpp"
 #include "common/route_follower.hpp"
 #include "common/vehicle.hpp"
 #include "sim/run/pause_clock.hpp"
@@ -14,15 +15,6 @@
 
 namespace sim {
 namespace {
-
-geometry_msgs::msg::PoseStamped stampedPose(const common::Pose2D& pose) {
-  geometry_msgs::msg::PoseStamped stamped;
-  stamped.pose.position.x = pose.x;
-  stamped.pose.position.y = pose.y;
-  stamped.pose.orientation.z = std::sin(pose.heading / 2);
-  stamped.pose.orientation.w = std::cos(pose.heading / 2);
-  return stamped;
-}
 
 // The legs the run measures against. A route the route unit refuses (a coordinate beyond what
 // the controller takes) is never driven and runs into the time limit, measured against the
@@ -80,7 +72,8 @@ class RunLoop {
     // except on the cycle that ends a leg, where it sends the stop.
     const geometry_msgs::msg::Twist handedOut = follower_.controller().cmdVel;
     geometry_msgs::msg::Twist sent;
-    const common::RouteEvent event = follower_.cycle(stampedPose(vehicle_.measuredPose()), sent);
+    const common::RouteEvent event =
+        follower_.cycle(common::stampedPose(vehicle_.measuredPose()), sent);
     const std::uint64_t pause = takePause();
     result_.finished = event == common::RouteEvent::RouteFinished;
     legBegins_ = event == common::RouteEvent::LegReached;

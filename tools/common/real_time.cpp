@@ -1,0 +1,34 @@
+#include "common/real_time.hpp"
+
+#include <csignal>
+#include <ctime>
+
+namespace common {
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void requestStop(int) {
+  stopRequested = true;
+}
+
+}  // namespace
+
+const std::atomic<bool>& stopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  return stopRequested;
+}
+
+void sleepUntil(std::chrono::steady_clock::time_point deadline) {
+  const auto sinceEpoch = deadline.time_since_epoch();
+  const auto whole = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+  const timespec until{static_cast<time_t>(whole.count()),
+                       static_cast<long>(std::chrono::nanoseconds(sinceEpoch - whole).count())};
+  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+}
+
+}  // namespace common
