@@ -17,6 +17,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/pose_messages.hpp"
 #include "common/route_follower.hpp"
 #include "common/route_legs.hpp"
 #include "fuzz_support.hpp"
@@ -61,15 +62,6 @@ constexpr double kGoalHeadingTolerance = 6.0 * M_PI / 180.0;  // rad
 // Rounding in the corridor's bearings, relative to the coordinates' size.
 constexpr double kRelativeSlack = 1e-12;
 
-PoseStamped poseAt(double x, double y, double heading) {
-  PoseStamped pose;
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(heading / 2);
-  pose.pose.orientation.w = std::cos(heading / 2);
-  return pose;
-}
-
 double headingOf(const PoseStamped& pose) {
   return 2 * std::atan2(pose.pose.orientation.z, pose.pose.orientation.w);
 }
@@ -82,7 +74,7 @@ double metres(Input& in) {
 void readListedPoses(Input& in, Path& path) {
   const unsigned count = in.byte();
   for (unsigned i = 0; i < count; ++i) {
-    PoseStamped pose = poseAt(in.real(), in.real(), 0.0);
+    PoseStamped pose = common::stampedPose({in.real(), in.real(), 0.0});
     if (in.choice(8) == 0) {
       pose.pose.position.z = in.real();
     }
@@ -104,7 +96,7 @@ void readDensePoses(Input& in, Path& path) {
   auto add = [&](double x, double y) {
     const double side = jitter * std::sin(path.poses.size() * 1.7);
     for (unsigned c = 0; c < copies && path.poses.size() < kMostPoses; ++c) {
-      path.poses.push_back(poseAt(x + side, y - side, 0.0));
+      path.poses.push_back(common::stampedPose({x + side, y - side, 0.0}));
     }
   };
   add(corners[0].first, corners[0].second);
@@ -132,7 +124,8 @@ void readSwingingPoses(Input& in, Path& path) {
   for (std::size_t i = 0; i < count; ++i) {
     const unsigned phase = i % (2 * period);
     const double swing = phase < period ? phase : 2 * period - phase;
-    path.poses.push_back(poseAt(swing * stepX + i * driftX, swing * stepY + i * driftY, 0.0));
+    path.poses.push_back(
+        common::stampedPose({swing * stepX + i * driftX, swing * stepY + i * driftY, 0.0}));
   }
 }
 
@@ -159,7 +152,7 @@ Path readPath(Input& in) {
     goal.z = in.real();
     goal.w = in.real();
   } else {
-    goal = poseAt(0, 0, in.real()).pose.orientation;
+    goal = common::stampedPose({0, 0, in.real()}).pose.orientation;
   }
   return path;
 }
@@ -263,7 +256,7 @@ void driveOnePeriod(PoseStamped& vehicle, const Twist& cmd) {
     p.x += cmd.linear.x / cmd.angular.z * (std::sin(next) - std::sin(heading));
     p.y -= cmd.linear.x / cmd.angular.z * (std::cos(next) - std::cos(heading));
   }
-  vehicle.pose.orientation = poseAt(0, 0, next).pose.orientation;
+  vehicle.pose.orientation = common::stampedPose({0, 0, next}).pose.orientation;
 }
 
 void cycle(RouteDrive& d, fuzz::CallTimer& timer) {
@@ -315,7 +308,7 @@ void drive(const Path& path, const std::vector<Leg>& legs, double startHeading, 
   }
   RouteDrive d;
   const auto& start = path.poses.front().pose.position;
-  d.vehicle = poseAt(start.x, start.y, startHeading);
+  d.vehicle = common::stampedPose({start.x, start.y, startHeading});
   PathReception reception = PathReception::Refused;
   timer.time("receivePath", [&] { reception = d.follower.receivePath(path); });
   check(reception == PathReception::Taken, "a route that makes legs is taken");

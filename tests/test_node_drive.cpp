@@ -12,6 +12,7 @@
 
 #include <spdlog/sinks/ostream_sink.h>
 
+#include "controller_fixtures.hpp"
 #include "node/drive/drive_cycle.hpp"
 #include "trelvo/logger.hpp"
 
@@ -19,15 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using node::Clock;
-
-geometry_msgs::msg::PoseStamped poseAt(double x, double y, double heading) {
-  geometry_msgs::msg::PoseStamped pose;
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(heading / 2);
-  pose.pose.orientation.w = std::cos(heading / 2);
-  return pose;
-}
+using trelvo_test::planarPose;
 
 nav_msgs::msg::Path pathThrough(std::initializer_list<geometry_msgs::msg::PoseStamped> poses) {
   nav_msgs::msg::Path path;
@@ -65,11 +58,11 @@ TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
   node::DriveCycle drive(500ms);
   const auto start = Clock::now();
   // Facing away from the goal: the first turn commands a turn at once.
-  drive.receivePath(pathThrough({poseAt(0, 0, 0), poseAt(-2, 0, 0)}));
+  drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
   auto now = start;
   bool drove = false;
   for (int cycle = 0; cycle < 10; ++cycle, now += 50ms) {
-    drive.receivePose(poseAt(0, 0, 0), now);
+    drive.receivePose(planarPose(0, 0, 0), now);
     drove = drove || moving(drive.cycle(now).command);
   }
   ASSERT_TRUE(drove);
@@ -88,7 +81,7 @@ TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
   // Fresh poses again: the same route drives on.
   drove = false;
   for (int cycle = 0; cycle < 5; ++cycle, now += 50ms) {
-    drive.receivePose(poseAt(0, 0, 0), now);
+    drive.receivePose(planarPose(0, 0, 0), now);
     const auto output = drive.cycle(now);
     drove = drove || moving(output.command);
     EXPECT_EQ(output.progress.rfind("leg 1 of 1", 0), 0u) << output.progress;
@@ -102,9 +95,9 @@ TEST(DriveCycle, RefusalsAreLoggedOncePerOccasionAndNeverDrive) {
   node::DriveCycle drive(500ms);
   auto now = Clock::now();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  drive.receivePath(pathThrough({poseAt(0, 0, 0), poseAt(nan, 1, 0)}));
+  drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(nan, 1, 0)}));
   for (int cycle = 0; cycle < 20; ++cycle, now += 50ms) {
-    drive.receivePose(poseAt(nan, 0, 0), now);
+    drive.receivePose(planarPose(nan, 0, 0), now);
     const auto output = drive.cycle(now);
     EXPECT_FALSE(moving(output.command));
   }
