@@ -1,24 +1,41 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running trelvo needs. Idempotent:
-# installs only what is missing. Run as root on Debian 12.
+# Installs the Debian packages that trelvo needs. Idempotent: installs only what is missing. Run
+# as root on Debian 12.
+#   bash scripts/bootstrap.sh        everything: building, testing, benchmarking, fuzzing
+#   bash scripts/bootstrap.sh main   only what the main job needs: the library and trelvo-sim
 set -euo pipefail
 
-packages=(
+# The library and trelvo-sim (whose --dds vehicle speaks ROS 2 over Cyclone DDS).
+main_job=(
   # toolchain
-  g++ clang cmake make pkg-config git
+  g++ cmake make pkg-config
   # library dependencies
   libspdlog-dev libfmt-dev libsystemd-dev libtf2-dev
   # ROS 2 message generation
   rosidl-generator-c-cpp rosidl-tools python3-ament-index
-  # tests, benchmarks, fuzzing, sanitizers
+  # simulator: command line, suite files, JUnit reports, pictures
+  libcli11-dev libyaml-cpp-dev libtinyxml2-dev python3-matplotlib
+  # DDS with ROS 2's conventions (library, and idlc for the message types)
+  cyclonedds-dev cyclonedds-tools
+)
+# On top of the main job: the tests, benchmarks, fuzzers and sanitizer runs.
+tests=(
+  clang git
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev systemd
   # the ROS 2 workspace build test
   colcon python3-colcon-cmake python3-colcon-ros python3-colcon-metadata python3-colcon-bash
-  # simulator: command line, suite files, JUnit reports, pictures, and the JUnit read-back test
-  libcli11-dev libyaml-cpp-dev libtinyxml2-dev python3-matplotlib python3-junitparser
-  # trelvo-node: DDS with ROS 2's conventions (library, and idlc for the message types)
-  cyclonedds-dev cyclonedds-tools
+  # the JUnit read-back test
+  python3-junitparser
 )
+
+case "${1:-all}" in
+  main) packages=("${main_job[@]}") ;;
+  all) packages=("${main_job[@]}" "${tests[@]}") ;;
+  *)
+    echo "usage: bootstrap.sh [main|all]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -33,5 +50,5 @@ if ((${#missing[@]})); then
   apt-get update
   apt-get install -y "${missing[@]}"
 else
-  echo "bootstrap: all packages present"
+  echo "bootstrap: all ${#packages[@]} packages present"
 fi
