@@ -15,9 +15,9 @@ echo "== AddressSanitizer and UndefinedBehaviorSanitizer: build-asan"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELVO_BUILD_BENCHMARKS=OFF \
   -DTRELVO_SANITIZE=address,undefined,float-cast-overflow >/dev/null
 cmake --build build-asan -j2
-# The installed-package test builds a consumer of its own without the sanitizers; the plain build
-# runs it.
-ctest --test-dir build-asan --output-on-failure -j2 -E '^InstalledPackage\.'
+# The installed-package test builds a consumer of its own, and the main job's script test its own
+# trelvo-sim, both without the sanitizers; the plain build runs them.
+ctest --test-dir build-asan --output-on-failure -j2 -E '^(InstalledPackage|SimScript)\.'
 
 echo "== ThreadSanitizer: build-tsan, the logging facade's instance tests"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELVO_BUILD_BENCHMARKS=OFF \

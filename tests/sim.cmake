@@ -18,3 +18,8 @@ add_test(NAME SimJUnit.SuiteAndBatchResultsReadBackWithJunitparser
 # The rooms of tools/ (the programs, what they share) and the direction of their includes.
 add_test(NAME ToolsRooms.IncludesRunOnlyDownward
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools_rooms.py ${PROJECT_SOURCE_DIR}/tools)
+
+# The main job's script as a user calls it, from a folder of their own (it builds build-sim in the
+# project once; later runs find it built).
+add_test(NAME SimScript.RunsInTheCallersFolder
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/sim_script.sh)

@@ -82,7 +82,7 @@ def check_batch(program, work):
             assert message is None, (name, message)
         else:
             assert message == "not finished within the time limit of 15 s", (name, message)
-            assert "replay: trelvo-sim --start=" in case.result[0].text, case.result[0].text
+            assert f"replay: {program} --start=" in case.result[0].text, case.result[0].text
 
 
 def main():

@@ -197,22 +197,29 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
       {{"--batch", "0"}, "--batch: must be a whole number from 1 to 1000000, got '0'"},
       {{"--batch", "2.5"}, "--batch: '2.5' is not a whole number"},
       {{"--noise-xy", "-1"}, "--noise-xy: must not be negative, got '-1'"},
-      {{"--seed", "-3"}, "--seed: '-3' is not a whole number"},
+      {{"--seed", "-3"}, "--seed: must be a whole number from 0 to 18446744073709551615, got '-3'"},
       {{"--batch", "3", "--start", "0,0,0"}, "--start excludes --batch"},
       {{"--start", "0,0,0", "--goal", "0,0,90"},
        "--goal: start and goal both at the origin give the controller no path"},
       {{"--period", "5", "--time-limit", "1"},
-       "--period: the control period is longer than the time limit"},
+       "--period, --time-limit: the control period is longer than the time limit"},
       {{"--period", "0.0001", "--time-limit", "1000"},
-       "--period: more than 1000000 cycles fit in the time limit; lengthen the period or "
-       "shorten the time limit"},
+       "--period, --time-limit: 10000000 cycles of 0.0001 s fit in the time limit of 1000 s, "
+       "more than the 1000000 a run may take; shorten the time limit or lengthen the period"},
+      {{"--goal", "1e10,0,0"},
+       "--goal: 1e+10 m lies beyond the 1e9 m from the origin that the controller takes"},
+      {{"--waypoints", "0,0,0", "0,-2e9,0"},
+       "--waypoints: -2e+09 m lies beyond the 1e9 m from the origin that the controller takes"},
+      {{"--batch", "3", "--radius", "1.5e9"},
+       "--radius: 1.5e+09 m lies beyond the 1e9 m from the origin that the controller takes"},
       {{"--out", ""}, "--out: the output folder name is empty"},
       {{"extra"}, "The following argument was not expected: extra"},
       {{"--jobs", "0"}, "--jobs: must be a whole number from 1 to 1024, got '0'"},
       {{"--junit", "j.xml"}, "--junit: needs --batch or --suite"},
       {{"--suite", "s.yaml", "--mode", "differential"},
        "--mode: not with --suite, whose file sets it for each scenario"},
-      {{"--suite", "missing.yaml"}, "--suite: cannot read missing.yaml"},
+      {{"--suite", "missing.yaml"}, "--suite: cannot read missing.yaml: No such file or directory"},
+      {{"--suite", "."}, "--suite: cannot read .: it is a folder"},
       {{"--waypoints", "0,0,0", "1,0,0", "2"},
        "--waypoints: expected X,Y,DEG for each pose, got 7 numbers"},
       {{"--waypoints", "0,0,0,1,0,0", "--batch", "3"}, "--waypoints excludes --batch"},
@@ -227,13 +234,35 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
   }
 }
 
-TEST_F(SimProgram, OutputFolderThatCannotBeCreatedIsRefusedWithStatusThree) {
+TEST_F(SimProgram, OutputThatCannotBeWrittenIsRefusedWithStatusThreeBeforeAnyRun) {
   std::ofstream(work() / "plain-file") << "not a folder";
-  const auto result = sim({"--out", "plain-file/run"});
-  EXPECT_EQ(exitStatus(result), 3);
-  EXPECT_EQ(result.err, "trelvo-sim: cannot write to plain-file/run: Not a directory\n");
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(filesIn(work()), (std::vector<fs::path>{"plain-file"}));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--out", "plain-file/run"}, "cannot write to plain-file/run: Not a directory"},
+      {{"--batch", "3", "--junit", "missing/x.xml"},
+       "cannot write to missing/x.xml: No such file or directory"},
+      {{"--batch", "3", "--junit", "."}, "cannot write to .: Is a directory"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    SCOPED_TRACE(message);
+    const auto result = sim(arguments);
+    EXPECT_EQ(exitStatus(result), 3);
+    EXPECT_EQ(result.err, "trelvo-sim: " + message + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(filesIn(work()), (std::vector<fs::path>{"plain-file"}));
+  }
+}
+
+TEST_F(SimProgram, ARunReplacesTheResultsOfTheRunBeforeItInTheSameFolder) {
+  std::ofstream(work() / "slow.yaml")
+      << "scenarios:\n  - name: slow\n    start: [0, 0, 0]\n    goal: [3, 0, 0]\n"
+         "    pass: {time_limit: 5}\n";
+  ASSERT_EQ(exitStatus(sim({"--suite", "slow.yaml", "--out", "o"})), 1);
+  ASSERT_TRUE(fs::exists(work() / "o" / "run-slow.png"));
+  std::ofstream(work() / "o" / "notes.txt") << "the user's own";
+  ASSERT_EQ(exitStatus(sim({"--batch", "2", "--out", "o", "--no-plot"})), 0);
+  std::vector<fs::path> files = filesIn(work() / "o");
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<fs::path>{"batch.csv", "notes.txt"}));
 }
 
 TEST_F(SimProgram, MissingMatplotlibIsNamedAndNoPictureIsLeft) {
@@ -272,7 +301,8 @@ TEST_F(SimProgram, FailedBatchScenarioIsListedWithACommandThatRepeatsIt) {
   const auto batch = sim({"--batch", "6", "--seed", "3", "--noise-xy", "0.003", "--time-limit",
                           "12", "--out", "b", "--no-plot"});
   ASSERT_EQ(exitStatus(batch), 1) << batch.out;
-  const std::string marker = "    replay: trelvo-sim ";
+  // The replay names the program as it was invoked, so that it runs as printed.
+  const std::string marker = std::string("    replay: ") + TRELVO_SIM_PROGRAM + " ";
   const std::size_t at = batch.out.find(marker);
   ASSERT_NE(at, std::string::npos) << batch.out;
   const std::string replayLine =
@@ -441,6 +471,9 @@ TEST_F(SimProgram, BadSuiteFileIsRefusedInOneLineNamingFileScenarioAndField) {
       {"scenarios:\n  - name: hop\n    waypoints: [[0, 0, 0]]\n",
        "bad.yaml:3: scenario 'hop': waypoints: expected a list of two or more [x, y, heading in "
        "degrees]"},
+      {"scenarios:\n  - name: far\n    start: [0, 0, 0]\n    goal: [0, 1e10, 0]\n",
+       "bad.yaml:4: scenario 'far': goal: a coordinate beyond the 1e9 m from the origin that the "
+       "controller takes"},
       {"scenarios: []\n", "bad.yaml:1: scenarios: expected a list of one or more scenarios"},
       {"scenarios:\n  - name: [hop\n", "bad.yaml:3: end of sequence flow not found"},
   };

@@ -220,6 +220,20 @@ TEST(SimRun, FinishingOutsideTheToleranceIsAFailure) {
   EXPECT_EQ(result.outcome, Outcome::OutsideTolerance);
 }
 
+TEST(SimRun, AStartTheControllerCallsArrivedPassesInEveryCornerOfItsBox) {
+  // Just inside the controller's 0.05 m box in x and in y: it skips the line move and finishes,
+  // and the default tolerance agrees.
+  for (const auto& [dx, dy] :
+       {std::pair{0.0499, 0.0499}, {-0.0499, 0.0499}, {0.0499, -0.0499}, {-0.0499, -0.0499}}) {
+    SCOPED_TRACE(testing::Message() << dx << ", " << dy);
+    const RunResult result =
+        runScenario({{0.0, 0.0, M_PI / 4}, {dx, dy, M_PI / 4}, 1}, RunSettings{});
+    EXPECT_TRUE(result.finished);
+    EXPECT_GT(result.positionError, 0.05);
+    EXPECT_EQ(result.outcome, Outcome::Reached);
+  }
+}
+
 TEST(SimRun, StartWithinTheStationToleranceSkipsTheLineMove) {
   std::vector<Phase> ended;
   RunHooks hooks;

@@ -33,14 +33,21 @@ std::optional<std::string> realComplaint(const std::string& text, Bound bound) {
 
 std::optional<std::string> wholeNumberComplaint(const std::string& text, std::uint64_t lowest,
                                                 std::uint64_t highest) {
+  const std::string outOfRange = "must be a whole number from " + std::to_string(lowest) + " to " +
+                                 std::to_string(highest) + ", got '" + text + "'";
+  // A negative whole number is one, only out of range.
+  const bool negative = text.size() > 1 && text[0] == '-' &&
+                        text.find_first_not_of("0123456789", 1) == std::string::npos;
+  if (negative) {
+    return outOfRange;
+  }
   std::uint64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size()) {
     return "'" + text + "' is not a whole number";
   }
   if (error == std::errc::result_out_of_range || value < lowest || value > highest) {
-    return "must be a whole number from " + std::to_string(lowest) + " to " +
-           std::to_string(highest) + ", got '" + text + "'";
+    return outOfRange;
   }
   return std::nullopt;
 }

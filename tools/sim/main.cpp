@@ -51,7 +51,17 @@ int main(int argc, char** argv) {
     if (!options->suiteFile.empty()) {
       suite = sim::readSuite(options->suiteFile);
     }
+    // Every output is proven writable before the first run, the output folder first unless a
+    // JUnit file elsewhere cannot be written; a JUnit file in the output folder waits for it.
+    const std::string& junit = options->junitFile;
+    const bool junitInFolder = !junit.empty() && sim::isInFolder(junit, options->outputFolder);
+    if (!junit.empty() && !junitInFolder) {
+      sim::checkWritable(junit);
+    }
     const sim::OutputFolder folder = sim::OutputFolder::prepare(options->outputFolder);
+    if (junitInFolder) {
+      sim::checkWritable(junit);
+    }
     if (suite) {
       return sim::runSuite(*options, folder, *suite);
     }

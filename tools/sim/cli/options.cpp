@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "common/number_text.hpp"
+#include "common/route_legs.hpp"
 #include "sim/cli/option_checks.hpp"
 #include "sim/workers/workers.hpp"
 
@@ -100,7 +101,8 @@ void addVehicleOptions(CLI::App& app, Given& given, common::VehicleSettings& veh
 
 void addPassOptions(CLI::App& app, Given& given, RunSettings& run) {
   app.add_option("--position-tolerance", run.positionTolerance,
-                 "Largest final position error of a successful run")
+                 "Largest final position error of a successful run (the default reaches the "
+                 "corners of the 0.05 m box in which the controller calls the vehicle arrived)")
       ->type_name("M")
       ->check(realCheck(common::Bound::Positive))
       ->capture_default_str();
@@ -121,6 +123,7 @@ void addBatchOptions(CLI::App& app, Given& given) {
   app.add_option("--radius", given.batchRadius, "Batch: start and goal lie within this radius")
       ->type_name("M")
       ->check(realCheck(common::Bound::Positive))
+
       ->capture_default_str();
 }
 
@@ -169,8 +172,50 @@ void addOptions(CLI::App& app, Given& given, Options& options) {
   addDdsOptions(app, options.dds);
 }
 
+// The period and the time limit, named as the user gave them.
+void checkCycles(const CLI::App& app, const RunSettings& run) {
+  std::vector<std::string> named;
+  for (const char* option : {"--period", "--time-limit"}) {
+    if (app.count(option) > 0) {
+      named.emplace_back(option);
+    }
+  }
+  const std::string options =
+      named.empty() ? "--period" : fmt::format("{}", fmt::join(named, ", "));
+  if (run.period > run.timeLimit) {
+    throw UsageError(options + ": the control period is longer than the time limit");
+  }
+  if (run.timeLimit / run.period > kMaxCyclesPerRun) {
+    throw UsageError(fmt::format(
+        "{}: {:.0f} cycles of {:g} s fit in the time limit of {:g} s, more than the {:.0f} a run "
+        "may take; shorten the time limit or lengthen the period",
+        options, run.timeLimit / run.period, run.period, run.timeLimit, kMaxCyclesPerRun));
+  }
+}
+
+// Positions the controller would not take: x or y beyond its reach from the origin.
+void checkReach(const CLI::App& app, const Given& given) {
+  const auto check = [](const char* option, const std::vector<double>& xyDegrees) {
+    for (std::size_t i = 0; i < xyDegrees.size(); ++i) {
+      if (i % kPoseValues != 2 && std::fabs(xyDegrees[i]) > common::kLargestCoordinate) {
+        throw UsageError(fmt::format(
+            "{}: {:g} m lies beyond the 1e9 m from the origin that the controller takes", option,
+            xyDegrees[i]));
+      }
+    }
+  };
+  check("--start", given.start);
+  check("--goal", given.goal);
+  check("--waypoints", given.waypoints);
+  if (app.count("--batch") > 0 && given.batchRadius > common::kLargestCoordinate) {
+    throw UsageError(fmt::format(
+        "--radius: {:g} m lies beyond the 1e9 m from the origin that the controller takes",
+        given.batchRadius));
+  }
+}
+
 // What the options cannot say one by one.
-void checkTogether(const CLI::App& app, const Options& options) {
+void checkTogether(const CLI::App& app, const Given& given, const Options& options) {
   if (app.count("--suite") > 0) {
     for (const char* perScenario :
          {"--batch", "--radius", "--start", "--goal", "--waypoints", "--mode", "--period",
@@ -182,8 +227,17 @@ void checkTogether(const CLI::App& app, const Options& options) {
       }
     }
   }
-  if (app.count("--junit") > 0 && app.count("--batch") == 0 && app.count("--suite") == 0) {
-    throw UsageError("--junit: needs --batch or --suite");
+  const bool manyRuns = app.count("--batch") > 0 || app.count("--suite") > 0;
+  for (const char* option : {"--junit", "--jobs"}) {
+    if (app.count(option) > 0 && !manyRuns) {
+      throw UsageError(std::string(option) + ": needs --batch or --suite");
+    }
+  }
+  if (app.count("--radius") > 0 && app.count("--batch") == 0) {
+    throw UsageError("--radius: needs --batch");
+  }
+  if (app.count("--width") > 0 && given.mode != "differential") {
+    throw UsageError("--width: only for --mode differential; the unicycle has no wheel track");
   }
   if (options.junitFile.empty() && app.count("--junit") > 0) {
     throw UsageError("--junit: the file name is empty");
@@ -191,16 +245,7 @@ void checkTogether(const CLI::App& app, const Options& options) {
   if (options.outputFolder.empty()) {
     throw UsageError("--out: the output folder name is empty");
   }
-  const RunSettings& run = options.run;
-  if (run.period > run.timeLimit) {
-    throw UsageError("--period: the control period is longer than the time limit");
-  }
-  if (run.timeLimit / run.period > kMaxCyclesPerRun) {
-    throw UsageError(fmt::format(
-        "--period: more than {} cycles fit in the time limit; lengthen the period or shorten "
-        "the time limit",
-        kMaxCyclesPerRun));
-  }
+  checkCycles(app, options.run);
 }
 
 // The single run's route: the waypoints, or the start and the goal.
@@ -239,7 +284,10 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       "goal within the tolerances, 1 a run failed, 2 bad command-line input, 3 the output "
       "could not be written or drawn or a worker process failed.");
 
+  app.set_version_flag("--version", "trelvo-sim " TRELVO_VERSION);
+
   Options options;
+  options.program = argc > 0 ? argv[0] : "trelvo-sim";
   options.outputFolder = kDefaultOutputFolder;
   options.jobs = availableCores();
   Given given;
@@ -249,10 +297,14 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
     return std::nullopt;
+  } catch (const CLI::CallForVersion& version) {
+    std::cout << version.what() << '\n';
+    return std::nullopt;
   } catch (const CLI::ParseError& error) {
     throw UsageError(error.what());
   }
-  checkTogether(app, options);
+  checkTogether(app, given, options);
+  checkReach(app, given);
 
   common::VehicleSettings& vehicle = options.run.vehicle;
   vehicle.kind =

@@ -13,6 +13,7 @@
 namespace sim {
 
 struct Options {
+  std::string program = "trelvo-sim";  // as invoked, for the command lines it prints
   RunSettings run;
   Scenario scenario;
   std::optional<BatchSettings> batch;

@@ -20,14 +20,15 @@
 namespace sim {
 namespace {
 
-std::vector<JUnitCase> junitCases(const std::vector<BatchRun>& runs, const RunSettings& settings) {
+std::vector<JUnitCase> junitCases(const std::vector<BatchRun>& runs, const RunSettings& settings,
+                                  const std::string& program) {
   std::vector<JUnitCase> cases;
   for (const BatchRun& run : runs) {
     const RunResult& r = run.result;
-    cases.push_back({fmt::format("scenario {}", run.index), r.simulatedTime,
-                     failureReason(r, settings),
-                     fmt::format("final error {:.4f} m, {:.2f} deg; replay: {}", r.positionError,
-                                 common::toDegrees(r.headingError), replayCommand(run, settings))});
+    cases.push_back(
+        {fmt::format("scenario {}", run.index), r.simulatedTime, failureReason(r, settings),
+         fmt::format("final error {:.4f} m, {:.2f} deg; replay: {}", r.positionError,
+                     common::toDegrees(r.headingError), replayCommand(program, run, settings))});
   }
   return cases;
 }
@@ -68,20 +69,20 @@ int runBatch(const Options& options, const OutputFolder& folder) {
     figures.cycles += run.result.cycles;
     figures.simulatedSeconds += run.result.simulatedTime;
   }
-  printBatchTable(stdout, runs, figures, batch, settings);
+  printBatchTable(stdout, runs, figures, batch, settings, options.program);
 
   const auto csv = folder.file("batch.csv");
   writeBatchCsv(csv, runs);
   fmt::print("results  {}\n", csv.string());
   if (!options.junitFile.empty()) {
-    writeJUnit(options.junitFile, "batch", junitCases(runs, settings));
+    writeJUnit(options.junitFile, "batch", junitCases(runs, settings, options.program));
     fmt::print("junit    {}\n", options.junitFile);
   }
   if (options.plot) {
     const auto png = folder.file("batch.png");
-    const std::string title =
-        fmt::format("trelvo-sim batch: {} scenarios, {}\n{}/{} reached the goal pose", figures.runs,
-                    describeSettings(settings), figures.successes, figures.runs);
+    const std::string title = fmt::format(
+        "trelvo-sim batch: {}, {}\n{}/{} reached the goal pose", countOf(figures.runs, "scenario"),
+        describeSettings(settings), figures.successes, figures.runs);
     drawPicture("plot_batch.py",
                 {"--csv", csv.string(), "--title", title, "--position-tolerance",
                  fmt::format("{}", settings.positionTolerance), "--heading-tolerance",

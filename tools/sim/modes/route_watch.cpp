@@ -79,7 +79,7 @@ void RouteWatch::reportProgress(const LiveVehicle& vehicle, double elapsed) {
 int RouteWatch::finish(const common::Pose2D& pose, double elapsed, bool reached) {
   const common::Pose2D& goal = route_.back();
   if (reached) {
-    fmt::print(out_, "reached the last waypoint, standing within {} m and {} deg\n",
+    fmt::print(out_, "reached the last waypoint, standing within {:.4g} m and {:.4g} deg\n",
                settings_.positionTolerance, common::toDegrees(settings_.headingTolerance));
   } else {
     fmt::print(out_, "not standing at the last waypoint at the time limit of {} s\n",

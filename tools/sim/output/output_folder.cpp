@@ -22,13 +22,60 @@ void removeCreated(const std::vector<fs::path>& created) {
   }
 }
 
+// "a/b/" names the folder "a/b"; its parent is "a", not "a/b".
+fs::path withoutTrailingSlash(const fs::path& path) {
+  return path.has_filename() ? path : path.parent_path();
+}
+
+// Creates and removes a file in `folder`; the error when that fails.
+std::error_code probeWrite(const fs::path& folder) {
+  std::string probe = (folder / ".trelvo-sim-probe-XXXXXX").string();
+  const int fd = mkstemp(probe.data());
+  if (fd < 0) {
+    return {errno, std::generic_category()};
+  }
+  close(fd);
+  std::error_code ignored;
+  fs::remove(probe, ignored);
+  return {};
+}
+
+// A file a run writes into the output folder, finished or half-written (.NAME.partial).
+bool isRunResult(std::string name) {
+  const std::string partial = ".partial";
+  if (name.size() > 1 + partial.size() && name.front() == '.' &&
+      name.compare(name.size() - partial.size(), partial.size(), partial) == 0) {
+    name = name.substr(1, name.size() - 1 - partial.size());
+  }
+  const fs::path path(name);
+  const std::string stem = path.stem().string();
+  const bool ownStem = stem == "run" || stem == "batch" || stem == "suite" ||
+                       (stem.size() > 4 && stem.compare(0, 4, "run-") == 0);
+  return ownStem && (path.extension() == ".csv" || path.extension() == ".png");
+}
+
+void removeEarlierResults(const fs::path& folder) {
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    std::error_code ignored;
+    if (entry.is_regular_file(ignored) && isRunResult(entry.path().filename().string()) &&
+        !fs::remove(entry.path(), error)) {
+      break;
+    }
+  }
+  if (error) {
+    throw OutputError(describe(folder, error));
+  }
+}
+
 }  // namespace
 
 OutputFolder OutputFolder::prepare(const fs::path& folder) {
   // Create from the outermost missing folder inwards, remembering each so that a failure leaves
   // nothing behind.
   std::vector<fs::path> missing;
-  for (fs::path p = fs::absolute(folder).lexically_normal(); !p.empty(); p = p.parent_path()) {
+  for (fs::path p = withoutTrailingSlash(fs::absolute(folder).lexically_normal()); !p.empty();
+       p = p.parent_path()) {
     std::error_code error;
     if (fs::exists(fs::symlink_status(p, error)) || p == p.parent_path()) {
       break;
@@ -51,16 +98,30 @@ OutputFolder OutputFolder::prepare(const fs::path& folder) {
     throw OutputError(
         describe(folder, error ? error : std::make_error_code(std::errc::not_a_directory)));
   }
-  std::string probe = (folder / ".trelvo-sim-probe-XXXXXX").string();
-  const int fd = mkstemp(probe.data());
-  if (fd < 0) {
-    const std::error_code probeError(errno, std::generic_category());
+  if (const std::error_code probeError = probeWrite(folder)) {
     removeCreated(created);
     throw OutputError(describe(folder, probeError));
   }
-  close(fd);
-  fs::remove(probe, error);
+  removeEarlierResults(folder);
   return OutputFolder(folder);
+}
+
+bool isInFolder(const fs::path& file, const fs::path& folder) {
+  const auto normal = [](const fs::path& path) {
+    return withoutTrailingSlash(fs::absolute(path).lexically_normal());
+  };
+  return normal(file).parent_path() == normal(folder);
+}
+
+void checkWritable(const fs::path& file) {
+  std::error_code error;
+  if (fs::is_directory(file, error)) {
+    throw OutputError(describe(file, std::make_error_code(std::errc::is_a_directory)));
+  }
+  const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  if (const std::error_code probeError = probeWrite(folder)) {
+    throw OutputError(describe(file, probeError));
+  }
 }
 
 PendingFile::PendingFile(fs::path target)

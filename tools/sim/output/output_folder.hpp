@@ -18,8 +18,11 @@ class OutputError : public std::runtime_error {
 
 class OutputFolder {
  public:
-  /// Creates the folder (and missing parents) and proves it writable. On failure removes the
-  /// folders it created and throws OutputError.
+  /// Creates the folder (and missing parents) and proves it writable, then removes what an earlier
+  /// run wrote there (run.csv and run.png, batch.csv and batch.png, suite.csv, each failed
+  /// scenario's run-NAME.csv and run-NAME.png, and half-written ones of these), so that no result
+  /// of an earlier run can be taken for this one's. On failure removes the folders it created and
+  /// throws OutputError.
   static OutputFolder prepare(const std::filesystem::path& folder);
 
   const std::filesystem::path& path() const { return path_; }
@@ -29,6 +32,14 @@ class OutputFolder {
   explicit OutputFolder(std::filesystem::path path) : path_(std::move(path)) {}
   std::filesystem::path path_;
 };
+
+/// Proves that `file` can be written (its folder exists and takes a new file, and it is not a
+/// folder itself) without touching it; throws OutputError otherwise. For outputs outside the
+/// output folder, checked before any run so that a long run does not end in an unwritable file.
+void checkWritable(const std::filesystem::path& file);
+
+/// Whether `file` names a file directly in `folder`, however either is spelled.
+bool isInFolder(const std::filesystem::path& file, const std::filesystem::path& folder);
 
 /// A file written under a temporary name beside its final one and renamed into place by
 /// commit(). Uncommitted, it is removed, so a reader never finds a half-written file.

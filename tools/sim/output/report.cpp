@@ -85,7 +85,8 @@ void printSummary(std::FILE* out, const Scenario& scenario, const RunResult& res
     fmt::print(out, "  route                 {}\n", describeLegs(routeLegs(scenario)));
   }
   if (succeeded(result)) {
-    fmt::print(out, "  finished              yes, within {} m and {} deg of the goal pose\n",
+    fmt::print(out,
+               "  finished              yes, within {:.4g} m and {:.4g} deg of the goal pose\n",
                settings.positionTolerance, common::toDegrees(settings.headingTolerance));
   } else {
     fmt::print(out, "  finished              {} {}\n",
@@ -97,12 +98,17 @@ void printSummary(std::FILE* out, const Scenario& scenario, const RunResult& res
   fmt::print(out, "  final heading error   {:.2f} deg\n", common::toDegrees(result.headingError));
 }
 
-std::string replayCommand(const BatchRun& run, const RunSettings& settings) {
+std::string countOf(std::size_t count, const std::string& noun) {
+  return fmt::format("{} {}{}", count, noun, count == 1 ? "" : "s");
+}
+
+std::string replayCommand(const std::string& program, const BatchRun& run,
+                          const RunSettings& settings) {
   const Scenario& s = run.scenario;
   const common::VehicleSettings& vehicle = settings.vehicle;
   const RunSettings defaults;
   std::string command =
-      fmt::format("trelvo-sim --start={},{},{} --goal={},{},{} --seed {}", s.start.x, s.start.y,
+      fmt::format("{} --start={},{},{} --goal={},{},{} --seed {}", program, s.start.x, s.start.y,
                   run.startHeadingDegrees, s.goal.x, s.goal.y, run.goalHeadingDegrees, s.noiseSeed);
   if (vehicle.kind != defaults.vehicle.kind) {
     command += fmt::format(" --mode {} --width {}", vehicleName(vehicle.kind), vehicle.width);
@@ -125,7 +131,8 @@ std::string replayCommand(const BatchRun& run, const RunSettings& settings) {
 }
 
 void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const BatchFigures& figures,
-                     const BatchSettings& batch, const RunSettings& settings) {
+                     const BatchSettings& batch, const RunSettings& settings,
+                     const std::string& program) {
   std::vector<double> positionErrors;
   std::vector<double> headingErrors;
   std::vector<double> timesToGoal;
@@ -140,8 +147,9 @@ void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const Ba
   const Spread heading = spreadOf(headingErrors);
   const Spread time = spreadOf(timesToGoal);
 
-  fmt::print(out, "batch: {} scenarios within {} m of the origin, seed {}, {}\n", figures.runs,
-             batch.radius, batch.seed, describeSettings(settings));
+  fmt::print(out, "batch: {} within {} m of the origin, seed {}, {}\n",
+             countOf(figures.runs, "scenario"), batch.radius, batch.seed,
+             describeSettings(settings));
   fmt::print(out, "  success rate              {}/{} ({:.1f} %)\n", figures.successes, figures.runs,
              figures.runs > 0 ? 100.0 * figures.successes / figures.runs : 0.0);
   fmt::print(out, "                            {:>9} {:>9} {:>9}\n", "median", "p95", "worst");
@@ -149,8 +157,8 @@ void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const Ba
              position.p95, position.worst);
   fmt::print(out, "  final heading error   deg {:9.3f} {:9.3f} {:9.3f}\n", heading.median,
              heading.p95, heading.worst);
-  fmt::print(out, "  time to goal          s   {:9.2f} {:9.2f} {:9.2f}  ({} finished runs)\n",
-             time.median, time.p95, time.worst, timesToGoal.size());
+  fmt::print(out, "  time to goal          s   {:9.2f} {:9.2f} {:9.2f}  ({})\n", time.median,
+             time.p95, time.worst, countOf(timesToGoal.size(), "finished run"));
   const auto perSecond = [](double amount, double seconds) {
     return seconds > 0.0 ? amount / seconds : 0.0;
   };
@@ -170,12 +178,12 @@ void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const Ba
       continue;
     }
     if (listed++ == kListedFailures) {
-      fmt::print(out, "  ... and {} more failed runs (see the CSV)\n",
-                 figures.runs - figures.successes - kListedFailures);
+      fmt::print(out, "  ... and {} (see the CSV)\n",
+                 countOf(figures.runs - figures.successes - kListedFailures, "more failed run"));
       break;
     }
     fmt::print(out, "  failed #{}: {}\n    replay: {}\n", run.index,
-               failureReason(run.result, settings), replayCommand(run, settings));
+               failureReason(run.result, settings), replayCommand(program, run, settings));
   }
 }
 

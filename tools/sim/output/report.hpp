@@ -41,9 +41,15 @@ struct BatchFigures {
   int jobs = 1;             // processes that ran the scenarios
 };
 
+/// `program` is the simulator as it was invoked, for the replay lines of failed runs.
 void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const BatchFigures& figures,
-                     const BatchSettings& batch, const RunSettings& settings);
-/// The command line that repeats one batch scenario as a single run.
-std::string replayCommand(const BatchRun& run, const RunSettings& settings);
+                     const BatchSettings& batch, const RunSettings& settings,
+                     const std::string& program);
+/// The command line that repeats one batch scenario as a single run of `program`.
+std::string replayCommand(const std::string& program, const BatchRun& run,
+                          const RunSettings& settings);
+
+/// "1 scenario", "2 scenarios".
+std::string countOf(std::size_t count, const std::string& noun);
 
 }  // namespace sim

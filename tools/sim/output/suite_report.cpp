@@ -37,7 +37,8 @@ void printSuiteTable(std::FILE* out, const Suite& suite, const std::string& file
   for (const SuiteScenario& scenario : suite.scenarios) {
     nameWidth = std::max(nameWidth, scenario.name.size());
   }
-  fmt::print(out, "suite {}: {} scenarios from {}\n", suite.name, suite.scenarios.size(), file);
+  fmt::print(out, "suite {}: {} from {}\n", suite.name, countOf(suite.scenarios.size(), "scenario"),
+             file);
   // Each figure's column: its width, then the '*' mark.
   fmt::print(out, "  {:<{}} {:<6}{:>9}  {:>8}  {:>6}  {:>12}  {:>9}  {:>12}\n", "", nameWidth, "",
              "position", "heading", "time", "cross-track", "distance", "first turn");

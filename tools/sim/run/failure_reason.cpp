@@ -9,8 +9,8 @@ std::string failureReason(const RunResult& result, const RunSettings& settings) 
     case Outcome::Reached:
       return {};
     case Outcome::OutsideTolerance:
-      return fmt::format("ended outside the tolerances ({} m, {} deg)", settings.positionTolerance,
-                         common::toDegrees(settings.headingTolerance));
+      return fmt::format("ended outside the tolerances ({:.4g} m, {:.4g} deg)",
+                         settings.positionTolerance, common::toDegrees(settings.headingTolerance));
     case Outcome::TimeLimit:
       return fmt::format("not finished within the time limit of {} s", settings.timeLimit);
     case Outcome::BadCommand:

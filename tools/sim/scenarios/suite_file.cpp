@@ -1,12 +1,18 @@
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
 #include <limits>
 #include <set>
+#include <sstream>
 
 #include <fmt/format.h>
 
 #include "common/number_text.hpp"
+#include "common/route_legs.hpp"
 #include "sim/run/route.hpp"
 #include "sim/scenarios/suite.hpp"
 #include "sim/scenarios/usage_error.hpp"
@@ -54,10 +60,15 @@ class PartReader {
   // The fields of the mapping `group` (empty: the part itself), each known.
   void checkMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
     expectMapping(node, group, known);
+    std::set<std::string> seen;
     for (const auto& entry : node) {
       const std::string key = entry.first.Scalar();
       if (std::find(known.begin(), known.end(), key) == known.end()) {
         complain(entry.first, join(group, key), "unknown field (expected " + listOf(known) + ")");
+      }
+      // The parser keeps both; only one of them would be read.
+      if (!seen.insert(key).second) {
+        complain(entry.first, join(group, key), "given twice");
       }
     }
   }
@@ -103,7 +114,13 @@ class PartReader {
     const auto at = [&](std::size_t i) {
       return real(node[i], fmt::format("{}[{}]", field, i), common::Bound::Any);
     };
-    return {at(0), at(1), common::toRadians(at(2))};
+    const common::Pose2D pose{at(0), at(1), common::toRadians(at(2))};
+    if (std::fabs(pose.x) > common::kLargestCoordinate ||
+        std::fabs(pose.y) > common::kLargestCoordinate) {
+      complain(node, field,
+               "a coordinate beyond the 1e9 m from the origin that the controller takes");
+    }
+    return pose;
   }
 
   static std::string join(const std::string& group, const std::string& field) {
@@ -222,9 +239,6 @@ void readWaypoints(const PartReader& in, const YAML::Node& node, Scenario& scena
     }
     scenario.waypoints = *filled;
   }
-  if (routeLegs(scenario).empty()) {
-    in.complain(list, "waypoints", "a coordinate beyond the 1e9 m the controller takes");
-  }
   scenario.start = scenario.waypoints.front();
   scenario.goal = scenario.waypoints.back();
 }
@@ -270,6 +284,24 @@ void checkWhole(const PartReader& in, const YAML::Node& node, const SuiteScenari
   }
 }
 
+// The whole file; a folder, or anything else that cannot be read, is refused.
+std::string textOf(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    throw UsageError("--suite: cannot read " + path.string() + ": it is a folder");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw UsageError("--suite: cannot read " + path.string() + ": " + std::strerror(errno));
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    throw UsageError("--suite: cannot read " + path.string());
+  }
+  return text.str();
+}
+
 SuiteScenario readScenario(const std::string& file, const YAML::Node& node, int number,
                            const SuiteScenario& defaults, std::set<std::string>& names) {
   PartReader in(file, fmt::format("scenario {}", number));
@@ -306,9 +338,7 @@ Suite readSuite(const std::filesystem::path& path) {
   const std::string file = path.string();
   YAML::Node root;
   try {
-    root = YAML::LoadFile(file);
-  } catch (const YAML::BadFile&) {
-    throw UsageError("--suite: cannot read " + file);
+    root = YAML::Load(textOf(path));
   } catch (const YAML::ParserException& error) {
     throw UsageError(fmt::format("{}:{}: {}", file, error.mark.line + 1, error.msg));
   }
