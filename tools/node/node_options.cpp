@@ -43,6 +43,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
       "Subscribes plan (nav_msgs/msg/Path) and odom (nav_msgs/msg/Odometry), publishes cmd_vel, "
       "lookahead_point and route_progress.",
       "trelvo-node"};
+  app.set_version_flag("--version", "trelvo-node " TRELVO_VERSION);
   NodeOptions options;
   options.domain = wire::domainFromEnvironment();
   addTopicOptions(app, options);
@@ -51,6 +52,9 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
+    return std::nullopt;
+  } catch (const CLI::CallForVersion& version) {
+    std::cout << version.what() << '\n';
     return std::nullopt;
   } catch (const CLI::ParseError& error) {
     throw std::invalid_argument(error.what());

@@ -19,7 +19,7 @@ struct NodeOptions {
   std::string latencyLog;      // empty: none; else one line per cycle, for the benchmark
 };
 
-/// Parses the command line; nothing when --help was asked for. Throws CLI's errors' message as
+/// Parses the command line; nothing when --help or --version was asked for. Throws CLI's errors' message as
 /// std::invalid_argument for bad input.
 std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv);
 
