@@ -51,8 +51,9 @@ int main(int argc, char** argv) {
     if (!options->suiteFile.empty()) {
       suite = sim::readSuite(options->suiteFile);
     }
-    // Every output is proven writable before the first run, the output folder first unless a
-    // JUnit file elsewhere cannot be written; a JUnit file in the output folder waits for it.
+    // Every output is proven writable before the first run. A JUnit file outside the output
+    // folder is checked first, so that its failure leaves the folder untouched; one inside it
+    // can be checked only once the folder exists.
     const std::string& junit = options->junitFile;
     const bool junitInFolder = !junit.empty() && sim::isInFolder(junit, options->outputFolder);
     if (!junit.empty() && !junitInFolder) {

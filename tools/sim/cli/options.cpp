@@ -123,7 +123,6 @@ void addBatchOptions(CLI::App& app, Given& given) {
   app.add_option("--radius", given.batchRadius, "Batch: start and goal lie within this radius")
       ->type_name("M")
       ->check(realCheck(common::Bound::Positive))
-
       ->capture_default_str();
 }
 
@@ -194,7 +193,7 @@ void checkCycles(const CLI::App& app, const RunSettings& run) {
 }
 
 // Positions the controller would not take: x or y beyond its reach from the origin.
-void checkReach(const CLI::App& app, const Given& given) {
+void checkReach(const Given& given) {
   const auto check = [](const char* option, const std::vector<double>& xyDegrees) {
     for (std::size_t i = 0; i < xyDegrees.size(); ++i) {
       if (i % kPoseValues != 2 && std::fabs(xyDegrees[i]) > common::kLargestCoordinate) {
@@ -207,7 +206,7 @@ void checkReach(const CLI::App& app, const Given& given) {
   check("--start", given.start);
   check("--goal", given.goal);
   check("--waypoints", given.waypoints);
-  if (app.count("--batch") > 0 && given.batchRadius > common::kLargestCoordinate) {
+  if (given.batchRadius > common::kLargestCoordinate) {
     throw UsageError(fmt::format(
         "--radius: {:g} m lies beyond the 1e9 m from the origin that the controller takes",
         given.batchRadius));
@@ -304,7 +303,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
     throw UsageError(error.what());
   }
   checkTogether(app, given, options);
-  checkReach(app, given);
+  checkReach(given);
 
   common::VehicleSettings& vehicle = options.run.vehicle;
   vehicle.kind =
