@@ -56,10 +56,11 @@ bool isRunResult(std::string name) {
 
 void removeEarlierResults(const fs::path& folder) {
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+  for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
     std::error_code ignored;
-    if (entry.is_regular_file(ignored) && isRunResult(entry.path().filename().string()) &&
-        !fs::remove(entry.path(), error)) {
+    if (it->is_regular_file(ignored) && isRunResult(it->path().filename().string()) &&
+        !fs::remove(it->path(), error)) {
       break;
     }
   }
