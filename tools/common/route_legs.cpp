@@ -14,8 +14,7 @@ struct Point {
 };
 
 bool isUsablePosition(const geometry_msgs::msg::Point& p) {
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
-         std::fabs(p.x) <= kLargestCoordinate && std::fabs(p.y) <= kLargestCoordinate;
+  return isWithinReach(p.x) && isWithinReach(p.y) && std::isfinite(p.z);
 }
 
 bool hasUsablePositions(const nav_msgs::msg::Path& path) {

@@ -4,6 +4,7 @@
 // corridor around one straight line merge into one leg, and the vehicle turns on the spot at
 // each corner.
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,11 @@ inline constexpr double kCornerTolerance = 0.05;
 inline constexpr double kSamePosition = 0.001;
 /// The coordinates (m) beyond which the controller refuses a position as corrupted.
 inline constexpr double kLargestCoordinate = 1e9;
+
+/// Whether the controller takes a position with this x or y: finite and within kLargestCoordinate.
+inline bool isWithinReach(double coordinate) {
+  return std::fabs(coordinate) <= kLargestCoordinate;
+}
 
 /// One straight run of a route. start.heading is the leg's direction; end.heading is the heading
 /// to stand at when the leg ends: the next leg's direction, or the goal heading on the last leg.

@@ -3,9 +3,9 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
-#include <iostream>
 #include <stdexcept>
 
+#include "common/command_line.hpp"
 #include "wire/participant.hpp"
 
 namespace node {
@@ -49,13 +49,9 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   addTopicOptions(app, options);
   addCycleOptions(app, options);
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return std::nullopt;
-  } catch (const CLI::CallForVersion& version) {
-    std::cout << version.what() << '\n';
-    return std::nullopt;
+    if (!common::parseCommandLine(app, argc, argv)) {
+      return std::nullopt;
+    }
   } catch (const CLI::ParseError& error) {
     throw std::invalid_argument(error.what());
   }

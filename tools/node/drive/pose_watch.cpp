@@ -16,9 +16,8 @@ bool finite(double value) {
 bool usablePose(const geometry_msgs::msg::PoseStamped& pose) {
   const auto& p = pose.pose.position;
   const auto& q = pose.pose.orientation;
-  return finite(p.x) && finite(p.y) && finite(p.z) && finite(q.x) && finite(q.y) && finite(q.z) &&
-         finite(q.w) && std::fabs(p.x) <= common::kLargestCoordinate &&
-         std::fabs(p.y) <= common::kLargestCoordinate;
+  return common::isWithinReach(p.x) && common::isWithinReach(p.y) && finite(p.z) && finite(q.x) &&
+         finite(q.y) && finite(q.z) && finite(q.w);
 }
 
 bool PoseWatch::receive(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {

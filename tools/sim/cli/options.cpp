@@ -2,13 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cmath>
-#include <iostream>
 #include <limits>
 #include <vector>
 
 #include <fmt/format.h>
 
+#include "common/command_line.hpp"
 #include "common/number_text.hpp"
 #include "common/route_legs.hpp"
 #include "sim/cli/option_checks.hpp"
@@ -196,7 +195,7 @@ void checkCycles(const CLI::App& app, const RunSettings& run) {
 void checkReach(const Given& given) {
   const auto check = [](const char* option, const std::vector<double>& xyDegrees) {
     for (std::size_t i = 0; i < xyDegrees.size(); ++i) {
-      if (i % kPoseValues != 2 && std::fabs(xyDegrees[i]) > common::kLargestCoordinate) {
+      if (i % kPoseValues != 2 && !common::isWithinReach(xyDegrees[i])) {
         throw UsageError(fmt::format(
             "{}: {:g} m lies beyond the 1e9 m from the origin that the controller takes", option,
             xyDegrees[i]));
@@ -206,7 +205,7 @@ void checkReach(const Given& given) {
   check("--start", given.start);
   check("--goal", given.goal);
   check("--waypoints", given.waypoints);
-  if (given.batchRadius > common::kLargestCoordinate) {
+  if (!common::isWithinReach(given.batchRadius)) {
     throw UsageError(fmt::format(
         "--radius: {:g} m lies beyond the 1e9 m from the origin that the controller takes",
         given.batchRadius));
@@ -292,13 +291,9 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   Given given;
   addOptions(app, given, options);
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return std::nullopt;
-  } catch (const CLI::CallForVersion& version) {
-    std::cout << version.what() << '\n';
-    return std::nullopt;
+    if (!common::parseCommandLine(app, argc, argv)) {
+      return std::nullopt;
+    }
   } catch (const CLI::ParseError& error) {
     throw UsageError(error.what());
   }

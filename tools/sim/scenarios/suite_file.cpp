@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -115,8 +114,7 @@ class PartReader {
       return real(node[i], fmt::format("{}[{}]", field, i), common::Bound::Any);
     };
     const common::Pose2D pose{at(0), at(1), common::toRadians(at(2))};
-    if (std::fabs(pose.x) > common::kLargestCoordinate ||
-        std::fabs(pose.y) > common::kLargestCoordinate) {
+    if (!common::isWithinReach(pose.x) || !common::isWithinReach(pose.y)) {
       complain(node, field,
                "a coordinate beyond the 1e9 m from the origin that the controller takes");
     }
