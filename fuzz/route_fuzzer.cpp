@@ -1,11 +1,12 @@
 // Routes of arbitrary poses: a list read from the input (non-finite and huge values too), a dense
 // planner-like path through corners with jitter and repeated poses, or up to 100 000 poses going
 // back and forth. makeLegs must refuse exactly the paths the controller cannot drive; otherwise
-// its legs are finite, no more than the poses, joined end to start, at least 1 mm long (but for
-// a route at one position), ending at the goal heading, and every pose lies within the corner
-// tolerance of the legs, in order. A route of everyday size is then driven in a closed loop (a
-// unicycle follows the commands) with resent and refused paths on the way: a resent path never
-// restarts a leg, and the route finishes at its goal within a bounded number of cycles.
+// its legs are finite, no more than the poses, joined end to start, none shorter than the corner
+// tolerance unless it is the only one, ending at the goal heading, and every pose lies within the
+// corner tolerance of the legs, in order (twice that on the last leg, which may end in a jog). A
+// route of everyday size is then driven in a closed loop (a unicycle follows the commands) with
+// resent and refused paths on the way: a resent path never restarts a leg, and the route finishes
+// at its goal within a bounded number of cycles.
 
 #include <unistd.h>
 
@@ -202,16 +203,21 @@ void checkLegShapes(const Path& path, const std::vector<Leg>& legs) {
         "one leg at least, never more than poses");
   const auto& first = path.poses.front().pose.position;
   const auto& last = path.poses.back().pose.position;
-  check(legs.front().start.x == first.x && legs.front().start.y == first.y,
-        "the first leg starts at the first pose");
+  const bool startsAtTheFirstPose =
+      legs.front().start.x == first.x && legs.front().start.y == first.y;
+  const double jogAtTheStart =
+      std::hypot(legs.front().start.x - first.x, legs.front().start.y - first.y);
+  check(startsAtTheFirstPose || jogAtTheStart < 2 * common::kCornerTolerance,
+        "the first leg starts at the first pose, or at the end of a jog shorter than twice the "
+        "tolerance");
   check(std::hypot(legs.back().end.x - last.x, legs.back().end.y - last.y) <= common::kSamePosition,
         "the last leg ends within 1 mm of the last pose");
   for (std::size_t i = 0; i < legs.size(); ++i) {
     const Leg& leg = legs[i];
     check(isFinite(leg.start) && isFinite(leg.end), "legs are finite");
     const double length = common::distanceBetween(leg.start, leg.end);
-    check(length > common::kSamePosition || (length == 0.0 && legs.size() == 1),
-          "a leg is longer than 1 mm, but for a route at one position");
+    check(length >= common::kCornerTolerance || legs.size() == 1,
+          "no leg is shorter than the corner tolerance unless it is the only one");
     if (i + 1 < legs.size()) {
       check(leg.end.x == legs[i + 1].start.x && leg.end.y == legs[i + 1].start.y &&
                 leg.end.heading == legs[i + 1].start.heading,
@@ -221,14 +227,18 @@ void checkLegShapes(const Path& path, const std::vector<Leg>& legs) {
 }
 
 // Walks the poses and the legs together: each pose lies within the tolerance of the leg it is
-// on, and the legs follow the poses in order. A skipped repeat lies up to 1 mm further.
+// on, and the legs follow the poses in order. A skipped repeat lies up to 1 mm further; on the
+// last leg, which may have taken a jog at the goal, up to twice the tolerance.
 void checkPosesAlongLegs(const Path& path, const std::vector<Leg>& legs) {
   std::size_t leg = 0;
   for (const auto& pose : path.poses) {
     const double x = pose.pose.position.x;
     const double y = pose.pose.position.y;
     const double slack = common::kSamePosition + kRelativeSlack * (std::fabs(x) + std::fabs(y));
-    while (leg < legs.size() && distanceToLeg(x, y, legs[leg]) > common::kCornerTolerance + slack) {
+    const auto tolerance = [&] {
+      return (leg + 1 == legs.size() ? 2 : 1) * common::kCornerTolerance + slack;
+    };
+    while (leg < legs.size() && distanceToLeg(x, y, legs[leg]) > tolerance()) {
       ++leg;
     }
     check(leg < legs.size(), "every pose lies within the corner tolerance of its leg, in order");

@@ -1,5 +1,6 @@
 // The node's control cycle without middleware: stale poses stop the vehicle and keep the route,
-// and what the node logs comes once per occasion, not once per cycle.
+// no command computed before a stop is handed out after it, and what the node logs comes once per
+// occasion, not once per cycle.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <spdlog/sinks/ostream_sink.h>
 
@@ -21,9 +23,15 @@ namespace {
 using namespace std::chrono_literals;
 using node::Clock;
 using trelvo_test::planarPose;
+using trelvo_test::radians;
+using trelvo_test::Unicycle;
+
+constexpr auto kPeriod = 50ms;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 nav_msgs::msg::Path pathThrough(std::initializer_list<geometry_msgs::msg::PoseStamped> poses) {
   nav_msgs::msg::Path path;
+  path.header.frame_id = "odom";
   path.poses = poses;
   return path;
 }
@@ -36,74 +44,173 @@ bool moving(const geometry_msgs::msg::Twist& cmd) {
 class LogCapture {
  public:
   LogCapture() : sink_(std::make_shared<spdlog::sinks::ostream_sink_st>(text_)) {
+    sink_->set_pattern("%v");
     tovrek::Logger::Instance("spdlog").getLogger()->sinks().push_back(sink_);
   }
   ~LogCapture() { tovrek::Logger::Instance("spdlog").getLogger()->sinks().pop_back(); }
   int count(const std::string& phrase) const {
     int found = 0;
-    const std::string all = text_.str();
+    const std::string all = text();
     for (auto at = all.find(phrase); at != std::string::npos; at = all.find(phrase, at + 1)) {
       ++found;
     }
     return found;
   }
+  std::string text() const { return text_.str(); }
 
  private:
   std::ostringstream text_;
   std::shared_ptr<spdlog::sinks::ostream_sink_st> sink_;
 };
 
+// A drive cycle steering a unicycle, one cycle every kPeriod.
+struct Drive {
+  node::NodeLog log{"robot1"};
+  node::DriveCycle drive{500ms, log};
+  Unicycle vehicle{0, 0, 0};
+  Clock::time_point now = Clock::now();
+  std::vector<node::CycleOutput> outputs;
+
+  const node::CycleOutput& step(bool posesArrive = true) {
+    if (posesArrive) {
+      drive.receivePose(vehicle.pose(), now);
+    }
+    outputs.push_back(drive.cycle(now));
+    vehicle.apply(outputs.back().command, std::chrono::duration<double>(kPeriod).count());
+    now += kPeriod;
+    return outputs.back();
+  }
+  void stepUntil(const std::string& progressStart, int limit = 2000) {
+    for (int i = 0; i < limit; ++i) {
+      if (step().progress.rfind(progressStart, 0) == 0) {
+        return;
+      }
+    }
+    FAIL() << "never reached " << progressStart;
+  }
+};
+
 TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
   LogCapture log;
-  node::DriveCycle drive(500ms);
-  const auto start = Clock::now();
-  // Facing away from the goal: the first turn commands a turn at once.
-  drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
-  auto now = start;
-  bool drove = false;
-  for (int cycle = 0; cycle < 10; ++cycle, now += 50ms) {
-    drive.receivePose(planarPose(0, 0, 0), now);
-    drove = drove || moving(drive.cycle(now).command);
+  Drive d;
+  d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
+  for (int cycle = 0; cycle < 10; ++cycle) {
+    d.step();
   }
-  ASSERT_TRUE(drove);
+  ASSERT_TRUE(moving(d.outputs.back().command));
 
   // No pose for longer than the timeout: a zero command every cycle, one log line.
-  const auto lastPose = now - 50ms;
-  for (; now - lastPose <= 2s; now += 50ms) {
-    const auto output = drive.cycle(now);
-    if (now - lastPose > 500ms) {
-      EXPECT_FALSE(moving(output.command));
-      EXPECT_EQ(output.progress, "stopped: no fresh pose");
-    }
+  d.outputs.clear();
+  for (int cycle = 0; cycle < 40; ++cycle) {
+    d.step(false);
   }
-  EXPECT_EQ(log.count("no fresh pose"), 1);
+  for (std::size_t i = 11; i < d.outputs.size(); ++i) {
+    EXPECT_FALSE(moving(d.outputs[i].command)) << i;
+    EXPECT_FALSE(d.outputs[i].driving);
+    EXPECT_EQ(d.outputs[i].progress, "stopped: no fresh pose");
+  }
+  EXPECT_EQ(log.count("no pose for"), 1);
 
   // Fresh poses again: the same route drives on.
-  drove = false;
-  for (int cycle = 0; cycle < 5; ++cycle, now += 50ms) {
-    drive.receivePose(planarPose(0, 0, 0), now);
-    const auto output = drive.cycle(now);
+  bool drove = false;
+  for (int cycle = 0; cycle < 5; ++cycle) {
+    const auto& output = d.step();
     drove = drove || moving(output.command);
     EXPECT_EQ(output.progress.rfind("leg 1 of 1", 0), 0u) << output.progress;
   }
   EXPECT_TRUE(drove);
+  EXPECT_EQ(log.count("poses arrive again after"), 1);
   EXPECT_EQ(log.count("driving on"), 1);
 }
 
-TEST(DriveCycle, RefusalsAreLoggedOncePerOccasionAndNeverDrive) {
-  LogCapture log;
-  node::DriveCycle drive(500ms);
-  auto now = Clock::now();
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(nan, 1, 0)}));
-  for (int cycle = 0; cycle < 20; ++cycle, now += 50ms) {
-    drive.receivePose(planarPose(nan, 0, 0), now);
-    const auto output = drive.cycle(now);
-    EXPECT_FALSE(moving(output.command));
+TEST(DriveCycle, AVehicleBackFacingAwayGetsNoForwardCommandUntilItHasTurned) {
+  Drive d;
+  d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(4, 0, 0)}));
+  d.stepUntil("leg 1 of 1: line move");
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    d.step();
   }
-  EXPECT_EQ(log.count("path of 2 poses refused"), 1);
-  EXPECT_EQ(log.count("a pose refused"), 1);
-  EXPECT_EQ(log.count("no fresh pose"), 1);
+  ASSERT_GT(d.outputs.back().command.linear.x, 0.1) << "driving the line";
+
+  // The vehicle dies; it comes back a second later, restarted facing back along the line.
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    d.step(false);
+  }
+  d.vehicle = Unicycle{1.0, 0.0, M_PI};
+  d.outputs.clear();
+  for (int cycle = 0;
+       cycle < 200 && std::fabs(std::remainder(d.vehicle.yaw, 2 * M_PI)) > radians(10); ++cycle) {
+    const auto& output = d.step();
+    EXPECT_LE(output.command.linear.x, 0.0) << "cycle " << cycle << " after poses came back";
+  }
+  ASSERT_FALSE(d.outputs.empty());
+  EXPECT_FALSE(moving(d.outputs.front().command)) << "the first command after the stop";
+  EXPECT_LT(std::fabs(std::remainder(d.vehicle.yaw, 2 * M_PI)), radians(10)) << "it turned";
+}
+
+TEST(DriveCycle, RefusedPosesNeverDriveAndAreLoggedOncePerOccasion) {
+  LogCapture log;
+  Drive d;
+  // A route the vehicle would turn for at once.
+  d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
+  auto broken = [](double x, double qz) {
+    auto pose = planarPose(x, 0, 0);
+    pose.pose.orientation.z = qz;
+    return pose;
+  };
+  for (const auto& refused : {broken(kNaN, 0), broken(0, kNaN), broken(2e9, 0)}) {
+    for (int cycle = 0; cycle < 20; ++cycle) {
+      d.drive.receivePose(refused, d.now);
+      const auto output = d.drive.cycle(d.now);
+      d.now += kPeriod;
+      EXPECT_FALSE(moving(output.command));
+      EXPECT_EQ(output.progress, "waiting for the first pose");
+    }
+  }
+  d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(kNaN, 1, 0)}));
+  EXPECT_EQ(log.count("pose refused: x = nan is not finite"), 1) << log.text();
+  EXPECT_EQ(log.count("path of 2 poses refused: pose 2 of 2: x = nan is not finite"), 1)
+      << log.text();
+  EXPECT_EQ(log.count("waiting for the first pose"), 1);
+  EXPECT_EQ(log.count("no pose for"), 0) << "no stale warning before the first pose";
+}
+
+TEST(DriveCycle, ARouteIsLoggedWithItsLegsAndFinishesWithItsError) {
+  LogCapture log;
+  Drive d;
+  d.drive.receivePath(
+      pathThrough({planarPose(0, 0, 0), planarPose(1.5, 0, 0), planarPose(1.5, 1.0, radians(90))}));
+  d.stepUntil("route finished");
+  const std::string text = log.text();
+  EXPECT_EQ(log.count("trelvo-node /robot1: new route of 2 legs in odom: (0.000, 0.000) -> "
+                      "(1.500, 0.000) -> (1.500, 1.000), goal heading 90.0 deg; it starts once "
+                      "the first pose arrives"),
+            1)
+      << text;
+  EXPECT_EQ(log.count("leg 1 of 2 reached at (1.4"), 1) << text;
+  EXPECT_EQ(log.count("route finished at (1.5"), 1) << text;
+  EXPECT_EQ(log.count(" from the goal (1.500, 1.000, 90.0 deg)"), 1) << text;
+  // Every line of the node's carries the wall time: "YYYY-MM-DD hh:mm:ss.mmm trelvo-node".
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(line.find(" trelvo-node /robot1: "), 23u) << line;
+  }
+}
+
+TEST(DriveCycle, LookAheadIsPublishedOnlyAsAPointOnTheLine) {
+  Drive d;
+  d.drive.receivePath(
+      pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0), planarPose(2, 2, radians(90))}));
+  d.stepUntil("route finished");
+  int published = 0;
+  for (const auto& output : d.outputs) {
+    if (output.lookAhead) {
+      ++published;
+      EXPECT_FALSE(output.lookAhead->x == -1.0 && output.lookAhead->y == -1.0);
+      EXPECT_GE(output.lookAhead->x, 0.0);
+    }
+  }
+  EXPECT_GT(published, 20);
 }
 
 }  // namespace

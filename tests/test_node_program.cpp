@@ -7,9 +7,12 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "background_process.hpp"
 #include "dds_loopback.hpp"
@@ -67,7 +70,9 @@ class Planner {
         plan_(participant_, wire::ddsTopicName("", "plan"), wire::pathQos().get()),
         odomOut_(participant_, wire::ddsTopicName("", "odom"), wire::odometryQos().get()),
         commands_(participant_, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get()),
-        odomIn_(participant_, wire::ddsTopicName("", "odom"), wire::poseSourceQos().get()) {}
+        odomIn_(participant_, wire::ddsTopicName("", "odom"), wire::poseSourceQos().get()),
+        progress_(participant_, wire::ddsTopicName("", "route_progress"), wire::statusQos().get()) {
+  }
 
   bool nodeConnected() {
     return dds_loopback::eventually(
@@ -97,10 +102,16 @@ class Planner {
     for (const auto& odometry : odomIn_.take()) {
       latestOdometry = odometry;
       latestOdometryAt = now;
+      ++odometryCount;
+    }
+    for (const auto& text : progress_.take()) {
+      progress.push_back(text.data);
     }
   }
 
   std::vector<TimedCommand> commands;
+  std::vector<std::string> progress;
+  int odometryCount = 0;
   nav_msgs::msg::Odometry latestOdometry;
   Clock::time_point latestOdometryAt{};
 
@@ -110,6 +121,7 @@ class Planner {
   wire::Publisher<nav_msgs::msg::Odometry> odomOut_;
   wire::Subscription<geometry_msgs::msg::Twist> commands_;
   wire::Subscription<nav_msgs::msg::Odometry> odomIn_;
+  wire::Subscription<std_msgs::msg::String> progress_;
 };
 
 bool isZero(const geometry_msgs::msg::Twist& twist) {
@@ -131,6 +143,13 @@ class NodeProgram : public ::testing::Test {
   BackgroundProcess startVehicle(int domain) {
     return BackgroundProcess({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
                              environmentFor(domain), logFolder() + "/trelvo-sim.log");
+  }
+  // A vehicle that can be started again, at another pose.
+  std::unique_ptr<BackgroundProcess> startVehicleAt(int domain, const std::string& x,
+                                                    const std::string& heading) {
+    return std::make_unique<BackgroundProcess>(
+        std::vector<std::string>{TRELVO_SIM_PROGRAM, "--dds", "--start", x, "0", heading},
+        environmentFor(domain), logFolder() + "/trelvo-sim-" + x + "-" + heading + ".log");
   }
   static std::string logFolder() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -192,13 +211,121 @@ TEST_F(NodeProgram, StopsWhenTheVehicleDiesAndSendsAZeroCommandOnSigterm) {
   }
   EXPECT_GT(zerosAfter, 10) << "the node must keep publishing zero commands";
 
+  // The dead vehicle's reader stays matched until its lease ends: the stop cannot reach it, and
+  // the exit status says so.
   node.signal(SIGTERM);
   const auto status = node.exitWithin(5s);
   ASSERT_TRUE(status) << node.output();
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << node.output();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << node.output();
   planner.listen(200ms);
   ASSERT_FALSE(planner.commands.empty());
   EXPECT_TRUE(isZero(planner.commands.back().twist));
+}
+
+TEST_F(NodeProgram, AVehicleRestartedFacingAwayGetsNoForwardCommandBeforeItHasTurned) {
+  constexpr int kDomain = 221;
+  auto vehicle = startVehicleAt(kDomain, "0", "0");
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)}));
+  planner.listen(3s);
+  ASSERT_GT(planner.commands.back().twist.linear.x, 0.1) << node.output();
+
+  // The vehicle dies mid-line and comes back at x = 1, facing back along the line.
+  vehicle->signal(SIGKILL);
+  ASSERT_TRUE(vehicle->exitWithin(2s));
+  planner.listen(1s);
+  vehicle = startVehicleAt(kDomain, "1", "180");
+  const int odometryBefore = planner.odometryCount;
+  ASSERT_TRUE(dds_loopback::eventually(
+      [&] {
+        planner.collect();
+        return planner.odometryCount > odometryBefore;
+      },
+      10s));
+  planner.commands.clear();
+  std::string firstCommands;
+  while (std::fabs(headingOf(planner.latestOdometry.pose.pose.orientation)) > M_PI / 2) {
+    planner.listen(20ms);
+    ASSERT_LT(planner.commands.size(), 400u) << "the vehicle never turned\n" << node.output();
+    for (const auto& command : planner.commands) {
+      ASSERT_LE(command.twist.linear.x, 0.0) << node.output();
+    }
+  }
+  for (std::size_t i = 0; i < 5 && i < planner.commands.size(); ++i) {
+    firstCommands += fmt::format("({}, {}) ", planner.commands[i].twist.linear.x,
+                                 planner.commands[i].twist.angular.z);
+  }
+  RecordProperty("first_commands_after_the_restart", firstCommands);
+}
+
+TEST_F(NodeProgram, SigtermWhileDrivingStopsTheVehicleAndExitsWithinTwoSeconds) {
+  constexpr int kDomain = 222;
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)}));
+  planner.listen(3s);
+  ASSERT_GT(planner.commands.back().twist.linear.x, 0.1) << node.output();
+
+  const auto signalled = Clock::now();
+  node.signal(SIGTERM);
+  const auto status = node.exitWithin(5s);
+  const std::chrono::duration<double> took = Clock::now() - signalled;
+  ASSERT_TRUE(status) << node.output();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << node.output();
+  EXPECT_LT(took.count(), 2.0);
+  planner.listen(200ms);
+  EXPECT_TRUE(isZero(planner.commands.back().twist));
+  const std::string log = node.output();
+  EXPECT_NE(log.find("SIGTERM: stopping the vehicle"), std::string::npos) << log;
+  EXPECT_NE(log.find("the stop reached 2 readers of the command topic"), std::string::npos) << log;
+  RecordProperty("sigterm_to_exit_seconds", std::to_string(took.count()));
+}
+
+TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithinTwoSeconds) {
+  constexpr int kDomain = 223;
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)}));
+  planner.listen(2s);
+
+  vehicle.signal(SIGSTOP);
+  planner.listen(300ms);
+  const auto signalled = Clock::now();
+  node.signal(SIGTERM);
+  const auto status = node.exitWithin(5s);
+  const std::chrono::duration<double> took = Clock::now() - signalled;
+  vehicle.signal(SIGCONT);
+  ASSERT_TRUE(status) << node.output();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << node.output();
+  EXPECT_LT(took.count(), 2.0);
+  EXPECT_NE(node.output().find("the stop was not acknowledged"), std::string::npos)
+      << node.output();
+  RecordProperty("sigterm_to_exit_seconds", std::to_string(took.count()));
+}
+
+TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
+  constexpr int kDomain = 224;
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.listen(1s);  // the vehicle's poses arrive: "no route"
+  planner.commands.clear();
+  planner.progress.clear();
+  planner.listen(3s);
+  // 20 Hz: about 60 commands; progress once a second while nothing changes.
+  EXPECT_GE(planner.commands.size(), 30u);
+  EXPECT_LE(planner.commands.size(), 90u);
+  EXPECT_LE(planner.progress.size(), 5u);
+  for (const auto& text : planner.progress) {
+    EXPECT_EQ(text, "no route");
+  }
 }
 
 TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
@@ -236,11 +363,13 @@ TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
     }
   }
   const std::string log = node.output();
-  EXPECT_NE(log.find("path of 2 poses refused"), std::string::npos) << log;
+  EXPECT_NE(log.find("path of 2 poses refused: pose 2 of 2: x = nan is not finite"),
+            std::string::npos)
+      << log;
   // Broken poses are reported once, not every time one arrives.
-  const auto refusal = log.find("a pose refused");
+  const auto refusal = log.find("pose refused: x = nan is not finite");
   ASSERT_NE(refusal, std::string::npos) << log;
-  EXPECT_EQ(log.find("refused: not finite", refusal + 20), std::string::npos) << log;
+  EXPECT_EQ(log.find("pose refused:", refusal + 20), std::string::npos) << log;
 }
 
 }  // namespace

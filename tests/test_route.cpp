@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -72,6 +73,7 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
       {"back and forth", {{0, 0}, {2, 0}, {0, 0}}, 2},
       {"turn back along the line", {{0, 0}, {1, 0}, {2, 0}, {1.5, 0}}, 2},
       {"one pose", {{1, 2}}, 1},
+      {"planner path turning right", densePoints({{0, 0}, {3, 0}, {3, -2}}), 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -85,9 +87,58 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
     EXPECT_NEAR(legs->back().end.heading, radians(30), 1e-12);
     for (std::size_t i = 0; i + 1 < legs->size(); ++i) {
       const Leg& next = (*legs)[i + 1];
+      // Every corner is one of the path's points.
+      const auto atCorner = [&](const XY& p) {
+        return std::hypot(p.first - next.start.x, p.second - next.start.y) <= 1e-9;
+      };
+      EXPECT_TRUE(std::any_of(c.points.begin(), c.points.end(), atCorner))
+          << "corner " << i + 1 << " at " << next.start.x << ", " << next.start.y;
       EXPECT_DOUBLE_EQ((*legs)[i].end.heading,
                        std::atan2(next.end.y - next.start.y, next.end.x - next.start.x))
           << "a leg ends facing along the next";
+    }
+  }
+}
+
+TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
+  struct Case {
+    const char* name;
+    std::vector<XY> points;
+    std::vector<XY> corners;  // where the legs start and end, in order
+  };
+  const Case cases[] = {
+      {"a replan from a vehicle measured 6 cm off the corner",
+       {{4.01, 0.06}, {4, 0}, {4, 1}},
+       {{4, 0}, {4, 1}}},
+      {"a replan from a vehicle measured 1 cm off the corner",
+       {{4.01, 0.006}, {4, 0}, {4, 1}},
+       {{4.01, 0.006}, {4, 1}}},
+      {"a jog back 3 cm at the goal", {{0, 0}, {2, 0}, {1.97, 0}}, {{0, 0}, {1.97, 0}}},
+      {"a jog back 3 cm at a corner",
+       {{0, 0}, {2, 0}, {1.97, 0}, {1.97, 2}},
+       {{0, 0}, {2, 0}, {1.97, 2}}},
+      {"a sideways jog of 4 cm",
+       {{0, 0}, {2, 0}, {2, 0.04}, {2.04, 0.04}, {2.04, 2}},
+       {{0, 0}, {2.04, 0.04}, {2.04, 2}}},
+      {"a planner dithering at a corner",
+       {{0, 0}, {1, 0}, {1.03, 0}, {1.01, 0}, {1.025, 0}, {1.025, 1}},
+       {{0, 0}, {1.03, 0}, {1.025, 1}}},
+      {"a whole path shorter than the tolerance",
+       {{0, 0}, {0.02, 0}, {0.02, 0.02}},
+       {{0, 0}, {0.02, 0.02}}},
+      // Not a jog: a back-and-forth of 20 cm is driven as the planner asks.
+      {"a first leg of 20 cm back", {{4.2, 0}, {4, 0}, {4, 1}}, {{4.2, 0}, {4, 0}, {4, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto legs = makeLegs(pathThrough(c.points));
+    ASSERT_TRUE(legs.has_value());
+    ASSERT_EQ(legs->size() + 1, c.corners.size());
+    for (std::size_t i = 0; i < legs->size(); ++i) {
+      EXPECT_NEAR((*legs)[i].start.x, c.corners[i].first, 1e-12);
+      EXPECT_NEAR((*legs)[i].start.y, c.corners[i].second, 1e-12);
+      EXPECT_NEAR((*legs)[i].end.x, c.corners[i + 1].first, 1e-12);
+      EXPECT_NEAR((*legs)[i].end.y, c.corners[i + 1].second, 1e-12);
     }
   }
 }
@@ -130,23 +181,40 @@ TEST(RouteLegs, RefusesWhatTheControllerRefuses) {
 constexpr double kPeriod = 0.05;  // s
 constexpr int kCycleLimit = 20000;
 
-// A follower driving a unicycle; records the events of every cycle.
+// A follower driving a unicycle; records the events of every cycle, the commands handed out in
+// the cycles that end a leg, and the largest turn on the spot (rad).
 struct Drive {
   RouteFollower follower;
   Unicycle vehicle{0, 0, 0};
+  double noise = 0.0;  // m, of the measured position
   geometry_msgs::msg::Twist cmd;
   std::vector<RouteEvent> events;
+  std::vector<geometry_msgs::msg::Twist> legEndCommands;
+  int cycles = 0;
+  double turnOnTheSpot = 0.0;
+  double largestTurnOnTheSpot = 0.0;
 
   void start(const nav_msgs::msg::Path& path) {
     ASSERT_EQ(follower.receivePath(path), PathReception::Taken);
     ASSERT_EQ(step(), RouteEvent::RouteStarted);
   }
+  // The pose a localisation measures: within `noise` of the vehicle's, varying every cycle.
+  geometry_msgs::msg::PoseStamped measured() const {
+    return planarPose(vehicle.x + noise * std::sin(cycles * 1.7),
+                      vehicle.y + noise * std::cos(cycles * 2.3), vehicle.yaw);
+  }
   RouteEvent step() {
-    const RouteEvent event = follower.cycle(vehicle.pose(), cmd);
+    const RouteEvent event = follower.cycle(measured(), cmd);
     vehicle.apply(cmd, kPeriod);
+    ++cycles;
     if (event != RouteEvent::None) {
       events.push_back(event);
     }
+    if (event == RouteEvent::LegReached || event == RouteEvent::RouteFinished) {
+      legEndCommands.push_back(cmd);
+    }
+    turnOnTheSpot = cmd.linear.x == 0.0 ? turnOnTheSpot + std::fabs(cmd.angular.z) * kPeriod : 0.0;
+    largestTurnOnTheSpot = std::max(largestTurnOnTheSpot, turnOnTheSpot);
     return event;
   }
   // Drives until the controller is in its line move of leg `leg`, some way along it.
@@ -177,6 +245,107 @@ TEST(RouteFollower, DrivesAnLRouteToItsGoal) {
   EXPECT_LT(std::fabs(std::remainder(drive.vehicle.yaw - radians(180), 2 * M_PI)), radians(5));
   EXPECT_EQ(drive.step(), RouteEvent::None);
   EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+}
+
+TEST(RouteFollower, TheCycleThatEndsALegHandsOutTheZeroCommand) {
+  Drive drive;
+  drive.start(pathThrough(densePoints(kL), radians(180)));
+  drive.toTheEnd();
+  ASSERT_EQ(drive.legEndCommands.size(), 2u);
+  for (const auto& cmd : drive.legEndCommands) {
+    EXPECT_EQ(cmd, geometry_msgs::msg::Twist{});
+  }
+}
+
+TEST(RouteFollower, APathOfOnePoseAtTheOriginTurnsToItsHeadingAndFinishes) {
+  Drive drive;
+  drive.start(pathThrough({{0, 0}}, radians(90)));
+  drive.toTheEnd();
+  EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+  EXPECT_LT(std::fabs(std::remainder(drive.vehicle.yaw - radians(90), 2 * M_PI)), radians(5));
+  EXPECT_LT(std::hypot(drive.vehicle.x, drive.vehicle.y), 1e-9);
+}
+
+TEST(RouteFollower, AReplanFromAVehicleMeasuredOffItsCornerNeverSpinsIt) {
+  // The integrator's case: a vehicle 6 cm up the second leg of an L, and a planner that replans
+  // from it back through the corner.
+  Drive drive;
+  drive.vehicle = Unicycle{4.01, 0.06, radians(87)};
+  drive.start(pathThrough({{4.01, 0.06}, {4, 0}, {4, 1}}, radians(90)));
+  drive.toTheEnd();
+  EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+  EXPECT_LT(drive.largestTurnOnTheSpot, radians(20));
+  EXPECT_LT(drive.cycles * kPeriod, 8.0);
+  EXPECT_LT(std::hypot(drive.vehicle.x - 4, drive.vehicle.y - 1), 0.05);
+
+  // A planner replanning every second from poses measured 1 cm off: the route is never begun
+  // again, and no turn on the spot goes beyond the corner's quarter turn.
+  Drive noisy;
+  noisy.noise = 0.01;
+  const std::vector<XY> corners = kL;
+  noisy.start(pathThrough(densePoints(corners), radians(180)));
+  while (noisy.follower.driving() && noisy.cycles < kCycleLimit) {
+    if (noisy.cycles % 20 == 0) {
+      const auto from = noisy.measured().pose.position;
+      const std::size_t leg = noisy.follower.legIndex();
+      std::vector<XY> rest{{from.x, from.y}};
+      // Through the corner just passed, as planners do while the vehicle is close to it.
+      if (std::hypot(from.x - corners[leg].first, from.y - corners[leg].second) < 0.1) {
+        rest.push_back(corners[leg]);
+      }
+      rest.insert(rest.end(), corners.begin() + static_cast<long>(leg) + 1, corners.end());
+      EXPECT_EQ(noisy.follower.receivePath(pathThrough(densePoints(rest), radians(180))),
+                PathReception::Unchanged)
+          << "cycle " << noisy.cycles;
+    }
+    noisy.step();
+  }
+  const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                         RouteEvent::RouteFinished};
+  EXPECT_EQ(noisy.events, expected);
+  EXPECT_LT(noisy.largestTurnOnTheSpot, radians(100));
+}
+
+TEST(RouteFollower, NoCommandOfAnAbandonedRunIsHandedOut) {
+  const auto route = pathThrough(kL, radians(180));
+  const auto behind = pathThrough({{0, 0}, {-3, 0}}, 0.0);
+  {
+    SCOPED_TRACE("a stop, then a new route");
+    Drive drive;
+    drive.start(route);
+    drive.intoLineMove(0, 20);
+    ASSERT_GT(drive.cmd.linear.x, 0.0);
+    drive.follower.receivePath(nav_msgs::msg::Path{});
+    EXPECT_EQ(drive.step(), RouteEvent::Stopped);
+    EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+    drive.follower.receivePath(behind);
+    EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+    EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+  }
+  {
+    SCOPED_TRACE("a route replaced midway along a leg");
+    Drive drive;
+    drive.start(route);
+    drive.intoLineMove(0, 20);
+    ASSERT_GT(drive.cmd.linear.x, 0.0);
+    ASSERT_EQ(drive.follower.receivePath(behind), PathReception::Taken);
+    EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+    EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+    EXPECT_EQ(drive.follower.controller().endPoint.x, -3.0) << "the controller drives the new leg";
+    EXPECT_EQ(drive.follower.controller().endPoint.y, 0.0);
+  }
+  {
+    SCOPED_TRACE("a vehicle held still from outside");
+    Drive drive;
+    drive.start(route);
+    drive.intoLineMove(0, 20);
+    ASSERT_GT(drive.cmd.linear.x, 0.0);
+    drive.follower.holdStill();
+    EXPECT_EQ(drive.step(), RouteEvent::None);
+    EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
+    drive.step();
+    EXPECT_GT(drive.cmd.linear.x, 0.0) << "then drives on from the poses that came since";
+  }
 }
 
 TEST(RouteFollower, TheLastLegTakesTheGoalHeadingBitForBitAsThePathGivesIt) {
@@ -210,6 +379,27 @@ TEST(RouteFollower, ResentOrReplannedRouteNeverRestartsALeg) {
   EXPECT_EQ(drive.follower.legIndex(), 0u);
   EXPECT_EQ(drive.follower.controller().step, Controller::kLineMove);
   EXPECT_EQ(drive.follower.controller().coutt, cyclesInLineMove + 1);
+
+  // A replan from the corner while the vehicle turns there to face the next leg.
+  while (drive.follower.controller().step != Controller::kFinalTurn) {
+    drive.step();
+  }
+  drive.step();
+  const int cyclesInFinalTurn = drive.follower.controller().coutt;
+  EXPECT_EQ(drive.follower.receivePath(pathThrough(
+                densePoints({{drive.vehicle.x, drive.vehicle.y}, {4, 3}}), radians(180))),
+            PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.follower.legIndex(), 0u);
+  EXPECT_EQ(drive.follower.controller().step, Controller::kFinalTurn);
+  EXPECT_EQ(drive.follower.controller().coutt, cyclesInFinalTurn + 1);
+
+  // A new path waits for the next cycle; the route under way, resent before it, wins.
+  EXPECT_EQ(drive.follower.receivePath(pathThrough({{4, 0}, {4, 3.5}}, radians(180))),
+            PathReception::Taken);
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.follower.controller().coutt, cyclesInFinalTurn + 2);
 
   drive.toTheEnd();
   EXPECT_EQ(drive.follower.receivePath(route), PathReception::Unchanged);

@@ -7,8 +7,10 @@ namespace common {
 namespace {
 
 std::atomic<bool> stopRequested{false};
+std::atomic<int> stopSignal{0};
 
-void requestStop(int) {
+void requestStop(int signal) {
+  stopSignal = signal;
   stopRequested = true;
 }
 
@@ -21,6 +23,17 @@ const std::atomic<bool>& stopOnSignals() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   return stopRequested;
+}
+
+const char* stopSignalName() {
+  switch (stopSignal.load()) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    default:
+      return "";
+  }
 }
 
 void sleepUntil(std::chrono::steady_clock::time_point deadline) {

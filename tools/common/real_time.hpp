@@ -11,6 +11,8 @@ namespace common {
 /// Makes SIGINT and SIGTERM set the returned flag. The handlers do not restart interrupted calls,
 /// so a signal ends sleepUntil early.
 const std::atomic<bool>& stopOnSignals();
+/// The signal that asked for the stop ("SIGTERM", "SIGINT"); empty before one arrived.
+const char* stopSignalName();
 
 /// Sleeps until `deadline` on the monotonic clock, the one steady_clock reads on Linux; returns
 /// early when a signal arrives.

@@ -96,8 +96,7 @@ RouteEvent RouteFollower::applyPending() {
     const bool wasDriving = driving();
     legs_.clear();
     legIndex_ = 0;
-    // A route begun later must not start with a command stored by the abandoned run.
-    controller_.velPublisher(0.0, 0.0);
+    holdStill();
     return wasDriving ? RouteEvent::Stopped : RouteEvent::None;
   }
   if (pending_.route) {
@@ -111,8 +110,15 @@ RouteEvent RouteFollower::applyPending() {
   return RouteEvent::None;
 }
 
+void RouteFollower::holdStill() {
+  // The controller hands out the command it stored in the cycle before: one computed from a pose
+  // that no longer holds.
+  controller_.velPublisher(0.0, 0.0);
+}
+
 void RouteFollower::beginLeg() {
   controller_.init();
+  holdStill();  // a leg replaced midway must not start with the old leg's command
   nav_msgs::msg::Path path = controllerPath(legs_[legIndex_]);
   if (legIndex_ + 1 == legs_.size()) {
     // The goal orientation as it came: the controller takes the same goal heading from it as it

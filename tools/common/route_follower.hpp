@@ -48,9 +48,18 @@ class RouteFollower {
   /// Takes effect at the next cycle; the latest path received before a cycle wins.
   PathReception receivePath(const nav_msgs::msg::Path& path);
   /// One control cycle: the command to send into cmd. While no route is driven, a zero command
-  /// and no controller call.
+  /// and no controller call. The cycle that ends a leg hands out the zero command.
   RouteEvent cycle(const geometry_msgs::msg::PoseStamped& pose, geometry_msgs::msg::Twist& cmd);
+  /// The vehicle was stopped from outside, without cycles (no fresh pose): the command computed
+  /// before is dropped, so that the next cycle hands out zero and the ones after it commands
+  /// computed from the poses that came since. The route and the leg are kept.
+  void holdStill();
 
+  /// The legs of the route taken by the last receivePath and begun at the next cycle; nullptr
+  /// when none waits.
+  const std::vector<Leg>* pendingLegs() const {
+    return pending_.route ? &*pending_.route : nullptr;
+  }
   /// The route's legs; empty before the first route and after a stop.
   const std::vector<Leg>& legs() const { return legs_; }
   /// The leg being driven; legs().size() once the route finished or stopped.

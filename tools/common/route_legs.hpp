@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <nav_msgs/msg/path.hpp>
@@ -37,9 +38,25 @@ struct Leg {
 /// refused as the controller refuses one (a pose with a non-finite coordinate or x or y beyond
 /// kLargestCoordinate, or a goal orientation without a finite yaw). An empty path has no legs. A
 /// path whose poses all lie at one position is one leg from it to itself: a turn on the spot to
-/// the goal heading. Every other leg is at least kSamePosition long. O(n) in the poses.
+/// the goal heading.
+///
+/// No leg is shorter than the corner tolerance unless it is the only one: a vehicle that turns on
+/// the spot at every corner must not turn round for a jog of a few centimetres. A short jog in
+/// the middle stays inside its neighbours' corridor; one at the goal ends the leg before at the
+/// goal (its poses then lie within twice the tolerance of that leg); one at the start, shorter
+/// than twice the tolerance and within the tolerance of the next leg, is dropped, so that the
+/// route starts at the next corner (a replan from a vehicle measured a few centimetres off its
+/// line). Every pose lies within the tolerance of its leg otherwise. O(n) in the poses.
 std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path,
                                          double cornerTolerance = kCornerTolerance);
+
+/// Why makeLegs refuses `path`, for a log line: "pose 2 of 3: y = inf is not finite"; empty when
+/// it takes the path.
+std::string refusalReason(const nav_msgs::msg::Path& path);
+
+/// Why the controller refuses a position with these coordinates, for a log line: "x = nan is not
+/// finite", "y = 2e+09 m lies beyond 1e9 m"; empty when it takes it.
+std::string positionProblem(double x, double y, double z);
 
 /// The goal heading (rad) of an orientation as the controller reads it (tf2's getRPY yaw; an
 /// all-zero quaternion reads as 0). NaN where it has none: a non-finite component, or a length

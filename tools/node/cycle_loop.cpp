@@ -43,7 +43,9 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
   while (!stop) {
     cycle();
     deadline += period_;
-    common::sleepUntil(deadline);
+    if (!stop) {  // a signal during the cycle must not wait out a whole period
+      common::sleepUntil(deadline);
+    }
   }
   if (latencyLog_ != nullptr) {
     const std::chrono::duration<double> wall = Clock::now() - started;

@@ -12,14 +12,19 @@
 #include "common/real_time.hpp"
 #include "node/cycle_loop.hpp"
 #include "node/drive/drive_cycle.hpp"
+#include "node/drive/node_log.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
 
 namespace {
 
-// The stop is delivered this long at most before the process exits regardless.
-constexpr std::chrono::seconds kStopDeliveryLimit{2};
+// The stop is waited for this long at most: on a live network it is acknowledged within
+// milliseconds. Cyclone DDS then lingers up to a second more (its WriterLingerDuration) on
+// deleting a writer whose samples a reader has not acknowledged, so that the node exits within
+// 2 s of the signal whatever the vehicle does.
+constexpr std::chrono::milliseconds kStopDeliveryLimit{600};
 
+constexpr int kExitStopNotAcknowledged = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitFailure = 3;
 
@@ -31,23 +36,53 @@ void chooseLogging() {
   setenv("SPDLOG_LEVEL", "info", 0);
 }
 
-int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
-  node::NodeTopics topics(options);
-  node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
-      std::chrono::duration<double>(options.poseTimeout)));
-  const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::duration<double>(1.0 / options.rate));
-  {
-    node::CycleLoop loop(topics, drive, period, options.latencyLog);
-    loop.run(stop);
-  }
-  // The vehicle must not drive on under the last command: a stop, delivered before leaving.
+void logStart(node::NodeLog& log, const node::NodeOptions& options,
+              const node::NodeTopics& topics) {
+  log.info(
+      "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
+      "vehicle when older than {} s; {}",
+      TRELVO_VERSION, options.domain, log.who().substr(log.who().find(' ') + 1), options.rate,
+      topics.poseTopic(), options.poseTimeout, topics.describe());
+}
+
+// The vehicle must not drive on under the last command: a stop, delivered before leaving. True
+// when every reader of the command topic acknowledged it.
+bool deliverStop(node::NodeLog& log, node::NodeTopics& topics) {
+  log.info("{}: stopping the vehicle", common::stopSignalName());
+  const auto sent = std::chrono::steady_clock::now();
   topics.publishCommand(geometry_msgs::msg::Twist{});
+  const std::uint32_t readers = topics.commandReaders();
   if (!topics.waitForCommandsAcknowledged(kStopDeliveryLimit)) {
-    fmt::print(stderr, "trelvo-node: the stop command was not acknowledged within {} s\n",
-               kStopDeliveryLimit.count());
+    log.warn(
+        "the stop was not acknowledged within {} ms by every one of the {} readers of the "
+        "command topic: the vehicle may still be moving",
+        kStopDeliveryLimit.count(), readers);
+    return false;
   }
-  return EXIT_SUCCESS;
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - sent;
+  log.info("the stop reached {} reader{} of the command topic in {:.0f} ms", readers,
+           readers == 1 ? "" : "s", took.count());
+  return true;
+}
+
+int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
+  node::NodeLog log(options.nameSpace);
+  bool stopAcknowledged = false;
+  {
+    node::NodeTopics topics(options);
+    logStart(log, options, topics);
+    node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
+                               std::chrono::duration<double>(options.poseTimeout)),
+                           log);
+    const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::duration<double>(1.0 / options.rate));
+    {
+      node::CycleLoop loop(topics, drive, period, options.latencyLog);
+      loop.run(stop);
+    }
+    stopAcknowledged = deliverStop(log, topics);
+  }
+  return stopAcknowledged ? EXIT_SUCCESS : kExitStopNotAcknowledged;
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ struct NodeOptions {
   std::string latencyLog;      // empty: none; else one line per cycle, for the benchmark
 };
 
-/// Parses the command line; nothing when --help or --version was asked for. Throws CLI's errors' message as
-/// std::invalid_argument for bad input.
+/// Parses the command line; nothing when --help or --version was asked for. Throws CLI's errors'
+/// message as std::invalid_argument for bad input.
 std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv);
 
 }  // namespace node

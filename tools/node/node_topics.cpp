@@ -14,18 +14,38 @@ NodeTopics::NodeTopics(const NodeOptions& options)
       progress_(participant_, wire::ddsTopicName(options.nameSpace, "route_progress"),
                 wire::statusQos().get()) {
   const auto& ns = options.nameSpace;
+  note("subscribes", plan_, wire::pathQos().get());
   if (options.poseTopic.empty()) {
     odometry_.emplace(participant_, wire::ddsTopicName(ns, "odom"), wire::poseSourceQos().get());
+    note("subscribes", *odometry_, wire::poseSourceQos().get());
   } else {
     poses_.emplace(participant_, wire::ddsTopicName(ns, options.poseTopic),
                    wire::poseSourceQos().get());
+    note("subscribes", *poses_, wire::poseSourceQos().get());
   }
   if (options.stamped) {
     stampedCommand_.emplace(participant_, wire::ddsTopicName(ns, "cmd_vel"),
                             wire::commandQos().get());
+    note("publishes", *stampedCommand_, wire::commandQos().get());
   } else {
     command_.emplace(participant_, wire::ddsTopicName(ns, "cmd_vel"), wire::commandQos().get());
+    note("publishes", *command_, wire::commandQos().get());
   }
+  note("publishes", lookAhead_, wire::statusQos().get());
+  note("publishes", progress_, wire::statusQos().get());
+}
+
+template <typename Endpoint>
+void NodeTopics::note(const char* direction, const Endpoint& endpoint, const dds_qos_t* qos) {
+  if (!description_.empty()) {
+    description_ += ", ";
+  }
+  description_ += std::string(direction) + " " + wire::rosTopicName(endpoint.topicName()) + " (" +
+                  wire::rosTypeName(endpoint.typeName()) + "; " + wire::qosText(qos) + ")";
+}
+
+std::string NodeTopics::poseTopic() const {
+  return wire::rosTopicName(poses_ ? poses_->topicName() : odometry_->topicName());
 }
 
 std::vector<geometry_msgs::msg::PoseStamped> NodeTopics::takePoses() {
@@ -74,6 +94,10 @@ void NodeTopics::publishProgress(const std::string& text) {
 bool NodeTopics::waitForCommandsAcknowledged(std::chrono::nanoseconds timeout) {
   return command_ ? command_->waitForAcknowledgement(timeout)
                   : stampedCommand_->waitForAcknowledgement(timeout);
+}
+
+std::uint32_t NodeTopics::commandReaders() const {
+  return command_ ? command_->matchedSubscriptions() : stampedCommand_->matchedSubscriptions();
 }
 
 std_msgs::msg::Header NodeTopics::header() const {

@@ -40,15 +40,25 @@ class NodeTopics {
   /// Every pose that arrived since the last call, from odometry or the pose topic, oldest first.
   std::vector<geometry_msgs::msg::PoseStamped> takePoses();
 
+  /// Each topic with its direction, type and QoS, for the start-up line: "subscribes /plan
+  /// (nav_msgs/msg/Path; reliable, volatile, keep last 10), ...".
+  std::string describe() const { return description_; }
+  /// The ROS 2 name of the topic the poses come from: "/robot1/odom".
+  std::string poseTopic() const;
+
   void publishCommand(const geometry_msgs::msg::Twist& command);
   void publishLookAhead(double x, double y);
   void publishProgress(const std::string& text);
   /// Waits, at most `timeout`, until every vehicle subscribed to cmd_vel has acknowledged the
   /// commands published; false when the time ran out.
   bool waitForCommandsAcknowledged(std::chrono::nanoseconds timeout);
+  /// How many readers of cmd_vel are matched now.
+  std::uint32_t commandReaders() const;
 
  private:
   std_msgs::msg::Header header() const;
+  template <typename Endpoint>
+  void note(const char* direction, const Endpoint& endpoint, const dds_qos_t* qos);
 
   // Published points and stamped commands are in the frame of the poses the controller is given.
   std::string frame_ = "odom";
@@ -60,6 +70,7 @@ class NodeTopics {
   std::optional<wire::Publisher<geometry_msgs::msg::TwistStamped>> stampedCommand_;
   wire::Publisher<geometry_msgs::msg::PointStamped> lookAhead_;
   wire::Publisher<std_msgs::msg::String> progress_;
+  std::string description_;
 };
 
 }  // namespace node

@@ -29,15 +29,22 @@ class Endpoint {
 
   dds_entity_t topic() const { return topic_; }
   dds_entity_t entity() const { return entity_; }
+  /// The DDS names of the topic and of its type: "rt/cmd_vel", "geometry_msgs::msg::dds_::Twist_".
+  const std::string& topicName() const { return topicName_; }
+  const std::string& typeName() const { return typeName_; }
 
  protected:
   Endpoint(const Participant& participant, const dds_topic_descriptor_t& type,
            const std::string& ddsTopic)
       : topic_(checked(
             dds_create_topic(participant.handle(), &type, ddsTopic.c_str(), nullptr, nullptr),
-            "creating a topic")) {}
+            "creating a topic")),
+        topicName_(ddsTopic),
+        typeName_(type.m_typename) {}
 
   dds_entity_t topic_;
+  std::string topicName_;
+  std::string typeName_;
   dds_entity_t entity_ = 0;
 };
 

@@ -43,4 +43,19 @@ Qos statusQos() {
   return rosDefaultQos();
 }
 
+std::string qosText(const dds_qos_t* qos) {
+  dds_reliability_kind_t reliability = DDS_RELIABILITY_BEST_EFFORT;
+  dds_duration_t blocking = 0;
+  dds_durability_kind_t durability = DDS_DURABILITY_VOLATILE;
+  dds_history_kind_t history = DDS_HISTORY_KEEP_LAST;
+  int32_t depth = 1;
+  dds_qget_reliability(qos, &reliability, &blocking);
+  dds_qget_durability(qos, &durability);
+  dds_qget_history(qos, &history, &depth);
+  std::string text = reliability == DDS_RELIABILITY_RELIABLE ? "reliable" : "best effort";
+  text += durability == DDS_DURABILITY_TRANSIENT_LOCAL ? ", transient local" : ", volatile";
+  text += history == DDS_HISTORY_KEEP_ALL ? ", keep all" : ", keep last " + std::to_string(depth);
+  return text;
+}
+
 }  // namespace wire

@@ -5,6 +5,7 @@
 #include <dds/dds.h>
 
 #include <memory>
+#include <string>
 
 namespace wire {
 
@@ -24,5 +25,8 @@ Qos odometryQos();
 /// What the node reports (route progress, the look-ahead point): ROS 2's default profile, which
 /// command-line tools and RViz subscribe with.
 Qos statusQos();
+
+/// The QoS that matters for matching, as ROS 2 users name it: "reliable, volatile, keep last 10".
+std::string qosText(const dds_qos_t* qos);
 
 }  // namespace wire

@@ -54,4 +54,29 @@ std::string ddsTopicName(std::string_view ns, std::string_view name) {
   return topic;
 }
 
+std::string rosTopicName(std::string_view ddsTopic) {
+  constexpr std::string_view kRosTopicPrefix = "rt/";
+  if (ddsTopic.substr(0, kRosTopicPrefix.size()) != kRosTopicPrefix) {
+    return std::string(ddsTopic);
+  }
+  return "/" + std::string(ddsTopic.substr(kRosTopicPrefix.size()));
+}
+
+std::string rosTypeName(std::string_view ddsType) {
+  // package::msg::dds_::Name_
+  constexpr std::string_view kDdsSpace = "::dds_::";
+  const auto space = ddsType.find(kDdsSpace);
+  const auto separator = ddsType.find("::");
+  if (space == std::string_view::npos || ddsType.empty() || ddsType.back() != '_' ||
+      separator == space) {
+    return std::string(ddsType);
+  }
+  std::string name(ddsType.substr(0, space));  // package::msg
+  name.replace(separator, 2, "/");
+  name += '/';
+  const auto typeStart = space + kDdsSpace.size();
+  name += ddsType.substr(typeStart, ddsType.size() - 1 - typeStart);
+  return name;
+}
+
 }  // namespace wire

@@ -16,4 +16,12 @@ namespace wire {
 /// digits and '_', none empty or starting with a digit.
 std::string ddsTopicName(std::string_view ns, std::string_view name);
 
+/// The ROS 2 name of a DDS topic: "rt/robot1/cmd_vel" -> "/robot1/cmd_vel"; other DDS topics as
+/// they are.
+std::string rosTopicName(std::string_view ddsTopic);
+
+/// The ROS 2 name of a DDS type: "geometry_msgs::msg::dds_::Twist_" ->
+/// "geometry_msgs/msg/Twist"; other DDS types as they are.
+std::string rosTypeName(std::string_view ddsType);
+
 }  // namespace wire

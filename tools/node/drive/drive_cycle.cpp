@@ -2,33 +2,46 @@
 
 #include <fmt/format.h>
 
-#include "trelvo/logger.hpp"
+#include "common/pose.hpp"
+#include "common/route_legs.hpp"
 
 namespace node {
 namespace {
 
-spdlog::logger* log() {
-  // The library's own facade: one logger for the process, configured from the environment.
-  static const auto logger = tovrek::Logger::Instance("spdlog").getLogger();
-  return logger.get();
-}
-
-template <typename... Args>
-void info(fmt::format_string<Args...> format, Args&&... args) {
-  if (auto* logger = log()) {
-    logger->info(format, std::forward<Args>(args)...);
-  }
-}
-
-template <typename... Args>
-void warn(fmt::format_string<Args...> format, Args&&... args) {
-  if (auto* logger = log()) {
-    logger->warn(format, std::forward<Args>(args)...);
-  }
-}
+// A route's corners in a log line: the first few and the goal.
+constexpr std::size_t kCornersLogged = 8;
 
 std::string legsText(std::size_t legs) {
   return fmt::format("{} leg{}", legs, legs == 1 ? "" : "s");
+}
+
+std::string frameText(const std::string& frame) {
+  return frame.empty() ? std::string("the poses' frame") : frame;
+}
+
+std::string pointText(double x, double y) {
+  return fmt::format("({:.3f}, {:.3f})", x, y);
+}
+
+double headingOf(const geometry_msgs::msg::PoseStamped& pose) {
+  return common::goalYaw(pose.pose.orientation);
+}
+
+std::string poseText(const geometry_msgs::msg::PoseStamped& pose) {
+  const auto& p = pose.pose.position;
+  return fmt::format("({:.3f}, {:.3f}, {:.1f} deg)", p.x, p.y, common::toDegrees(headingOf(pose)));
+}
+
+std::string cornersText(const std::vector<common::Leg>& legs) {
+  std::string text = pointText(legs.front().start.x, legs.front().start.y);
+  for (std::size_t i = 0; i < legs.size(); ++i) {
+    if (i + 1 == kCornersLogged && i + 1 < legs.size()) {
+      text += " -> ...";
+      i = legs.size() - 1;
+    }
+    text += " -> " + pointText(legs[i].end.x, legs[i].end.y);
+  }
+  return text;
 }
 
 const char* stateName(int step) {
@@ -42,38 +55,50 @@ const char* stateName(int step) {
   }
 }
 
+double seconds(Clock::duration duration) {
+  return std::chrono::duration<double>(duration).count();
+}
+
 }  // namespace
 
-DriveCycle::DriveCycle(Clock::duration poseTimeout) : poses_(poseTimeout) {}
+DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log)
+    : poses_(poseTimeout), log_(log) {}
 
 void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
+  const bool wasDriving = route_.driving();
   switch (route_.receivePath(path)) {
     case common::PathReception::Refused:
-      warn(
-          "trelvo-node: path of {} poses refused: a pose is not finite or too far out, or the "
-          "goal orientation has no yaw; the route goes on",
-          path.poses.size());
+      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), common::refusalReason(path),
+                wasDriving ? "the route under way goes on" : "no route is driven");
       break;
     case common::PathReception::Stopped:
-      info("trelvo-node: empty path: the route ends with a stop");
+      log_.info("empty path: {}", wasDriving ? "the route ends with a stop" : "no route to stop");
       break;
-    case common::PathReception::Taken:
+    case common::PathReception::Taken: {
+      const auto& legs = *route_.pendingLegs();
+      log_.info("new route of {} in {}: {}, goal heading {:.1f} deg{}", legsText(legs.size()),
+                frameText(path.header.frame_id), cornersText(legs),
+                common::toDegrees(legs.back().end.heading),
+                poses_.newestAt() ? "" : "; it starts once the first pose arrives");
+      break;
+    }
     case common::PathReception::Unchanged:
       break;
   }
 }
 
 void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {
-  if (poses_.receive(pose, at)) {
+  const std::string problem = poses_.receive(pose, at);
+  if (problem.empty()) {
     return;
   }
   ++posesRefused_;
   if (!refusalLogged_ || at - *refusalLogged_ >= kPoseRefusalReport) {
-    warn(
-        "trelvo-node: {} refused: not finite or too far out; the next report comes in {} s at "
-        "the earliest",
-        posesRefused_ == 1 ? std::string("a pose") : fmt::format("{} poses", posesRefused_),
-        kPoseRefusalReport.count());
+    log_.warn("pose refused: {}{}; the next report comes in {} s at the earliest", problem,
+              posesRefused_ == 1
+                  ? std::string()
+                  : fmt::format(" ({} poses refused since the last report)", posesRefused_),
+              kPoseRefusalReport.count());
     posesRefused_ = 0;
     refusalLogged_ = at;
   }
@@ -82,12 +107,16 @@ void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock:
 CycleOutput DriveCycle::cycle(Clock::time_point now) {
   CycleOutput output;
   const auto* pose = poses_.fresh(now);
-  noteStale(pose == nullptr);
-  if (pose != nullptr) {
-    noteEvent(route_.cycle(*pose, output.command));
+  notePoses(pose, now);
+  if (pose == nullptr) {
+    route_.holdStill();
+  } else {
+    const common::RouteEvent event = route_.cycle(*pose, output.command);
+    noteEvent(event, *pose);
+    output.driving = route_.driving() || event == common::RouteEvent::LegReached;
     const Controller& controller = route_.controller();
     if (route_.driving() && controller.step == Controller::kLineMove &&
-        controller.targetPoint.x != -1.0) {
+        !(controller.targetPoint.x == -1.0 && controller.targetPoint.y == -1.0)) {
       output.lookAhead = controller.targetPoint;
     }
   }
@@ -95,37 +124,79 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   return output;
 }
 
-void DriveCycle::noteStale(bool stale) {
-  if (stale && !stale_) {
-    warn("trelvo-node: no fresh pose: zero commands until poses arrive again");
-  } else if (!stale && stale_) {
-    info("trelvo-node: poses arrive again: driving on");
+DriveStatus DriveCycle::status(Clock::time_point now) const {
+  DriveStatus status;
+  status.legs = route_.legs().size();
+  status.leg = route_.legIndex() + 1;
+  status.driving = route_.driving();
+  status.state = progress();
+  status.poseFresh = poseState_ == PoseState::Fresh;
+  if (const auto at = poses_.newestAt()) {
+    status.poseAge = seconds(now - *at);
   }
-  stale_ = stale;
+  return status;
 }
 
-void DriveCycle::noteEvent(common::RouteEvent event) {
-  const auto legs = route_.legs().size();
+void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::time_point now) {
+  switch (poseState_) {
+    case PoseState::Waiting:
+      if (fresh != nullptr) {
+        log_.info("first pose: {} in {}", poseText(*fresh), frameText(fresh->header.frame_id));
+        poseState_ = PoseState::Fresh;
+      } else if (!waitingLogged_) {
+        log_.info("waiting for the first pose");
+        waitingLogged_ = true;
+      }
+      break;
+    case PoseState::Fresh:
+      if (fresh == nullptr) {
+        log_.warn("no pose for {:.2f} s: zero commands until poses arrive again",
+                  seconds(now - *poses_.newestAt()));
+        poseState_ = PoseState::Stale;
+        staleSince_ = now;
+      }
+      break;
+    case PoseState::Stale:
+      if (fresh != nullptr) {
+        log_.info("poses arrive again after {:.1f} s stopped{}", seconds(now - staleSince_),
+                  route_.driving() ? ": driving on" : "");
+        poseState_ = PoseState::Fresh;
+      }
+      break;
+  }
+}
+
+void DriveCycle::noteEvent(common::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose) {
+  const auto& legs = route_.legs();
   switch (event) {
-    case common::RouteEvent::RouteStarted:
-      info("trelvo-node: new route of {}", legsText(legs));
-      break;
     case common::RouteEvent::LegReached:
-      info("trelvo-node: leg {} of {} reached", route_.legIndex(), legs);
+      log_.info("leg {} of {} reached at {}", route_.legIndex(), legs.size(), poseText(pose));
       break;
-    case common::RouteEvent::RouteFinished:
-      info("trelvo-node: route finished: leg {} of {} reached", legs, legs);
+    case common::RouteEvent::RouteFinished: {
+      const common::Leg& last = legs.back();
+      const auto& p = pose.pose.position;
+      log_.info(
+          "route finished at {}: {:.3f} m and {:.1f} deg from the goal ({:.3f}, {:.3f}, "
+          "{:.1f} deg)",
+          poseText(pose), std::hypot(p.x - last.end.x, p.y - last.end.y),
+          common::toDegrees(std::fabs(common::wrapAngle(headingOf(pose) - last.end.heading))),
+          last.end.x, last.end.y, common::toDegrees(last.end.heading));
       break;
+    }
     case common::RouteEvent::Stopped:
-      info("trelvo-node: route stopped");
+      log_.info("route stopped by an empty path");
       break;
+    case common::RouteEvent::RouteStarted:  // logged when the path was received
     case common::RouteEvent::None:
       break;
   }
 }
 
 std::string DriveCycle::progress() const {
-  if (stale_) {
+  if (poseState_ == PoseState::Waiting) {
+    return "waiting for the first pose";
+  }
+  if (poseState_ == PoseState::Stale) {
     return "stopped: no fresh pose";
   }
   const auto legs = route_.legs().size();

@@ -3,11 +3,10 @@
 // One control cycle of the node, without any middleware: the paths and poses that arrived, the
 // route driven through the route unit, and what the node publishes. The node stops the vehicle
 // (a zero command every cycle, the route kept) while it has no fresh pose, and drives on once
-// poses arrive again.
+// poses arrive again, from a command computed from them: never from one computed before the stop.
 //
-// Every refusal, every leg reached and every stale-pose stop is logged once through the library's
-// logger, so that it reaches the journal where the library's lines go; nothing is logged per
-// cycle.
+// Every route, refusal, leg reached and stale-pose stop is logged once through the node's log, so
+// that it reaches the journal where the library's lines go; nothing is logged per cycle.
 
 #include <chrono>
 #include <optional>
@@ -18,6 +17,7 @@
 #include <nav_msgs/msg/path.hpp>
 
 #include "common/route_follower.hpp"
+#include "node/drive/node_log.hpp"
 #include "node/drive/pose_watch.hpp"
 
 namespace node {
@@ -27,28 +27,48 @@ inline constexpr std::chrono::seconds kPoseRefusalReport{10};
 
 struct CycleOutput {
   geometry_msgs::msg::Twist command;
+  /// The command is the controller's, of a route under way; false for the zero of a stop (no
+  /// fresh pose, no route), which must reach the vehicle at once.
+  bool driving = false;
   /// The controller's look-ahead point, in the cycles of a line move that publish one.
   std::optional<Controller::PlanarPoint> lookAhead;
-  /// "leg 2 of 3: line move", "route finished", "no route", "stopped: no fresh pose".
+  /// "leg 2 of 3: line move", "route finished", "no route", "stopped: no fresh pose",
+  /// "waiting for the first pose".
   std::string progress;
+};
+
+/// The drive as the node reports it on diagnostics.
+struct DriveStatus {
+  std::size_t legs = 0;           // of the route driven or finished; 0: no route
+  std::size_t leg = 0;            // 1-based leg under way; legs + 1 once finished
+  std::string state;              // the controller's state, or what stops the vehicle
+  std::optional<double> poseAge;  // s since the newest pose; nothing before the first
+  bool poseFresh = false;
+  bool driving = false;
 };
 
 class DriveCycle {
  public:
-  explicit DriveCycle(Clock::duration poseTimeout);
+  DriveCycle(Clock::duration poseTimeout, NodeLog& log);
 
   void receivePath(const nav_msgs::msg::Path& path);
   void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
   CycleOutput cycle(Clock::time_point now);
+  DriveStatus status(Clock::time_point now) const;
 
  private:
-  void noteStale(bool stale);
-  void noteEvent(common::RouteEvent event);
+  enum class PoseState { Waiting, Fresh, Stale };
+
+  void notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::time_point now);
+  void noteEvent(common::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
   std::string progress() const;
 
   common::RouteFollower route_;
   PoseWatch poses_;
-  bool stale_ = false;
+  NodeLog& log_;
+  PoseState poseState_ = PoseState::Waiting;
+  bool waitingLogged_ = false;
+  Clock::time_point staleSince_{};
   // Refused poses since the last line that said so, and when that line was written.
   int posesRefused_ = 0;
   std::optional<Clock::time_point> refusalLogged_;

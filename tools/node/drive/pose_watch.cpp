@@ -1,32 +1,45 @@
 #include "node/drive/pose_watch.hpp"
 
 #include <cmath>
+#include <utility>
+
+#include <fmt/format.h>
 
 #include "common/route_legs.hpp"
 
 namespace node {
-namespace {
 
-bool finite(double value) {
-  return std::isfinite(value);
-}
-
-}  // namespace
-
-bool usablePose(const geometry_msgs::msg::PoseStamped& pose) {
+std::string poseProblem(const geometry_msgs::msg::PoseStamped& pose) {
   const auto& p = pose.pose.position;
+  std::string problem = common::positionProblem(p.x, p.y, p.z);
+  if (!problem.empty()) {
+    return problem;
+  }
   const auto& q = pose.pose.orientation;
-  return common::isWithinReach(p.x) && common::isWithinReach(p.y) && finite(p.z) && finite(q.x) &&
-         finite(q.y) && finite(q.z) && finite(q.w);
+  const std::pair<const char*, double> components[] = {
+      {"x", q.x}, {"y", q.y}, {"z", q.z}, {"w", q.w}};
+  for (const auto& [name, value] : components) {
+    if (!std::isfinite(value)) {
+      return fmt::format("orientation {} = {} is not finite", name, value);
+    }
+  }
+  return {};
 }
 
-bool PoseWatch::receive(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {
-  if (!usablePose(pose)) {
-    return false;
+std::string PoseWatch::receive(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {
+  std::string problem = poseProblem(pose);
+  if (problem.empty()) {
+    newest_ = pose;
+    arrived_ = at;
   }
-  newest_ = pose;
-  arrived_ = at;
-  return true;
+  return problem;
+}
+
+std::optional<Clock::time_point> PoseWatch::newestAt() const {
+  if (!newest_) {
+    return std::nullopt;
+  }
+  return arrived_;
 }
 
 const geometry_msgs::msg::PoseStamped* PoseWatch::fresh(Clock::time_point now) const {

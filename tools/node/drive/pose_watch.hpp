@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include <geometry_msgs/msg/pose_stamped.hpp>
 
@@ -16,15 +17,18 @@ namespace node {
 
 using Clock = std::chrono::steady_clock;
 
-/// Whether a pose is one the controller takes: finite, and x and y within 1e9 m.
-bool usablePose(const geometry_msgs::msg::PoseStamped& pose);
+/// Why the controller would refuse `pose`, for a log line ("orientation z = nan is not finite",
+/// "x = 2e+09 m lies beyond 1e9 m"); empty for a pose it takes: finite, x and y within 1e9 m.
+std::string poseProblem(const geometry_msgs::msg::PoseStamped& pose);
 
 class PoseWatch {
  public:
   explicit PoseWatch(Clock::duration timeout) : timeout_(timeout) {}
 
-  /// Keeps `pose` as the newest when it is usable; false when it is refused.
-  bool receive(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
+  /// Keeps `pose` as the newest when the controller takes it; else returns why it is refused.
+  std::string receive(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
+  /// When the newest pose arrived; nothing before the first.
+  std::optional<Clock::time_point> newestAt() const;
   /// The newest pose, when one arrived within the timeout before `now`.
   const geometry_msgs::msg::PoseStamped* fresh(Clock::time_point now) const;
 
