@@ -19,8 +19,7 @@
 #include <vector>
 
 #include "common/pose_messages.hpp"
-#include "common/route_follower.hpp"
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 #include "fuzz_support.hpp"
 
 namespace {
@@ -38,9 +37,9 @@ extern "C" __attribute__((visibility("default"))) int usleep(useconds_t /*micros
 
 namespace {
 
-using common::Leg;
-using common::PathReception;
-using common::RouteEvent;
+using trelvo::Leg;
+using trelvo::PathReception;
+using trelvo::RouteEvent;
 using geometry_msgs::msg::PoseStamped;
 using geometry_msgs::msg::Twist;
 using nav_msgs::msg::Path;
@@ -207,16 +206,16 @@ void checkLegShapes(const Path& path, const std::vector<Leg>& legs) {
       legs.front().start.x == first.x && legs.front().start.y == first.y;
   const double jogAtTheStart =
       std::hypot(legs.front().start.x - first.x, legs.front().start.y - first.y);
-  check(startsAtTheFirstPose || jogAtTheStart < 2 * common::kCornerTolerance,
+  check(startsAtTheFirstPose || jogAtTheStart < 2 * trelvo::kCornerTolerance,
         "the first leg starts at the first pose, or at the end of a jog shorter than twice the "
         "tolerance");
-  check(std::hypot(legs.back().end.x - last.x, legs.back().end.y - last.y) <= common::kSamePosition,
+  check(std::hypot(legs.back().end.x - last.x, legs.back().end.y - last.y) <= trelvo::kSamePosition,
         "the last leg ends within 1 mm of the last pose");
   for (std::size_t i = 0; i < legs.size(); ++i) {
     const Leg& leg = legs[i];
     check(isFinite(leg.start) && isFinite(leg.end), "legs are finite");
     const double length = common::distanceBetween(leg.start, leg.end);
-    check(length >= common::kCornerTolerance || legs.size() == 1,
+    check(length >= trelvo::kCornerTolerance || legs.size() == 1,
           "no leg is shorter than the corner tolerance unless it is the only one");
     if (i + 1 < legs.size()) {
       check(leg.end.x == legs[i + 1].start.x && leg.end.y == legs[i + 1].start.y &&
@@ -234,9 +233,9 @@ void checkPosesAlongLegs(const Path& path, const std::vector<Leg>& legs) {
   for (const auto& pose : path.poses) {
     const double x = pose.pose.position.x;
     const double y = pose.pose.position.y;
-    const double slack = common::kSamePosition + kRelativeSlack * (std::fabs(x) + std::fabs(y));
+    const double slack = trelvo::kSamePosition + kRelativeSlack * (std::fabs(x) + std::fabs(y));
     const auto tolerance = [&] {
-      return (leg + 1 == legs.size() ? 2 : 1) * common::kCornerTolerance + slack;
+      return (leg + 1 == legs.size() ? 2 : 1) * trelvo::kCornerTolerance + slack;
     };
     while (leg < legs.size() && distanceToLeg(x, y, legs[leg]) > tolerance()) {
       ++leg;
@@ -246,7 +245,7 @@ void checkPosesAlongLegs(const Path& path, const std::vector<Leg>& legs) {
 }
 
 struct RouteDrive {
-  common::RouteFollower follower;
+  trelvo::RouteFollower follower;
   PoseStamped vehicle;
   Twist cmd;
   int cycles = 0;
@@ -363,7 +362,7 @@ void runInput(Input& in, fuzz::CallTimer& timer) {
   const double startHeading = metres(in);
   const Path path = readPath(in);
   std::optional<std::vector<Leg>> legs;
-  timer.time("makeLegs", [&] { legs = common::makeLegs(path); });
+  timer.time("makeLegs", [&] { legs = trelvo::makeLegs(path); });
   if (path.poses.empty()) {
     check(legs && legs->empty(), "an empty path has no legs");
     return;

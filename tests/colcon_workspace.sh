@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the repository as a package of a ROS 2 workspace with colcon (tests and benchmarks off),
-# then sources the workspace as a ROS 2 user would and finds the package through the ament index.
+# beside a host package that drives a route through the installed trelvo::route; then sources the
+# workspace as a ROS 2 user would, finds the package through the ament index and runs the host.
 set -euo pipefail
 source_dir=$1
 work=$(mktemp -d)
@@ -10,6 +11,9 @@ mkdir -p "$work/src/trelvo"
 # The sources as committed or changed, without build folders or outputs.
 tar -C "$source_dir" --exclude='./build*' --exclude='./out' --exclude='./.git' -cf - . |
   tar -C "$work/src/trelvo" -xf -
+cp -r "$source_dir/tests/consumer" "$work/src/trelvo_consumer"
+# colcon would take the copy inside the repository for a package of its own.
+touch "$work/src/trelvo/tests/consumer/COLCON_IGNORE"
 cd "$work"
 # Debian's colcon runs with Debian's Python, which must come first on PATH.
 PATH=/usr/bin:$PATH colcon build --event-handlers console_direct- \
@@ -27,3 +31,4 @@ if [[ "$found" != "$work/install/trelvo" ]]; then
   exit 1
 fi
 test -x install/trelvo/bin/trelvo-sim
+install/trelvo_consumer/bin/route_host

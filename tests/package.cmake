@@ -6,6 +6,8 @@ set_tests_properties(InstalledPackage.ConsumerBuildsAndRuns PROPERTIES TIMEOUT 3
 
 add_test(NAME Exports.OnlyTheInterfaceLeavesTheLibrary
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/exports.sh $<TARGET_FILE:trelvo>)
+add_test(NAME Exports.OnlyTheRouteUnitLeavesTheRouteLibrary
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/route_exports.sh $<TARGET_FILE:trelvo_route>)
 
 # The repository as a package of a ROS 2 workspace: colcon builds it, and sourcing the workspace
 # lets ROS 2 tools find it.

@@ -1,2 +1,2 @@
-# The route unit hosts share lives in tools/common.
-target_link_libraries(test_route PRIVATE trelvo_tools_common)
+# The route unit, as hosts link it: the package's route library.
+target_link_libraries(test_route PRIVATE trelvo::route trelvo_tools_common)

@@ -8,15 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "common/route_follower.hpp"
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 #include "controller_fixtures.hpp"
 
-using common::Leg;
-using common::makeLegs;
-using common::PathReception;
-using common::RouteEvent;
-using common::RouteFollower;
+using trelvo::Leg;
+using trelvo::makeLegs;
+using trelvo::PathReception;
+using trelvo::RouteEvent;
+using trelvo::RouteFollower;
 using trelvo_test::planarPose;
 using trelvo_test::radians;
 using trelvo_test::Unicycle;
@@ -82,8 +81,8 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
     ASSERT_EQ(legs->size(), c.legs);
     EXPECT_EQ(legs->front().start.x, c.points.front().first);
     EXPECT_EQ(legs->front().start.y, c.points.front().second);
-    EXPECT_NEAR(legs->back().end.x, c.points.back().first, common::kSamePosition);
-    EXPECT_NEAR(legs->back().end.y, c.points.back().second, common::kSamePosition);
+    EXPECT_NEAR(legs->back().end.x, c.points.back().first, trelvo::kSamePosition);
+    EXPECT_NEAR(legs->back().end.y, c.points.back().second, trelvo::kSamePosition);
     EXPECT_NEAR(legs->back().end.heading, radians(30), 1e-12);
     for (std::size_t i = 0; i + 1 < legs->size(); ++i) {
       const Leg& next = (*legs)[i + 1];

@@ -4,14 +4,13 @@
 
 #include <cmath>
 
+#include "trelvo/route.hpp"
+
 namespace common {
 
-/// A vehicle pose in the plane: position in metres, heading in radians (counter-clockwise from x).
-struct Pose2D {
-  double x;
-  double y;
-  double heading;
-};
+/// A vehicle pose in the plane: position in metres, heading in radians (counter-clockwise from x),
+/// as routes take it.
+using Pose2D = trelvo::Pose2D;
 
 /// The angle wrapped into [-pi, pi].
 inline double wrapAngle(double radians) {

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "common/pose.hpp"
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 
 namespace node {
 namespace {
@@ -24,7 +24,7 @@ std::string pointText(double x, double y) {
 }
 
 double headingOf(const geometry_msgs::msg::PoseStamped& pose) {
-  return common::goalYaw(pose.pose.orientation);
+  return trelvo::goalYaw(pose.pose.orientation);
 }
 
 std::string poseText(const geometry_msgs::msg::PoseStamped& pose) {
@@ -32,7 +32,7 @@ std::string poseText(const geometry_msgs::msg::PoseStamped& pose) {
   return fmt::format("({:.3f}, {:.3f}, {:.1f} deg)", p.x, p.y, common::toDegrees(headingOf(pose)));
 }
 
-std::string cornersText(const std::vector<common::Leg>& legs) {
+std::string cornersText(const std::vector<trelvo::Leg>& legs) {
   std::string text = pointText(legs.front().start.x, legs.front().start.y);
   for (std::size_t i = 0; i < legs.size(); ++i) {
     if (i + 1 == kCornersLogged && i + 1 < legs.size()) {
@@ -67,14 +67,14 @@ DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log)
 void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   const bool wasDriving = route_.driving();
   switch (route_.receivePath(path)) {
-    case common::PathReception::Refused:
-      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), common::refusalReason(path),
+    case trelvo::PathReception::Refused:
+      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), trelvo::refusalReason(path),
                 wasDriving ? "the route under way goes on" : "no route is driven");
       break;
-    case common::PathReception::Stopped:
+    case trelvo::PathReception::Stopped:
       log_.info("empty path: {}", wasDriving ? "the route ends with a stop" : "no route to stop");
       break;
-    case common::PathReception::Taken: {
+    case trelvo::PathReception::Taken: {
       const auto& legs = *route_.pendingLegs();
       log_.info("new route of {} in {}: {}, goal heading {:.1f} deg{}", legsText(legs.size()),
                 frameText(path.header.frame_id), cornersText(legs),
@@ -82,7 +82,7 @@ void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
                 poses_.newestAt() ? "" : "; it starts once the first pose arrives");
       break;
     }
-    case common::PathReception::Unchanged:
+    case trelvo::PathReception::Unchanged:
       break;
   }
 }
@@ -111,9 +111,9 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   if (pose == nullptr) {
     route_.holdStill();
   } else {
-    const common::RouteEvent event = route_.cycle(*pose, output.command);
+    const trelvo::RouteEvent event = route_.cycle(*pose, output.command);
     noteEvent(event, *pose);
-    output.driving = route_.driving() || event == common::RouteEvent::LegReached;
+    output.driving = route_.driving() || event == trelvo::RouteEvent::LegReached;
     const Controller& controller = route_.controller();
     if (route_.driving() && controller.step == Controller::kLineMove &&
         !(controller.targetPoint.x == -1.0 && controller.targetPoint.y == -1.0)) {
@@ -166,14 +166,14 @@ void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::
   }
 }
 
-void DriveCycle::noteEvent(common::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose) {
+void DriveCycle::noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose) {
   const auto& legs = route_.legs();
   switch (event) {
-    case common::RouteEvent::LegReached:
+    case trelvo::RouteEvent::LegReached:
       log_.info("leg {} of {} reached at {}", route_.legIndex(), legs.size(), poseText(pose));
       break;
-    case common::RouteEvent::RouteFinished: {
-      const common::Leg& last = legs.back();
+    case trelvo::RouteEvent::RouteFinished: {
+      const trelvo::Leg& last = legs.back();
       const auto& p = pose.pose.position;
       log_.info(
           "route finished at {}: {:.3f} m and {:.1f} deg from the goal ({:.3f}, {:.3f}, "
@@ -183,11 +183,11 @@ void DriveCycle::noteEvent(common::RouteEvent event, const geometry_msgs::msg::P
           last.end.x, last.end.y, common::toDegrees(last.end.heading));
       break;
     }
-    case common::RouteEvent::Stopped:
+    case trelvo::RouteEvent::Stopped:
       log_.info("route stopped by an empty path");
       break;
-    case common::RouteEvent::RouteStarted:  // logged when the path was received
-    case common::RouteEvent::None:
+    case trelvo::RouteEvent::RouteStarted:  // logged when the path was received
+    case trelvo::RouteEvent::None:
       break;
   }
 }

@@ -16,7 +16,7 @@
 #include <geometry_msgs/msg/twist.hpp>
 #include <nav_msgs/msg/path.hpp>
 
-#include "common/route_follower.hpp"
+#include "trelvo/route.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/drive/pose_watch.hpp"
 
@@ -60,10 +60,10 @@ class DriveCycle {
   enum class PoseState { Waiting, Fresh, Stale };
 
   void notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::time_point now);
-  void noteEvent(common::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
+  void noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
   std::string progress() const;
 
-  common::RouteFollower route_;
+  trelvo::RouteFollower route_;
   PoseWatch poses_;
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;

@@ -5,13 +5,13 @@
 
 #include <fmt/format.h>
 
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 
 namespace node {
 
 std::string poseProblem(const geometry_msgs::msg::PoseStamped& pose) {
   const auto& p = pose.pose.position;
-  std::string problem = common::positionProblem(p.x, p.y, p.z);
+  std::string problem = trelvo::positionProblem(p.x, p.y, p.z);
   if (!problem.empty()) {
     return problem;
   }

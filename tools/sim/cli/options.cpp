@@ -9,7 +9,7 @@
 
 #include "common/command_line.hpp"
 #include "common/number_text.hpp"
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 #include "sim/cli/option_checks.hpp"
 #include "sim/workers/workers.hpp"
 
@@ -195,7 +195,7 @@ void checkCycles(const CLI::App& app, const RunSettings& run) {
 void checkReach(const Given& given) {
   const auto check = [](const char* option, const std::vector<double>& xyDegrees) {
     for (std::size_t i = 0; i < xyDegrees.size(); ++i) {
-      if (i % kPoseValues != 2 && !common::isWithinReach(xyDegrees[i])) {
+      if (i % kPoseValues != 2 && !trelvo::isWithinReach(xyDegrees[i])) {
         throw UsageError(fmt::format(
             "{}: {:g} m lies beyond the 1e9 m from the origin that the controller takes", option,
             xyDegrees[i]));
@@ -205,7 +205,7 @@ void checkReach(const Given& given) {
   check("--start", given.start);
   check("--goal", given.goal);
   check("--waypoints", given.waypoints);
-  if (!common::isWithinReach(given.batchRadius)) {
+  if (!trelvo::isWithinReach(given.batchRadius)) {
     throw UsageError(fmt::format(
         "--radius: {:g} m lies beyond the 1e9 m from the origin that the controller takes",
         given.batchRadius));

@@ -53,7 +53,7 @@ std::string describeSettings(const RunSettings& settings) {
                              accelWords(vehicle));
 }
 
-std::string describeLegs(const std::vector<common::Leg>& legs) {
+std::string describeLegs(const std::vector<trelvo::Leg>& legs) {
   std::string words = fmt::format("{} {}:", legs.size(), legs.size() == 1 ? "leg" : "legs");
   for (std::size_t i = 0; i < legs.size(); ++i) {
     if (i == 0) {

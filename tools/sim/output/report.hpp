@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 #include "sim/run/failure_reason.hpp"
 #include "sim/run/phase_tracker.hpp"
 #include "sim/run/run.hpp"
@@ -21,7 +21,7 @@ const char* vehicleName(common::VehicleKind kind);
 std::string describeSettings(const RunSettings& settings);
 
 /// The legs a route became, e.g. "2 legs: (0, 0) -> (5, 0) -> (5, 3)".
-std::string describeLegs(const std::vector<common::Leg>& legs);
+std::string describeLegs(const std::vector<trelvo::Leg>& legs);
 
 void printRunHeader(std::FILE* out, const Scenario& scenario, const RunSettings& settings);
 /// A phase's line; in a route of more than one leg, after the leg's number.

@@ -20,7 +20,7 @@ std::vector<std::string> routeArguments(const Scenario& scenario) {
   if (scenario.waypoints.empty()) {
     return {};
   }
-  const std::vector<common::Leg> legs = routeLegs(scenario);
+  const std::vector<trelvo::Leg> legs = routeLegs(scenario);
   std::vector<std::string> arguments = {"--route"};
   for (std::size_t i = 0; i < legs.size(); ++i) {
     if (i == 0) {

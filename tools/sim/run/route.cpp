@@ -19,16 +19,16 @@ nav_msgs::msg::Path routePath(const Scenario& scenario) {
   return path;
 }
 
-std::vector<common::Leg> routeLegs(const Scenario& scenario) {
-  return common::makeLegs(routePath(scenario)).value_or(std::vector<common::Leg>{});
+std::vector<trelvo::Leg> routeLegs(const Scenario& scenario) {
+  return trelvo::makeLegs(routePath(scenario)).value_or(std::vector<trelvo::Leg>{});
 }
 
-double lineDirection(const common::Leg& leg) {
+double lineDirection(const trelvo::Leg& leg) {
   return std::atan2(leg.end.y - leg.start.y, leg.end.x - leg.start.x);
 }
 
 double routeLength(const Scenario& scenario) {
-  const std::vector<common::Leg> legs = routeLegs(scenario);
+  const std::vector<trelvo::Leg> legs = routeLegs(scenario);
   if (legs.empty()) {
     return 0.0;
   }

@@ -7,7 +7,7 @@
 
 #include <nav_msgs/msg/path.hpp>
 
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 #include "sim/run/run_settings.hpp"
 
 namespace sim {
@@ -17,9 +17,9 @@ std::vector<common::Pose2D> routePoses(const Scenario& scenario);
 /// The route's poses as one path.
 nav_msgs::msg::Path routePath(const Scenario& scenario);
 /// The legs the route unit makes of the route; none for a route it refuses.
-std::vector<common::Leg> routeLegs(const Scenario& scenario);
+std::vector<trelvo::Leg> routeLegs(const Scenario& scenario);
 /// The direction (rad) of a leg's line; 0 for a leg on the spot, which has none.
-double lineDirection(const common::Leg& leg);
+double lineDirection(const trelvo::Leg& leg);
 /// The length (m) of the route the vehicle has to drive: from where it starts to the end of the
 /// first leg, then along the others.
 double routeLength(const Scenario& scenario);

@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "common/pose_messages.hpp"
-#include "common/route_follower.hpp"
+#include "trelvo/route.hpp"
 #include "common/vehicle.hpp"
 #include "sim/run/pause_clock.hpp"
 #include "sim/run/route.hpp"
@@ -19,8 +19,8 @@ namespace {
 // The legs the run measures against. A route the route unit refuses (a coordinate beyond what
 // the controller takes) is never driven and runs into the time limit, measured against the
 // straight line.
-std::vector<common::Leg> measuredLegs(const Scenario& scenario) {
-  std::vector<common::Leg> legs = routeLegs(scenario);
+std::vector<trelvo::Leg> measuredLegs(const Scenario& scenario) {
+  std::vector<trelvo::Leg> legs = routeLegs(scenario);
   if (legs.empty()) {
     legs.push_back({scenario.start, scenario.goal});
   }
@@ -72,11 +72,11 @@ class RunLoop {
     // except on the cycle that ends a leg, where it sends the stop.
     const geometry_msgs::msg::Twist handedOut = follower_.controller().cmdVel;
     geometry_msgs::msg::Twist sent;
-    const common::RouteEvent event =
+    const trelvo::RouteEvent event =
         follower_.cycle(common::stampedPose(vehicle_.measuredPose()), sent);
     const std::uint64_t pause = takePause();
-    result_.finished = event == common::RouteEvent::RouteFinished;
-    legBegins_ = event == common::RouteEvent::LegReached;
+    result_.finished = event == trelvo::RouteEvent::RouteFinished;
+    legBegins_ = event == trelvo::RouteEvent::LegReached;
     result_.cycles = cycle + 1;
     result_.simulatedTime = time;
 
@@ -108,7 +108,7 @@ class RunLoop {
     const Controller& controller = follower_.controller();
     const bool lineMoveGoesOn =
         phase == Phase::LineMove && controller.step == Controller::kLineMove;
-    const common::Leg& line = legs_[std::min<std::size_t>(leg, legs_.size() - 1)];
+    const trelvo::Leg& line = legs_[std::min<std::size_t>(leg, legs_.size() - 1)];
     return {time,
             pose,
             phase,
@@ -147,8 +147,8 @@ class RunLoop {
   const Scenario& scenario_;
   const RunSettings& settings_;
   const RunHooks& hooks_;
-  const std::vector<common::Leg> legs_;
-  common::RouteFollower follower_;
+  const std::vector<trelvo::Leg> legs_;
+  trelvo::RouteFollower follower_;
   common::Vehicle vehicle_;
   PhaseTracker phases_;
   bool legBegins_ = false;

@@ -1,7 +1,7 @@
 #pragma once
 
 // One closed-loop run: the simulator plays the navigation host of a Controller, driven leg by leg
-// through the route unit (common::RouteFollower). It hands the follower the route (start -> goal,
+// through the route unit (trelvo::RouteFollower). It hands the follower the route (start -> goal,
 // or the waypoints), then once per control period gives it the vehicle's measured pose, applies
 // the command it sends for one period, and stops on the cycle that finishes the route's last leg,
 // or at the time limit.

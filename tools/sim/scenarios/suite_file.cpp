@@ -11,7 +11,7 @@
 #include <fmt/format.h>
 
 #include "common/number_text.hpp"
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 #include "sim/run/route.hpp"
 #include "sim/scenarios/suite.hpp"
 #include "sim/scenarios/usage_error.hpp"
@@ -114,7 +114,7 @@ class PartReader {
       return real(node[i], fmt::format("{}[{}]", field, i), common::Bound::Any);
     };
     const common::Pose2D pose{at(0), at(1), common::toRadians(at(2))};
-    if (!common::isWithinReach(pose.x) || !common::isWithinReach(pose.y)) {
+    if (!trelvo::isWithinReach(pose.x) || !trelvo::isWithinReach(pose.y)) {
       complain(node, field,
                "a coordinate beyond the 1e9 m from the origin that the controller takes");
     }

@@ -1,4 +1,4 @@
-#include "common/route_legs.hpp"
+#include "trelvo/route.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <tf2/LinearMath/Matrix3x3.h>
 #include <tf2/LinearMath/Quaternion.h>
 
-namespace common {
+namespace trelvo {
 namespace {
 
 struct Point {
@@ -229,4 +229,4 @@ std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path, double
   return legs;
 }
 
-}  // namespace common
+}  // namespace trelvo

@@ -1,13 +1,28 @@
-#include "common/route_follower.hpp"
+#include "trelvo/route.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "common/pose_messages.hpp"
-
-namespace common {
+namespace trelvo {
 namespace {
+
+double distanceBetween(const Pose2D& a, const Pose2D& b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+double wrapAngle(double radians) {
+  return std::remainder(radians, 2.0 * M_PI);
+}
+
+geometry_msgs::msg::PoseStamped stampedPose(const Pose2D& pose) {
+  geometry_msgs::msg::PoseStamped stamped;
+  stamped.pose.position.x = pose.x;
+  stamped.pose.position.y = pose.y;
+  stamped.pose.orientation.z = std::sin(pose.heading / 2);
+  stamped.pose.orientation.w = std::cos(pose.heading / 2);
+  return stamped;
+}
 
 // The controller's path for one leg. The controller reads a path from the origin to the origin
 // as no path at all, so a turn on the spot there starts kSamePosition behind its point; the
@@ -150,4 +165,4 @@ RouteEvent RouteFollower::cycle(const geometry_msgs::msg::PoseStamped& pose,
   return driving() ? RouteEvent::LegReached : RouteEvent::RouteFinished;
 }
 
-}  // namespace common
+}  // namespace trelvo
