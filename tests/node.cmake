@@ -1,5 +1,7 @@
 # trelvo-node: its control cycle in-process.
 target_link_libraries(test_node_drive PRIVATE trelvo_node_drive)
+# Its command ramp, alone.
+target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # The programs themselves on DDS: trelvo-node with trelvo-sim --dds as its vehicle.
 target_link_libraries(test_node_program PRIVATE trelvo_wire)

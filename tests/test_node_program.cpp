@@ -1,9 +1,11 @@
 // trelvo-node as a program on DDS, with the simulated vehicle of trelvo-sim --dds beside it: both
 // are child processes, and the test plays the planner (and, for bad input, a broken localisation).
-// Loopback only, each test on a DDS domain of its own.
+// Loopback only, each test on a DDS domain of its own. The command line is checked the same way,
+// through the program's exit status and the one line it prints.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -370,6 +372,85 @@ TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
   const auto refusal = log.find("pose refused: x = nan is not finite");
   ASSERT_NE(refusal, std::string::npos) << log;
   EXPECT_EQ(log.find("pose refused:", refusal + 20), std::string::npos) << log;
+}
+
+TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
+  // Used only if a refusal fails and the node starts.
+  constexpr int kDomain = 153;
+  const std::string domain = std::to_string(kDomain);
+  const std::string rosName =
+      ": its parts between '/' hold only letters, digits and '_', and none is empty or starts "
+      "with a digit";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+    std::string rosDomainId;  // empty: the test's domain
+  };
+  const std::vector<Case> cases = {
+      {{"--rate", "abc"}, "--rate: 'abc' is not a number", ""},
+      {{"--rate", "20Hz"}, "--rate: '20Hz' is not a number", ""},
+      {{"--rate", "5000"}, "--rate: must be from 1 to 1000 Hz, got '5000'", ""},
+      {{"--rate", "0.5"}, "--rate: must be from 1 to 1000 Hz, got '0.5'", ""},
+      {{"--rate"}, "--rate: 1 required HZ missing", ""},
+      {{"--pose-timeout", "0"}, "--pose-timeout: must be from 0.001 to 60 s, got '0'", ""},
+      {{"--pose-timeout", "nan"}, "--pose-timeout: 'nan' is not a finite number", ""},
+      {{"--domain", "233"}, "--domain: must be a whole number from 0 to 232, got '233'", ""},
+      {{"--domain", "-1"}, "--domain: must be a whole number from 0 to 232, got '-1'", ""},
+      {{"--domain", "1.5"}, "--domain: '1.5' is not a whole number", ""},
+      {{"--namespace", "robot-1"},
+       "--namespace: 'robot-1' is not a valid ROS namespace" + rosName,
+       ""},
+      {{"--namespace", "a//b"}, "--namespace: 'a//b' is not a valid ROS namespace" + rosName, ""},
+      {{"--pose-topic", "1x"}, "--pose-topic: '1x' is not a valid ROS topic name" + rosName, ""},
+      {{"--max-accel", "-1"}, "--max-accel: must not be negative, got '-1'", ""},
+      {{"--max-decel", "abc"}, "--max-decel: 'abc' is not a number", ""},
+      {{"--max-turn-accel", "inf"}, "--max-turn-accel: 'inf' is not a finite number", ""},
+      {{"extra"}, "The following argument was not expected: extra", ""},
+      {{}, "ROS_DOMAIN_ID: must be a whole number from 0 to 232, got 'abc'", "abc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> argv = {TRELVO_NODE_PROGRAM};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    std::vector<std::string> environment = environmentFor(kDomain);
+    std::replace(environment.begin(), environment.end(), "ROS_DOMAIN_ID=" + domain,
+                 "ROS_DOMAIN_ID=" + (c.rosDomainId.empty() ? domain : c.rosDomainId));
+    BackgroundProcess node(argv, environment, logFolder() + "/trelvo-node.log");
+    const auto status = node.exitWithin(5s);
+    ASSERT_TRUE(status) << "the node ran: " << node.output();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 2) << *status;
+    EXPECT_EQ(node.output(), "trelvo-node: " + c.message + "\n");
+  }
+
+  // --domain takes the place of ROS_DOMAIN_ID, which is then not read at all; the bounds of the
+  // ranges are taken.
+  std::vector<std::string> environment = environmentFor(kDomain);
+  std::replace(environment.begin(), environment.end(), "ROS_DOMAIN_ID=" + domain,
+               std::string("ROS_DOMAIN_ID=abc"));
+  BackgroundProcess node(
+      {TRELVO_NODE_PROGRAM, "--domain", domain, "--rate", "1", "--pose-timeout", "60"}, environment,
+      logFolder() + "/trelvo-node.log");
+  EXPECT_FALSE(node.exitWithin(1s)) << node.output();
+  node.signal(SIGTERM);
+  EXPECT_TRUE(node.exitWithin(5s)) << node.output();
+}
+
+TEST_F(NodeProgram, HelpListsTheRampOptionsAndTheExitStatuses) {
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--help"}, environmentFor(0),
+                         logFolder() + "/trelvo-node.log");
+  const auto status = node.exitWithin(5s);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  const std::string help = node.output();
+  for (const char* expected :
+       {"--max-accel M/S2", "--max-decel M/S2", "--max-turn-accel RAD/S2",
+        "Stops for safety (stale pose, shutdown, no route) stay immediate", "Exit status:\n",
+        "\n  0  stopped by SIGINT or SIGTERM",
+        "\n  1  the stop command was not acknowledged by every matched command reader on "
+        "shutdown\n",
+        "\n  2  bad command line\n", "\n  3  failure at run time"}) {
+    EXPECT_NE(help.find(expected), std::string::npos) << expected << "\n" << help;
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "child_process.hpp"
+#include "dds_loopback.hpp"
 
 namespace fs = std::filesystem;
 using testing::HasSubstr;
@@ -182,6 +183,13 @@ TEST_F(SimProgram, BatchOfFiftyDifferentialScenariosWithNoiseReachesEveryGoal) {
 }
 
 TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
+  // Should a refusal under --dds fail, the vehicle stays on loopback, on a domain of its own.
+  constexpr int kDomain = 154;
+  const std::vector<std::string> dds = {std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
+                                        "ROS_DOMAIN_ID=" + std::to_string(kDomain)};
+  const std::string rosName =
+      ": its parts between '/' hold only letters, digits and '_', and none is empty or starts "
+      "with a digit";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--period", "abc"}, "--period: 'abc' is not a number"},
       {{"--period", "0.05s"}, "--period: '0.05s' is not a number"},
@@ -223,10 +231,36 @@ TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
       {{"--waypoints", "0,0,0", "1,0,0", "2"},
        "--waypoints: expected X,Y,DEG for each pose, got 7 numbers"},
       {{"--waypoints", "0,0,0,1,0,0", "--batch", "3"}, "--waypoints excludes --batch"},
+      // The vehicle on DDS. Each case ends after a second should its refusal fail.
+      {{"--dds", "--duration", "1", "--namespace", "robot-1"},
+       "--namespace: 'robot-1' is not a valid ROS namespace" + rosName},
+      {{"--dds", "--duration", "1", "--namespace", "1x"},
+       "--namespace: '1x' is not a valid ROS namespace" + rosName},
+      {{"--dds", "--duration", "1", "--namespace", "a//b"},
+       "--namespace: 'a//b' is not a valid ROS namespace" + rosName},
+      {{"--dds", "--duration", "1", "--time-limit", "3"},
+       "--time-limit: with --dds, needs --waypoints; without a route the vehicle runs until "
+       "stopped"},
+      {{"--dds", "--duration", "1", "--position-tolerance", "0.1"},
+       "--position-tolerance: with --dds, needs --waypoints; without a route the vehicle runs "
+       "until stopped"},
+      {{"--dds", "--duration", "1", "--heading-tolerance", "3"},
+       "--heading-tolerance: with --dds, needs --waypoints; without a route the vehicle runs "
+       "until stopped"},
+      {{"--dds", "--duration", "1", "--period", "0.1"},
+       "--period: not with --dds, whose vehicle is driven from outside in real time"},
+      {{"--dds", "--duration", "1", "--odom-rate", "5000"},
+       "--odom-rate: must be at most 1000 Hz, got '5000'"},
+      {{"--dds", "--duration", "1", "--domain", "233"},
+       "--domain: must be a whole number from 0 to 232, got '233'"},
+      {{"--dds", "--duration", "x"}, "--duration: 'x' is not a number"},
+      {{"--dds", "--waypoints", "0,0,0", "1,0,0", "--duration", "1"},
+       "--duration: not with --waypoints, which end at the goal or the time limit"},
+      {{"--stamped"}, "--stamped: needs --dds"},
   };
   for (const auto& [arguments, message] : cases) {
     SCOPED_TRACE(message);
-    const auto result = sim(arguments);
+    const auto result = sim(arguments, dds);
     EXPECT_EQ(exitStatus(result), 2);
     EXPECT_EQ(result.err, "trelvo-sim: " + message + "\n");
     EXPECT_EQ(result.out, "");
@@ -293,6 +327,11 @@ TEST_F(SimProgram, HelpListsTheOptionsAndExitsCleanly) {
   for (const char* option : {"--mode", "--start", "--goal", "--period", "--batch", "--radius",
                              "--noise-xy", "--max-accel", "--width", "--out", "--no-plot"}) {
     EXPECT_THAT(result.out, HasSubstr(option));
+  }
+  for (const char* status : {"\nExit status:\n", "\n  0  every run reached its goal",
+                             "\n  1  a run failed", "\n  2  bad command-line input or suite file",
+                             "\n  3  the output could not be written", "or DDS failed"}) {
+    EXPECT_THAT(result.out, HasSubstr(status));
   }
   EXPECT_TRUE(filesIn(work()).empty());
 }

@@ -1,6 +1,6 @@
 // trelvo-sim --dds as a vehicle driver on a ROS 2 network, seen from a host on loopback: commands
-// on cmd_vel move the odometry on odom in real time, a silent host stops the vehicle, and SIGTERM
-// ends the program cleanly.
+// on cmd_vel move the odometry on odom in real time, a silent host stops the vehicle, SIGTERM
+// ends the program cleanly, and a route's time limit is wall time.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,7 +9,9 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "background_process.hpp"
 #include "dds_loopback.hpp"
@@ -107,6 +109,40 @@ TEST(SimDdsVehicle, DrivesUnderCommandsStopsAfterTheirTimeoutAndEndsOnSigterm) {
   const std::optional<int> status = sim.exitWithin(2s);
   ASSERT_TRUE(status.has_value()) << sim.output();
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << sim.output();
+}
+
+TEST(SimDdsVehicle, RouteTimeLimitIsWallTimeAndEndsTheRouteWithStatusOne) {
+  dds_loopback::useLoopbackOnly();
+  const auto logFor = [](const char* name) {
+    return (std::filesystem::temp_directory_path() /
+            ("trelvo-sim-dds-" + std::to_string(getpid()) + "-" + name + ".log"))
+        .string();
+  };
+  const std::vector<std::string> environment = {std::string("CYCLONEDDS_URI=") +
+                                                dds_loopback::kConfig};
+  // Nobody drives the vehicle: the route ends at its time limit, in wall time.
+  constexpr int kShortDomain = 151;
+  const auto started = Clock::now();
+  BackgroundProcess shortLimit(
+      {TRELVO_SIM_PROGRAM, "--dds", "--domain", std::to_string(kShortDomain), "--waypoints",
+       "0,0,0", "1,0,0", "--time-limit", "1"},
+      environment, logFor("short"));
+  const std::optional<int> status = shortLimit.exitWithin(5s);
+  ASSERT_TRUE(status.has_value()) << shortLimit.output();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << shortLimit.output();
+  EXPECT_GE(Clock::now() - started, 1s);
+
+  // A time limit longer than any closed-loop run may take is no reason to refuse one on DDS,
+  // which counts no control periods.
+  constexpr int kLongDomain = 152;
+  BackgroundProcess longLimit({TRELVO_SIM_PROGRAM, "--dds", "--domain", std::to_string(kLongDomain),
+                               "--waypoints", "0,0,0", "1,0,0", "--time-limit", "100000"},
+                              environment, logFor("long"));
+  EXPECT_FALSE(longLimit.exitWithin(1s).has_value()) << longLimit.output();
+  longLimit.signal(SIGTERM);
+  const std::optional<int> stopped = longLimit.exitWithin(2s);
+  ASSERT_TRUE(stopped.has_value()) << longLimit.output();
+  EXPECT_TRUE(WIFEXITED(*stopped) && WEXITSTATUS(*stopped) == 0) << longLimit.output();
 }
 
 }  // namespace

@@ -2,10 +2,18 @@
 
 #include <charconv>
 #include <cmath>
+#include <sstream>
 
 namespace common {
+namespace {
 
-std::optional<std::string> realComplaint(const std::string& text, Bound bound) {
+// The finite number `text` holds, or why it holds none.
+struct ReadReal {
+  double value = 0.0;
+  std::optional<std::string> complaint;
+};
+
+ReadReal readReal(const std::string& text) {
   const char* first = text.data();
   const char* last = text.data() + text.size();
   if (first != last && *first == '+') {
@@ -14,19 +22,44 @@ std::optional<std::string> realComplaint(const std::string& text, Bound bound) {
   double value = 0.0;
   const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
   if (first == last || end != last || error == std::errc::invalid_argument) {
-    return "'" + text + "' is not a number";
+    return {0.0, "'" + text + "' is not a number"};
   }
   if (error == std::errc::result_out_of_range) {
-    return "'" + text + "' is out of range";
+    return {0.0, "'" + text + "' is out of range"};
   }
   if (!std::isfinite(value)) {
-    return "'" + text + "' is not a finite number";
+    return {0.0, "'" + text + "' is not a finite number"};
   }
-  if (bound == Bound::Positive && !(value > 0.0)) {
+  return {value, std::nullopt};
+}
+
+}  // namespace
+
+std::optional<std::string> realComplaint(const std::string& text, Bound bound) {
+  const ReadReal read = readReal(text);
+  if (read.complaint) {
+    return read.complaint;
+  }
+  if (bound == Bound::Positive && !(read.value > 0.0)) {
     return "must be positive, got '" + text + "'";
   }
-  if (bound == Bound::NonNegative && value < 0.0) {
+  if (bound == Bound::NonNegative && read.value < 0.0) {
     return "must not be negative, got '" + text + "'";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> realRangeComplaint(const std::string& text, double lowest,
+                                              double highest, const std::string& unit) {
+  const ReadReal read = readReal(text);
+  if (read.complaint) {
+    return read.complaint;
+  }
+  if (read.value < lowest || read.value > highest) {
+    std::ostringstream complaint;
+    complaint << "must be from " << lowest << " to " << highest << (unit.empty() ? "" : " ") << unit
+              << ", got '" << text << "'";
+    return complaint.str();
   }
   return std::nullopt;
 }

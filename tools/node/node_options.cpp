@@ -2,37 +2,89 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdlib>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "common/command_line.hpp"
+#include "node/exit_codes.hpp"
 #include "wire/participant.hpp"
+#include "wire/topic_names.hpp"
 
 namespace node {
 namespace {
 
+constexpr double kLowestRate = 1.0;             // Hz
+constexpr double kHighestRate = 1000.0;         // Hz
+constexpr double kShortestPoseTimeout = 0.001;  // s
+constexpr double kLongestPoseTimeout = 60.0;    // s
+
+constexpr const char* kRampGroup = "Command ramps (off by default)";
+
 void addTopicOptions(CLI::App& app, NodeOptions& options) {
   app.add_option("--namespace", options.nameSpace,
-                 "Puts every topic under /NAME/, so that a fleet shares one DDS domain");
+                 "Puts every topic under /NAME/, so that a fleet shares one DDS domain")
+      ->type_name("NAME")
+      ->check(common::rosNameCheck(
+          "namespace", [](const std::string& text) { wire::ddsTopicName(text, "cmd_vel"); }));
   app.add_option("--domain", options.domain, "DDS domain id (default: ROS_DOMAIN_ID, else 0)")
-      ->check(CLI::Range(0u, wire::kLargestDomain));
+      ->type_name("ID")
+      ->check(common::wholeNumberCheck(0, wire::kLargestDomain));
   app.add_option("--pose-topic", options.poseTopic,
-                 "Takes geometry_msgs/msg/PoseStamped from this topic instead of odometry on odom");
+                 "Takes geometry_msgs/msg/PoseStamped from this topic instead of odometry on odom")
+      ->type_name("NAME")
+      ->check(common::rosNameCheck("topic name",
+                                   [](const std::string& text) { wire::ddsTopicName("", text); }));
   app.add_flag("--stamped", options.stamped,
                "Publishes cmd_vel as geometry_msgs/msg/TwistStamped instead of Twist");
 }
 
 void addCycleOptions(CLI::App& app, NodeOptions& options) {
-  app.add_option("--rate", options.rate, "Control cycles per second, Hz")
-      ->check(CLI::Range(1.0, 1000.0))
+  app.add_option("--rate", options.rate, "Control cycles per second")
+      ->type_name("HZ")
+      ->check(common::realRangeCheck(kLowestRate, kHighestRate, "Hz"))
       ->capture_default_str();
   app.add_option("--pose-timeout", options.poseTimeout,
-                 "A pose older than this, s, stops the vehicle until fresh poses arrive")
-      ->check(CLI::Range(0.001, 60.0))
+                 "A pose older than this stops the vehicle until fresh poses arrive")
+      ->type_name("S")
+      ->check(common::realRangeCheck(kShortestPoseTimeout, kLongestPoseTimeout, "s"))
       ->capture_default_str();
   app.add_option("--latency-log", options.latencyLog,
                  "Writes each cycle's time from taking the pose to the command written, for "
-                 "benchmarks");
+                 "benchmarks")
+      ->type_name("FILE");
+}
+
+void addRampOptions(CLI::App& app, RampLimits& ramp) {
+  constexpr const char* kSafetyStops =
+      "; 0 for none. Stops for safety (stale pose, shutdown, no route) stay immediate";
+  app.add_option("--max-accel", ramp.maxAccel,
+                 std::string("Limits how fast the commanded forward speed grows") + kSafetyStops)
+      ->type_name("M/S2")
+      ->check(common::realCheck(common::Bound::NonNegative))
+      ->group(kRampGroup);
+  app.add_option("--max-decel", ramp.maxDecel,
+                 std::string("Limits how fast the commanded forward speed shrinks toward zero "
+                             "(a reversal slows to a stand first)") +
+                     kSafetyStops)
+      ->type_name("M/S2")
+      ->check(common::realCheck(common::Bound::NonNegative))
+      ->group(kRampGroup);
+  app.add_option("--max-turn-accel", ramp.maxTurnAccel,
+                 std::string("Limits how fast the commanded turn rate changes") + kSafetyStops)
+      ->type_name("RAD/S2")
+      ->check(common::realCheck(common::Bound::NonNegative))
+      ->group(kRampGroup);
+}
+
+std::string exitStatusHelp() {
+  return fmt::format(
+      "Exit status:\n"
+      "  {}  stopped by SIGINT or SIGTERM, the stop command acknowledged\n"
+      "  {}  the stop command was not acknowledged by every matched command reader on shutdown\n"
+      "  {}  bad command line\n"
+      "  {}  failure at run time (DDS)",
+      kExitSuccess, kExitStopNotAcknowledged, kExitBadInput, kExitFailure);
 }
 
 }  // namespace
@@ -44,16 +96,21 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
       "lookahead_point and route_progress.",
       "trelvo-node"};
   app.set_version_flag("--version", "trelvo-node " TRELVO_VERSION);
+  app.footer(exitStatusHelp());
   NodeOptions options;
-  options.domain = wire::domainFromEnvironment();
   addTopicOptions(app, options);
   addCycleOptions(app, options);
+  addRampOptions(app, options.ramp);
   try {
     if (!common::parseCommandLine(app, argc, argv)) {
       return std::nullopt;
     }
   } catch (const CLI::ParseError& error) {
     throw std::invalid_argument(error.what());
+  }
+  // ROS_DOMAIN_ID is read only when --domain does not take its place.
+  if (app.count("--domain") == 0) {
+    options.domain = wire::domainFromEnvironment();
   }
   return options;
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "node/drive/command_ramp.hpp"
+
 namespace node {
 
 struct NodeOptions {
@@ -17,10 +19,12 @@ struct NodeOptions {
   bool stamped = false;        // publish TwistStamped instead of Twist
   std::string frame = "odom";  // frame of the published look-ahead point and stamped commands
   std::string latencyLog;      // empty: none; else one line per cycle, for the benchmark
+  RampLimits ramp;             // --max-accel, --max-decel, --max-turn-accel; all 0: off
 };
 
-/// Parses the command line; nothing when --help or --version was asked for. Throws CLI's errors'
-/// message as std::invalid_argument for bad input.
+/// Parses the command line; nothing when --help or --version was asked for. Throws
+/// std::invalid_argument for bad input (or a bad ROS_DOMAIN_ID without --domain), its message one
+/// line naming the option and what is wrong with it.
 std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv);
 
 }  // namespace node

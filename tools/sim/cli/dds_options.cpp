@@ -6,9 +6,10 @@
 
 #include <fmt/format.h>
 
-#include "sim/cli/option_checks.hpp"
+#include "common/command_line.hpp"
 #include "sim/scenarios/usage_error.hpp"
 #include "wire/participant.hpp"
+#include "wire/topic_names.hpp"
 
 namespace sim {
 namespace {
@@ -21,6 +22,9 @@ constexpr const char* kClosedLoopOnly[] = {"--batch", "--radius",  "--suite", "-
                                            "--out",   "--no-plot", "--goal",  "--period"};
 constexpr const char* kDdsOnly[] = {"--namespace", "--domain", "--stamped", "--odom-rate",
                                     "--duration"};
+// Options that judge a route's end: on DDS only the route of --waypoints ends.
+constexpr const char* kRouteEndOnly[] = {"--time-limit", "--position-tolerance",
+                                         "--heading-tolerance"};
 
 CLI::Validator odometryRateCheck() {
   return CLI::Validator(
@@ -55,8 +59,18 @@ void checkCombinations(const CLI::App& app) {
                        ": not with --dds, whose vehicle is driven from outside in real time");
     }
   }
-  if (given(app, "--duration") && given(app, "--waypoints")) {
-    throw UsageError("--duration: not with --waypoints, which end at the goal or the time limit");
+  if (given(app, "--waypoints")) {
+    if (given(app, "--duration")) {
+      throw UsageError("--duration: not with --waypoints, which end at the goal or the time limit");
+    }
+    return;
+  }
+  for (const char* name : kRouteEndOnly) {
+    if (given(app, name)) {
+      throw UsageError(std::string(name) +
+                       ": with --dds, needs --waypoints; without a route the vehicle runs until "
+                       "stopped");
+    }
   }
 }
 
@@ -71,10 +85,12 @@ void addDdsOptions(CLI::App& app, std::optional<DdsSettings>& dds) {
       ->group(kGroup);
   app.add_option("--namespace", settings->nameSpace, "Puts the topics under /NAME/")
       ->type_name("NAME")
+      ->check(common::rosNameCheck(
+          "namespace", [](const std::string& text) { wire::ddsTopicName(text, "cmd_vel"); }))
       ->group(kGroup);
   app.add_option("--domain", settings->domain, "DDS domain id (default: ROS_DOMAIN_ID, else 0)")
       ->type_name("ID")
-      ->check(wholeNumberCheck(0, wire::kLargestDomain))
+      ->check(common::wholeNumberCheck(0, wire::kLargestDomain))
       ->group(kGroup);
   app.add_flag("--stamped", settings->stamped,
                "Takes cmd_vel as geometry_msgs/msg/TwistStamped instead of Twist")
@@ -87,7 +103,7 @@ void addDdsOptions(CLI::App& app, std::optional<DdsSettings>& dds) {
       ->group(kGroup);
   app.add_option("--duration", settings->duration, "Stop after this much wall time")
       ->type_name("S")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->group(kGroup);
   app.parse_complete_callback([&app, &dds, settings] {
     checkCombinations(app);

@@ -9,9 +9,8 @@
 
 #include "common/command_line.hpp"
 #include "common/number_text.hpp"
-#include "trelvo/route.hpp"
-#include "sim/cli/option_checks.hpp"
 #include "sim/workers/workers.hpp"
+#include "trelvo/route.hpp"
 
 namespace sim {
 namespace {
@@ -50,7 +49,7 @@ CLI::Option* addPose(CLI::App& app, const std::string& name, std::vector<double>
       ->type_name("X,Y,DEG")
       ->expected(3)
       ->delimiter(',')
-      ->check(realCheck(common::Bound::Any))
+      ->check(common::realCheck(common::Bound::Any))
       ->capture_default_str();
 }
 
@@ -64,37 +63,37 @@ void addRouteOptions(CLI::App& app, Given& given) {
       ->type_name("X,Y,DEG")
       ->expected(2 * kPoseValues, -1)
       ->delimiter(',')
-      ->check(realCheck(common::Bound::Any));
+      ->check(common::realCheck(common::Bound::Any));
   app.get_option("--waypoints")->excludes("--start")->excludes("--goal");
 }
 
 void addVehicleOptions(CLI::App& app, Given& given, common::VehicleSettings& vehicle) {
   app.add_option("--width", vehicle.width, "Distance between the drive wheels (differential)")
       ->type_name("M")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->capture_default_str();
   app.add_option("--max-accel", vehicle.maxAccel, "Forward acceleration limit, 0 for none")
       ->type_name("M/S2")
-      ->check(realCheck(common::Bound::NonNegative))
+      ->check(common::realCheck(common::Bound::NonNegative))
       ->capture_default_str();
   app.add_option("--max-turn-accel", vehicle.maxTurnAccel,
                  "Turn-rate acceleration limit, 0 for none")
       ->type_name("RAD/S2")
-      ->check(realCheck(common::Bound::NonNegative))
+      ->check(common::realCheck(common::Bound::NonNegative))
       ->capture_default_str();
   app.add_option("--noise-xy", vehicle.noiseXY,
                  "Standard deviation of the measured position, 0 for none")
       ->type_name("M")
-      ->check(realCheck(common::Bound::NonNegative))
+      ->check(common::realCheck(common::Bound::NonNegative))
       ->capture_default_str();
   app.add_option("--noise-heading", given.noiseHeadingDegrees,
                  "Standard deviation of the measured heading, 0 for none")
       ->type_name("DEG")
-      ->check(realCheck(common::Bound::NonNegative))
+      ->check(common::realCheck(common::Bound::NonNegative))
       ->capture_default_str();
   app.add_option("--seed", given.seed, "Seed of the pose noise, and of the batch's scenarios")
       ->type_name("N")
-      ->check(wholeNumberCheck(0, std::numeric_limits<std::uint64_t>::max()))
+      ->check(common::wholeNumberCheck(0, std::numeric_limits<std::uint64_t>::max()))
       ->capture_default_str();
 }
 
@@ -103,25 +102,25 @@ void addPassOptions(CLI::App& app, Given& given, RunSettings& run) {
                  "Largest final position error of a successful run (the default reaches the "
                  "corners of the 0.05 m box in which the controller calls the vehicle arrived)")
       ->type_name("M")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->capture_default_str();
   app.add_option("--heading-tolerance", given.headingToleranceDegrees,
                  "Largest final heading error of a successful run")
       ->type_name("DEG")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->capture_default_str();
 }
 
 void addBatchOptions(CLI::App& app, Given& given) {
   app.add_option("--batch", given.batchCount, "Run N random scenarios instead of one")
       ->type_name("N")
-      ->check(wholeNumberCheck(1, kMaxBatchCount))
+      ->check(common::wholeNumberCheck(1, kMaxBatchCount))
       ->excludes("--start")
       ->excludes("--goal")
       ->excludes("--waypoints");
   app.add_option("--radius", given.batchRadius, "Batch: start and goal lie within this radius")
       ->type_name("M")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->capture_default_str();
 }
 
@@ -136,7 +135,7 @@ void addOutputOptions(CLI::App& app, Given& given, Options& options) {
       ->type_name("FILE");
   app.add_option("--jobs", options.jobs, "Batch or suite: run the scenarios in N worker processes")
       ->type_name("N")
-      ->check(wholeNumberCheck(1, kMaxJobs))
+      ->check(common::wholeNumberCheck(1, kMaxJobs))
       ->capture_default_str();
 }
 
@@ -157,11 +156,11 @@ void addOptions(CLI::App& app, Given& given, Options& options) {
   addRouteOptions(app, given);
   app.add_option("--period", run.period, "Control period in seconds")
       ->type_name("S")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->capture_default_str();
   app.add_option("--time-limit", run.timeLimit, "Simulated seconds before a run counts as failed")
       ->type_name("S")
-      ->check(realCheck(common::Bound::Positive))
+      ->check(common::realCheck(common::Bound::Positive))
       ->capture_default_str();
   addVehicleOptions(app, given, run.vehicle);
   addPassOptions(app, given, run);
@@ -243,7 +242,10 @@ void checkTogether(const CLI::App& app, const Given& given, const Options& optio
   if (options.outputFolder.empty()) {
     throw UsageError("--out: the output folder name is empty");
   }
-  checkCycles(app, options.run);
+  // On DDS the vehicle runs in real time, in steps of its own rate, not in control periods.
+  if (!options.dds) {
+    checkCycles(app, options.run);
+  }
 }
 
 // The single run's route: the waypoints, or the start and the goal.
@@ -278,9 +280,14 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
       "trelvo-sim"};
   app.get_formatter()->column_width(36);
   app.footer(
-      "Headings are in degrees, counter-clockwise from x. Exit status: 0 every run reached its "
-      "goal within the tolerances, 1 a run failed, 2 bad command-line input, 3 the output "
-      "could not be written or drawn or a worker process failed.");
+      "Headings are in degrees, counter-clockwise from x.\n"
+      "Exit status:\n"
+      "  0  every run reached its goal within the tolerances; --dds: stopped by SIGINT, SIGTERM\n"
+      "     or --duration, or the vehicle stands at the last of the --waypoints\n"
+      "  1  a run failed; --dds: the time limit passed before the vehicle stood at the last of\n"
+      "     the --waypoints\n"
+      "  2  bad command-line input or suite file; nothing was written\n"
+      "  3  the output could not be written or drawn, a worker process failed, or DDS failed");
 
   app.set_version_flag("--version", "trelvo-sim " TRELVO_VERSION);
 
