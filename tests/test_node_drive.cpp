@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -195,6 +196,34 @@ TEST(DriveCycle, ARouteIsLoggedWithItsLegsAndFinishesWithItsError) {
   for (std::string line; std::getline(lines, line);) {
     EXPECT_EQ(line.find(" trelvo-node /robot1: "), 23u) << line;
   }
+}
+
+TEST(DriveCycle, RampsLimitTheRouteCommandButNeverAStop) {
+  constexpr double kAccel = 0.2;      // m/s2
+  constexpr double kTurnAccel = 0.5;  // rad/s2
+  node::NodeLog log{""};
+  Drive d;
+  node::DriveCycle ramped(500ms, log, {kAccel, kAccel, kTurnAccel});
+  ramped.receivePath(
+      pathThrough({planarPose(0, 0, 0), planarPose(4, 0, 0), planarPose(4, -2, radians(-90))}));
+  geometry_msgs::msg::Twist before;
+  double fastest = 0.0;
+  const double dt = std::chrono::duration<double>(kPeriod).count();
+  for (int cycle = 0; cycle < 400 && fastest <= 0.3; ++cycle) {
+    ramped.receivePose(d.vehicle.pose(), d.now);
+    const auto output = ramped.cycle(d.now);
+    EXPECT_LE(std::fabs(output.command.linear.x - before.linear.x), kAccel * dt + 1e-12) << cycle;
+    EXPECT_LE(std::fabs(output.command.angular.z - before.angular.z), kTurnAccel * dt + 1e-12)
+        << cycle;
+    fastest = std::max(fastest, output.command.linear.x);
+    before = output.command;
+    d.vehicle.apply(output.command, dt);
+    d.now += kPeriod;
+  }
+  ASSERT_GT(fastest, 0.3) << "the ramp lets the vehicle reach its speed";
+  // Poses stop: the zero comes at once, not down the ramp.
+  d.now += 600ms;
+  EXPECT_EQ(ramped.cycle(d.now).command, geometry_msgs::msg::Twist{});
 }
 
 TEST(DriveCycle, LookAheadIsPublishedOnlyAsAPointOnTheLine) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 #include <fmt/format.h>
 
@@ -13,6 +14,7 @@
 #include "node/cycle_loop.hpp"
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/node_log.hpp"
+#include "node/exit_codes.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
 
@@ -24,10 +26,6 @@ namespace {
 // 2 s of the signal whatever the vehicle does.
 constexpr std::chrono::milliseconds kStopDeliveryLimit{600};
 
-constexpr int kExitStopNotAcknowledged = 1;
-constexpr int kExitBadInput = 2;
-constexpr int kExitFailure = 3;
-
 // As the host of the library's logger the node logs to the console at level info unless the user
 // chose otherwise (SPDLOG_SYSTEMD=true sends the lines to the journal as well).
 void chooseLogging() {
@@ -36,13 +34,25 @@ void chooseLogging() {
   setenv("SPDLOG_LEVEL", "info", 0);
 }
 
+std::string rampText(const node::RampLimits& ramp) {
+  if (!ramp.any()) {
+    return "no command ramps";
+  }
+  const auto limit = [](double value, const char* unit) {
+    return value > 0.0 ? fmt::format("{} {}", value, unit) : std::string("off");
+  };
+  return fmt::format("command ramps: accel {}, decel {}, turn {} (stops stay immediate)",
+                     limit(ramp.maxAccel, "m/s2"), limit(ramp.maxDecel, "m/s2"),
+                     limit(ramp.maxTurnAccel, "rad/s2"));
+}
+
 void logStart(node::NodeLog& log, const node::NodeOptions& options,
               const node::NodeTopics& topics) {
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
-      "vehicle when older than {} s; {}",
+      "vehicle when older than {} s, {}; {}",
       TRELVO_VERSION, options.domain, log.who().substr(log.who().find(' ') + 1), options.rate,
-      topics.poseTopic(), options.poseTimeout, topics.describe());
+      topics.poseTopic(), options.poseTimeout, rampText(options.ramp), topics.describe());
 }
 
 // The vehicle must not drive on under the last command: a stop, delivered before leaving. True
@@ -73,7 +83,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     logStart(log, options, topics);
     node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
                                std::chrono::duration<double>(options.poseTimeout)),
-                           log);
+                           log, options.ramp);
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(1.0 / options.rate));
     {
@@ -82,7 +92,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     }
     stopAcknowledged = deliverStop(log, topics);
   }
-  return stopAcknowledged ? EXIT_SUCCESS : kExitStopNotAcknowledged;
+  return stopAcknowledged ? node::kExitSuccess : node::kExitStopNotAcknowledged;
 }
 
 }  // namespace
@@ -92,15 +102,15 @@ int main(int argc, char** argv) {
     const std::atomic<bool>& stop = common::stopOnSignals();
     const auto options = node::parseNodeOptions(argc, argv);
     if (!options) {
-      return EXIT_SUCCESS;
+      return node::kExitSuccess;
     }
     chooseLogging();
     return drive(*options, stop);
   } catch (const std::invalid_argument& error) {
     fmt::print(stderr, "trelvo-node: {}\n", error.what());
-    return kExitBadInput;
+    return node::kExitBadInput;
   } catch (const std::exception& error) {
     fmt::print(stderr, "trelvo-node: {}\n", error.what());
-    return kExitFailure;
+    return node::kExitFailure;
   }
 }

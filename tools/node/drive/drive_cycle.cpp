@@ -61,8 +61,8 @@ double seconds(Clock::duration duration) {
 
 }  // namespace
 
-DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log)
-    : poses_(poseTimeout), log_(log) {}
+DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp)
+    : poses_(poseTimeout), ramp_(ramp), log_(log) {}
 
 void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   const bool wasDriving = route_.driving();
@@ -119,6 +119,13 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
         !(controller.targetPoint.x == -1.0 && controller.targetPoint.y == -1.0)) {
       output.lookAhead = controller.targetPoint;
     }
+  }
+  const double sinceLastCycle = lastCycle_ ? seconds(now - *lastCycle_) : 0.0;
+  lastCycle_ = now;
+  if (output.driving) {
+    output.command = ramp_.limit(output.command, sinceLastCycle);
+  } else {
+    ramp_.stopNow();
   }
   output.progress = progress();
   return output;

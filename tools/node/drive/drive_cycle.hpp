@@ -16,9 +16,10 @@
 #include <geometry_msgs/msg/twist.hpp>
 #include <nav_msgs/msg/path.hpp>
 
-#include "trelvo/route.hpp"
+#include "node/drive/command_ramp.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/drive/pose_watch.hpp"
+#include "trelvo/route.hpp"
 
 namespace node {
 
@@ -49,7 +50,9 @@ struct DriveStatus {
 
 class DriveCycle {
  public:
-  DriveCycle(Clock::duration poseTimeout, NodeLog& log);
+  /// `ramp` limits how fast the command of a route under way changes; every stop (no fresh pose,
+  /// no route) is published at once.
+  DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp = {});
 
   void receivePath(const nav_msgs::msg::Path& path);
   void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
@@ -65,6 +68,8 @@ class DriveCycle {
 
   trelvo::RouteFollower route_;
   PoseWatch poses_;
+  CommandRamp ramp_;
+  std::optional<Clock::time_point> lastCycle_;
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;
   bool waitingLogged_ = false;
