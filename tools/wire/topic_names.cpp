@@ -1,6 +1,7 @@
 #include "wire/topic_names.hpp"
 
 #include <stdexcept>
+#include <vector>
 
 namespace wire {
 
@@ -52,6 +53,39 @@ std::string ddsTopicName(std::string_view ns, std::string_view name) {
   topic += '/';
   topic += checkedTokens(absolute ? name.substr(1) : name, name);
   return topic;
+}
+
+std::string rosTopicName(std::string_view ddsTopic) {
+  constexpr std::string_view kRosTopicPrefix = "rt/";
+  if (ddsTopic.substr(0, kRosTopicPrefix.size()) != kRosTopicPrefix) {
+    return std::string(ddsTopic);
+  }
+  return "/" + std::string(ddsTopic.substr(kRosTopicPrefix.size()));
+}
+
+std::string rosTypeName(std::string_view ddsType) {
+  // "<package>::<kind>::dds_::<Type>_" as its four parts.
+  constexpr std::string_view kSeparator = "::";
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = ddsType.find(kSeparator, start);
+    parts.push_back(ddsType.substr(start, end - start));
+    if (end == std::string_view::npos) {
+      break;
+    }
+    start = end + kSeparator.size();
+  }
+  const bool rosName = parts.size() == 4 && !parts[0].empty() && !parts[1].empty() &&
+                       parts[2] == "dds_" && parts[3].size() > 1 && parts[3].back() == '_';
+  if (!rosName) {
+    return std::string(ddsType);
+  }
+  std::string name(parts[0]);
+  name += '/';
+  name += parts[1];
+  name += '/';
+  name += parts[3].substr(0, parts[3].size() - 1);
+  return name;
 }
 
 }  // namespace wire

@@ -1,6 +1,6 @@
 #pragma once
 
-// ROS 2 topic names as DDS topic names, the way rmw_cyclonedds maps them.
+// ROS 2 topic and type names as DDS names, the way rmw_cyclonedds maps them, and back.
 
 #include <string>
 #include <string_view>
@@ -15,5 +15,14 @@ namespace wire {
 /// std::invalid_argument for a name or namespace that is not a valid ROS name: tokens of letters,
 /// digits and '_', none empty or starting with a digit.
 std::string ddsTopicName(std::string_view ns, std::string_view name);
+
+/// The ROS topic a DDS topic carries, as ROS 2 tools print it: "rt/robot1/cmd_vel" gives
+/// "/robot1/cmd_vel". A DDS topic without the prefix "rt/" is no ROS topic and comes back as it is.
+std::string rosTopicName(std::string_view ddsTopic);
+
+/// The ROS 2 name of a DDS type: "geometry_msgs::msg::dds_::TwistStamped_" gives
+/// "geometry_msgs/msg/TwistStamped". A name not of the form "<package>::<kind>::dds_::<Type>_"
+/// comes back as it is.
+std::string rosTypeName(std::string_view ddsType);
 
 }  // namespace wire
