@@ -103,6 +103,7 @@ TEST(WireNames, DdsTypesPrintAsRos2NamesThem) {
       {"geometry_msgs::msg::Twist", "geometry_msgs::msg::Twist"},
       {"geometry_msgs::msg::dds_::Twist", "geometry_msgs::msg::dds_::Twist"},
       {"geometry_msgs::msg::dds_::_", "geometry_msgs::msg::dds_::_"},
+      {"geometry_msgs::msg::detail::Twist_", "geometry_msgs::msg::detail::Twist_"},
       {"::dds_::Twist_", "::dds_::Twist_"},
       {"::msg::dds_::Twist_", "::msg::dds_::Twist_"},
       {"a::b::c::dds_::T_", "a::b::c::dds_::T_"},

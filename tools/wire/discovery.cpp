@@ -43,18 +43,20 @@ Discovery::~Discovery() {
   dds_delete(publications_);
 }
 
-std::vector<DiscoveredEndpoint> Discovery::endpoints() {
+const std::vector<DiscoveredEndpoint>& Discovery::endpoints() {
   takeFrom(publications_, DiscoveredEndpoint::Kind::Writer);
   takeFrom(subscriptions_, DiscoveredEndpoint::Kind::Reader);
-  std::vector<DiscoveredEndpoint> endpoints;
-  endpoints.reserve(alive_.size());
-  for (const auto& entry : alive_) {
-    endpoints.push_back(entry.second);
+  if (changed_) {
+    ordered_.clear();
+    for (const auto& entry : alive_) {
+      ordered_.push_back(entry.second);
+    }
+    std::sort(ordered_.begin(), ordered_.end(), [](const auto& a, const auto& b) {
+      return std::tie(a.topic, a.kind, a.endpoint) < std::tie(b.topic, b.kind, b.endpoint);
+    });
+    changed_ = false;
   }
-  std::sort(endpoints.begin(), endpoints.end(), [](const auto& a, const auto& b) {
-    return std::tie(a.topic, a.kind, a.endpoint) < std::tie(b.topic, b.kind, b.endpoint);
-  });
-  return endpoints;
+  return ordered_;
 }
 
 void Discovery::takeFrom(dds_entity_t reader, DiscoveredEndpoint::Kind kind) {
@@ -72,7 +74,7 @@ void Discovery::takeFrom(dds_entity_t reader, DiscoveredEndpoint::Kind kind) {
         // The instance state is the endpoint's now, so a sample of an endpoint already gone
         // removes it as its disposal does.
         if (infos[i].instance_state != DDS_IST_ALIVE) {
-          alive_.erase(key);
+          changed_ = alive_.erase(key) > 0 || changed_;
         } else if (infos[i].valid_data) {
           const auto& sample = *static_cast<const dds_builtintopic_endpoint_t*>(samples[i]);
           DiscoveredEndpoint endpoint;
@@ -83,6 +85,7 @@ void Discovery::takeFrom(dds_entity_t reader, DiscoveredEndpoint::Kind kind) {
           endpoint.participant = guidOf(sample.participant_key);
           endpoint.ours = endpoint.participant == participant_;
           alive_[key] = std::move(endpoint);
+          changed_ = true;
         }
       }
     } catch (...) {

@@ -26,9 +26,9 @@ class Discovery {
   Discovery& operator=(const Discovery&) = delete;
 
   /// Every endpoint alive now, this participant's included (`ours`), ordered by topic, kind and
-  /// GUID. Takes only what discovery reported since the last call and never waits: cheap enough
-  /// for every cycle of a control loop.
-  std::vector<DiscoveredEndpoint> endpoints();
+  /// GUID; valid until the next call. Takes only what discovery reported since the last call and
+  /// never waits: cheap enough for every cycle of a control loop.
+  const std::vector<DiscoveredEndpoint>& endpoints();
 
  private:
   void takeFrom(dds_entity_t reader, DiscoveredEndpoint::Kind kind);
@@ -38,6 +38,9 @@ class Discovery {
   Guid participant_{};
   // By kind and the built-in reader's instance handle, which a disposal names.
   std::map<std::pair<DiscoveredEndpoint::Kind, dds_instance_handle_t>, DiscoveredEndpoint> alive_;
+  // The alive endpoints as endpoints() gives them, ordered again once something came or went.
+  std::vector<DiscoveredEndpoint> ordered_;
+  bool changed_ = false;
 };
 
 }  // namespace wire
