@@ -6,3 +6,4 @@ add_dependencies(test_node_configuration_watch trelvo-sim)
 target_compile_definitions(test_node_configuration_watch PRIVATE
   TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
 target_link_libraries(test_node_stall_watch PRIVATE trelvo_node_watch)
+target_link_libraries(test_node_diagnostics PRIVATE trelvo_node_diagnostics)
