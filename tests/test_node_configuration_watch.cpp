@@ -139,15 +139,6 @@ TEST(ConfigurationWatch, EachMistakeIsToldInOneLineThatSaysWhatToDo) {
   }
 }
 
-TEST(ConfigurationWatch, TheNodesOwnEndpointsAreNoMistake) {
-  node::ConfigurationWatch watch(kTwistNode);
-  // As though the node itself had a stamped reader and a second writer of its topics.
-  const std::vector<Endpoint> own = {
-      writer("rt/cmd_vel", kTwist, 0, 1), writer("rt/cmd_vel", kTwist, 0, 2),
-      reader("rt/cmd_vel", kTwistStamped, 0, 3), writer("rt/odom", kPoseStamped, 0, 4)};
-  EXPECT_TRUE(watch.update(own, false, node::Clock::now()).empty());
-}
-
 TEST(ConfigurationWatch, ACauseIsToldOnceWhileItStandsAndAfter) {
   node::ConfigurationWatch watch(kTwistNode);
   const std::vector<Endpoint> stamped = {reader("rt/cmd_vel", kTwistStamped, 1)};
