@@ -2,17 +2,22 @@
 #
 # Inside a sourced ROS 2 installation the real packages are used. Otherwise the C++ headers are
 # generated at build time from the definitions in msg/ with the rosidl generator Debian ships,
-# giving the same types a ROS 2 host compiles against. Defines the interface target trelvo_msgs.
+# giving the same types a ROS 2 host compiles against. Defines the interface targets trelvo_msgs
+# (the library's types, installed with it) and trelvo_diagnostic_msgs (diagnostic_msgs, which only
+# trelvo-node publishes).
 include_guard(GLOBAL)
 
-set(TRELVO_MSG_PACKAGES builtin_interfaces std_msgs geometry_msgs nav_msgs)
+set(TRELVO_MSG_PACKAGES builtin_interfaces std_msgs geometry_msgs nav_msgs diagnostic_msgs)
 
 if("$ENV{ROS_VERSION}" STREQUAL "2")
   find_package(geometry_msgs REQUIRED)
   find_package(nav_msgs REQUIRED)
+  find_package(diagnostic_msgs REQUIRED)
   set(TRELVO_BUNDLED_MSGS OFF)
   add_library(trelvo_msgs INTERFACE)
   target_link_libraries(trelvo_msgs INTERFACE ${geometry_msgs_TARGETS} ${nav_msgs_TARGETS})
+  add_library(trelvo_diagnostic_msgs INTERFACE)
+  target_link_libraries(trelvo_diagnostic_msgs INTERFACE ${diagnostic_msgs_TARGETS})
   message(STATUS "trelvo: using the ROS 2 message packages of the sourced installation")
   return()
 endif()
@@ -77,4 +82,8 @@ target_include_directories(trelvo_msgs SYSTEM INTERFACE
   $<BUILD_INTERFACE:${gen_root}>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/trelvo/ros>
   ${TRELVO_ROSIDL_RUNTIME_CPP} ${TRELVO_ROSIDL_RUNTIME_C} ${TRELVO_ROSIDL_TYPESUPPORT_INTERFACE})
-install(DIRECTORY ${gen_root}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/trelvo/ros)
+install(DIRECTORY ${gen_root}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/trelvo/ros
+  PATTERN diagnostic_msgs EXCLUDE)
+# Generated beside the library's types, but not part of the library's interface.
+add_library(trelvo_diagnostic_msgs INTERFACE)
+target_link_libraries(trelvo_diagnostic_msgs INTERFACE trelvo_msgs)

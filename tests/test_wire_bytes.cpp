@@ -113,4 +113,60 @@ TEST(WireBytes, PathAlignsEachPoseAfterItsHeaderString) {
   EXPECT_EQ(bytesOnTheWire(212, path), expected);
 }
 
+diagnostic_msgs::msg::KeyValue keyValue(const char* key, const char* value) {
+  diagnostic_msgs::msg::KeyValue pair;
+  pair.key = key;
+  pair.value = value;
+  return pair;
+}
+
+TEST(WireBytes, DiagnosticArrayNestsKeyValuesInEachStatus) {
+  diagnostic_msgs::msg::DiagnosticArray array;
+  array.header.stamp.sec = 5;
+  diagnostic_msgs::msg::DiagnosticStatus warning;
+  warning.level = diagnostic_msgs::msg::DiagnosticStatus::WARN;
+  warning.name = "n";
+  warning.message = "ok";
+  warning.values.push_back(keyValue("k", "vv"));
+  warning.values.push_back(keyValue("", "x"));
+  array.status.push_back(warning);
+  array.status.emplace_back();  // level OK, empty strings, no key-values
+
+  // Offsets in the comments count from the end of the encapsulation header.
+  const Bytes expected = {
+      0x00, 0x01, 0x00, 0x00,                    // plain CDR, little endian
+      0x05, 0x00, 0x00, 0x00,                    // 0: header.stamp.sec 5
+      0x00, 0x00, 0x00, 0x00,                    // 4: header.stamp.nanosec 0
+      0x01, 0x00, 0x00, 0x00, 0x00,              // 8: frame_id "", the NUL alone
+      0x00, 0x00, 0x00,                          // 13: padding to 4
+      0x02, 0x00, 0x00, 0x00,                    // 16: two statuses
+      0x01,                                      // 20: status[0].level WARN, one byte
+      0x00, 0x00, 0x00,                          // 21: padding to 4
+      0x02, 0x00, 0x00, 0x00, 'n',  0x00,        // 24: name "n"
+      0x00, 0x00,                                // 30: padding to 4
+      0x03, 0x00, 0x00, 0x00, 'o',  'k',  0x00,  // 32: message "ok"
+      0x00,                                      // 39: padding to 4
+      0x01, 0x00, 0x00, 0x00, 0x00,              // 40: hardware_id ""
+      0x00, 0x00, 0x00,                          // 45: padding to 4
+      0x02, 0x00, 0x00, 0x00,                    // 48: two key-values
+      0x02, 0x00, 0x00, 0x00, 'k',  0x00,        // 52: values[0].key "k"
+      0x00, 0x00,                                // 58: padding to 4
+      0x03, 0x00, 0x00, 0x00, 'v',  'v',  0x00,  // 60: values[0].value "vv"
+      0x00,                                      // 67: padding to 4
+      0x01, 0x00, 0x00, 0x00, 0x00,              // 68: values[1].key ""
+      0x00, 0x00, 0x00,                          // 73: padding to 4
+      0x02, 0x00, 0x00, 0x00, 'x',  0x00,        // 76: values[1].value "x"
+      0x00,                                      // 82: status[1].level OK, right after
+      0x00,                                      // 83: padding to 4
+      0x01, 0x00, 0x00, 0x00, 0x00,              // 84: name ""
+      0x00, 0x00, 0x00,                          // 89: padding to 4
+      0x01, 0x00, 0x00, 0x00, 0x00,              // 92: message ""
+      0x00, 0x00, 0x00,                          // 97: padding to 4
+      0x01, 0x00, 0x00, 0x00, 0x00,              // 100: hardware_id ""
+      0x00, 0x00, 0x00,                          // 105: padding to 4
+      0x00, 0x00, 0x00, 0x00,                    // 108: no key-values
+  };
+  EXPECT_EQ(bytesOnTheWire(160, array), expected);
+}
+
 }  // namespace

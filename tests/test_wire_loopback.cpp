@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "dds_loopback.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/qos.hpp"
@@ -70,6 +72,79 @@ TEST(WireLoopback, BestEffortPoseSourceTakesReliableOdometry) {
     return !received.empty();
   }));
   EXPECT_EQ(received.back(), odometry);
+}
+
+diagnostic_msgs::msg::DiagnosticArray twoStatuses() {
+  diagnostic_msgs::msg::DiagnosticArray array;
+  array.header.stamp.sec = 1700000000;
+  array.header.stamp.nanosec = 250;
+  diagnostic_msgs::msg::DiagnosticStatus node;
+  node.level = diagnostic_msgs::msg::DiagnosticStatus::ERROR;
+  node.name = "robot1/trelvo_node: route";
+  node.message = "no vehicle reads /robot1/cmd_vel";
+  node.hardware_id = "/robot1/cmd_vel";
+  for (const char* key : {"route", "leg", "state", "pose age", "command readers"}) {
+    diagnostic_msgs::msg::KeyValue value;
+    value.key = key;
+    value.value = std::string(key) + " value";
+    node.values.push_back(value);
+  }
+  diagnostic_msgs::msg::DiagnosticStatus stale;
+  stale.level = diagnostic_msgs::msg::DiagnosticStatus::STALE;
+  stale.name = "other";
+  array.status = {node, stale};
+  return array;
+}
+
+// The reader is a plain DDS reader of the C type, as another program would have: what it takes is
+// what went on the wire, whatever the wire's own conversion back makes of it.
+TEST(WireLoopback, DiagnosticArrayReachesAPlainDdsReaderWhole) {
+  dds_loopback::useLoopbackOnly();
+  wire::Participant node(161);
+  wire::Participant monitor(161);
+  wire::Publisher<diagnostic_msgs::msg::DiagnosticArray> publisher(node, "rt/diagnostics",
+                                                                   wire::statusQos().get());
+  const dds_entity_t topic =
+      dds_create_topic(monitor.handle(), &diagnostic_msgs_msg_dds__DiagnosticArray__desc,
+                       "rt/diagnostics", nullptr, nullptr);
+  ASSERT_GT(topic, 0);
+  const dds_entity_t reader =
+      dds_create_reader(monitor.handle(), topic, wire::statusQos().get(), nullptr);
+  ASSERT_GT(reader, 0);
+  wire::Subscription<diagnostic_msgs::msg::DiagnosticArray> subscription(monitor, "rt/diagnostics",
+                                                                         wire::statusQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return publisher.matchedSubscriptions() == 2; }));
+
+  const auto sent = twoStatuses();
+  publisher.publish(sent);
+  EXPECT_TRUE(publisher.waitForAcknowledgement(2s));
+
+  void* samples[1] = {nullptr};
+  dds_sample_info_t info{};
+  ASSERT_TRUE(dds_loopback::eventually(
+      [&] { return dds_take(reader, samples, &info, 1, 1) == 1 && info.valid_data; }));
+  const auto& sample = *static_cast<diagnostic_msgs_msg_dds__DiagnosticArray_*>(samples[0]);
+  EXPECT_EQ(sample.header.stamp.sec, 1700000000);
+  ASSERT_EQ(sample.status._length, 2u);
+  const auto& first = sample.status._buffer[0];
+  EXPECT_EQ(first.level, diagnostic_msgs_msg_dds__DiagnosticStatus_Constants_ERROR);
+  EXPECT_STREQ(first.name, "robot1/trelvo_node: route");
+  EXPECT_STREQ(first.message, "no vehicle reads /robot1/cmd_vel");
+  EXPECT_STREQ(first.hardware_id, "/robot1/cmd_vel");
+  ASSERT_EQ(first.values._length, 5u);
+  EXPECT_STREQ(first.values._buffer[3].key, "pose age");
+  EXPECT_STREQ(first.values._buffer[3].value, "pose age value");
+  EXPECT_EQ(sample.status._buffer[1].level,
+            diagnostic_msgs_msg_dds__DiagnosticStatus_Constants_STALE);
+  EXPECT_EQ(sample.status._buffer[1].values._length, 0u);
+  dds_return_loan(reader, samples, 1);
+
+  std::vector<diagnostic_msgs::msg::DiagnosticArray> received;
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    received = subscription.take();
+    return !received.empty();
+  }));
+  EXPECT_EQ(received.back(), sent);
 }
 
 }  // namespace

@@ -65,6 +65,54 @@ TEST(WireNames, DdsTypesAreNamedAsRos2NamesThem) {
   EXPECT_EQ(typeNameOf<nav_msgs::msg::Path>(participant), "nav_msgs::msg::dds_::Path_");
   EXPECT_EQ(typeNameOf<nav_msgs::msg::Odometry>(participant), "nav_msgs::msg::dds_::Odometry_");
   EXPECT_EQ(typeNameOf<std_msgs::msg::String>(participant), "std_msgs::msg::dds_::String_");
+  EXPECT_EQ(typeNameOf<diagnostic_msgs::msg::DiagnosticArray>(participant),
+            "diagnostic_msgs::msg::dds_::DiagnosticArray_");
+  EXPECT_EQ(wire::ddsTypeName<geometry_msgs::msg::TwistStamped>(),
+            "geometry_msgs::msg::dds_::TwistStamped_");
+}
+
+struct NameBackCase {
+  const char* dds;
+  const char* ros;
+};
+
+TEST(WireNames, DdsTopicsPrintAsTheRosTopicsTheyCarry) {
+  const NameBackCase cases[] = {
+      {"rt/cmd_vel", "/cmd_vel"},
+      {"rt/robot1/odom", "/robot1/odom"},
+      {"DCPSParticipant", "DCPSParticipant"},  // no ROS topic: as it is
+      {"rq/add_two_intsRequest", "rq/add_two_intsRequest"},
+      {"rtx/cmd_vel", "rtx/cmd_vel"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(wire::rosTopicName(c.dds), c.ros) << c.dds;
+  }
+}
+
+TEST(WireNames, DdsTypesPrintAsRos2NamesThem) {
+  const NameBackCase cases[] = {
+      {"geometry_msgs::msg::dds_::TwistStamped_", "geometry_msgs/msg/TwistStamped"},
+      {"geometry_msgs::msg::dds_::PoseWithCovarianceStamped_",
+       "geometry_msgs/msg/PoseWithCovarianceStamped"},
+      {"example_interfaces::srv::dds_::AddTwoInts_Request_",
+       "example_interfaces/srv/AddTwoInts_Request"},
+      {"nav_msgs::msg::dds_::O_", "nav_msgs/msg/O"},
+      // Not ROS 2's DDS names: as they are.
+      {"HelloWorldData::Msg", "HelloWorldData::Msg"},
+      {"geometry_msgs::msg::Twist", "geometry_msgs::msg::Twist"},
+      {"geometry_msgs::msg::dds_::Twist", "geometry_msgs::msg::dds_::Twist"},
+      {"geometry_msgs::msg::dds_::_", "geometry_msgs::msg::dds_::_"},
+      {"geometry_msgs::msg::detail::Twist_", "geometry_msgs::msg::detail::Twist_"},
+      {"::dds_::Twist_", "::dds_::Twist_"},
+      {"::msg::dds_::Twist_", "::msg::dds_::Twist_"},
+      {"a::b::c::dds_::T_", "a::b::c::dds_::T_"},
+      {"a::msg::dds_::Outer_::Inner_", "a::msg::dds_::Outer_::Inner_"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(wire::rosTypeName(c.dds), c.ros) << c.dds;
+  }
 }
 
 TEST(WireNames, TheTopicCarriesTheRtName) {

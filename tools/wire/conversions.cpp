@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
+#include "wire/sample_strings.hpp"
+
 namespace wire {
 
 namespace {
-
-std::string toString(const char* text) {
-  return text != nullptr ? std::string(text) : std::string();
-}
-
-// DDS samples point at strings they do not change; the C type has no const.
-char* borrowed(const std::string& text) {
-  return const_cast<char*>(text.c_str());
-}
 
 geometry_msgs::msg::Vector3 toRos(const geometry_msgs_msg_dds__Vector3_& sample) {
   geometry_msgs::msg::Vector3 message;

@@ -5,7 +5,10 @@
 // it: "geometry_msgs::msg::dds_::Twist_"), fromSample(sample), and withSample(message, use),
 // which hands use a sample of the message that is valid during the call.
 
+#include <string>
+
 #include "wire/conversions.hpp"
+#include "wire/diagnostic_conversions.hpp"
 
 namespace wire {
 
@@ -65,5 +68,28 @@ struct MessageWire<nav_msgs::msg::Path> {
     use(path.sample());
   }
 };
+
+template <>
+struct MessageWire<diagnostic_msgs::msg::DiagnosticArray> {
+  using Sample = diagnostic_msgs_msg_dds__DiagnosticArray_;
+  static const dds_topic_descriptor_t& descriptor() {
+    return diagnostic_msgs_msg_dds__DiagnosticArray__desc;
+  }
+  static diagnostic_msgs::msg::DiagnosticArray fromSample(const Sample& sample) {
+    return toRos(sample);
+  }
+  template <typename Use>
+  static void withSample(const diagnostic_msgs::msg::DiagnosticArray& message, Use&& use) {
+    const DiagnosticArraySample array(message);
+    use(array.sample());
+  }
+};
+
+/// The DDS type name of a ROS 2 message, "geometry_msgs::msg::dds_::Twist_": what discovery
+/// reports for the node's own endpoints and those of its peers.
+template <typename Message>
+std::string ddsTypeName() {
+  return MessageWire<Message>::descriptor().m_typename;
+}
 
 }  // namespace wire

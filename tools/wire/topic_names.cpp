@@ -1,6 +1,7 @@
 #include "wire/topic_names.hpp"
 
 #include <stdexcept>
+#include <vector>
 
 namespace wire {
 
@@ -63,19 +64,27 @@ std::string rosTopicName(std::string_view ddsTopic) {
 }
 
 std::string rosTypeName(std::string_view ddsType) {
-  // package::msg::dds_::Name_
-  constexpr std::string_view kDdsSpace = "::dds_::";
-  const auto space = ddsType.find(kDdsSpace);
-  const auto separator = ddsType.find("::");
-  if (space == std::string_view::npos || ddsType.empty() || ddsType.back() != '_' ||
-      separator == space) {
+  // "<package>::<kind>::dds_::<Type>_" as its four parts.
+  constexpr std::string_view kSeparator = "::";
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = ddsType.find(kSeparator, start);
+    parts.push_back(ddsType.substr(start, end - start));
+    if (end == std::string_view::npos) {
+      break;
+    }
+    start = end + kSeparator.size();
+  }
+  const bool rosName = parts.size() == 4 && !parts[0].empty() && !parts[1].empty() &&
+                       parts[2] == "dds_" && parts[3].size() > 1 && parts[3].back() == '_';
+  if (!rosName) {
     return std::string(ddsType);
   }
-  std::string name(ddsType.substr(0, space));  // package::msg
-  name.replace(separator, 2, "/");
+  std::string name(parts[0]);
   name += '/';
-  const auto typeStart = space + kDdsSpace.size();
-  name += ddsType.substr(typeStart, ddsType.size() - 1 - typeStart);
+  name += parts[1];
+  name += '/';
+  name += parts[3].substr(0, parts[3].size() - 1);
   return name;
 }
 

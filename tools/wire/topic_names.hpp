@@ -1,6 +1,6 @@
 #pragma once
 
-// ROS 2 topic names as DDS topic names, the way rmw_cyclonedds maps them.
+// ROS 2 topic and type names as DDS names, the way rmw_cyclonedds maps them, and back.
 
 #include <string>
 #include <string_view>
@@ -16,12 +16,13 @@ namespace wire {
 /// digits and '_', none empty or starting with a digit.
 std::string ddsTopicName(std::string_view ns, std::string_view name);
 
-/// The ROS 2 name of a DDS topic: "rt/robot1/cmd_vel" -> "/robot1/cmd_vel"; other DDS topics as
-/// they are.
+/// The ROS topic a DDS topic carries, as ROS 2 tools print it: "rt/robot1/cmd_vel" gives
+/// "/robot1/cmd_vel". A DDS topic without the prefix "rt/" is no ROS topic and comes back as it is.
 std::string rosTopicName(std::string_view ddsTopic);
 
-/// The ROS 2 name of a DDS type: "geometry_msgs::msg::dds_::Twist_" ->
-/// "geometry_msgs/msg/Twist"; other DDS types as they are.
+/// The ROS 2 name of a DDS type: "geometry_msgs::msg::dds_::TwistStamped_" gives
+/// "geometry_msgs/msg/TwistStamped". A name not of the form "<package>::<kind>::dds_::<Type>_"
+/// comes back as it is.
 std::string rosTypeName(std::string_view ddsType);
 
 }  // namespace wire

@@ -1,0 +1,160 @@
+// The node's diagnostics as a monitor reads them: the status's name, level and message for each
+// state the node can be in, and its key-values.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "node/diagnostics/node_diagnostics.hpp"
+
+namespace {
+
+using Status = diagnostic_msgs::msg::DiagnosticStatus;
+
+// A node under /robot1 driving leg 2 of 3 with everything in order.
+node::NodeStatus driving() {
+  node::NodeStatus status;
+  status.nameSpace = "robot1";
+  status.commandTopic = "/robot1/cmd_vel";
+  status.poseTopic = "/robot1/odom";
+  status.driving = true;
+  status.legs = 3;
+  status.leg = 2;
+  status.state = "line move";
+  status.poseAge = 0.04;
+  status.poseTimeout = 0.5;
+  status.commandSubscribers = 1;
+  return status;
+}
+
+node::NodeStatus idle() {
+  node::NodeStatus status = driving();
+  status.driving = false;
+  status.legs = 0;
+  status.leg = 0;
+  status.state = "no route";
+  return status;
+}
+
+template <typename Change>
+node::NodeStatus changed(node::NodeStatus status, Change change) {
+  change(status);
+  return status;
+}
+
+TEST(NodeDiagnostics, NamedAsDiagnosticUpdaterNamesANodesTask) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "trelvo_node: route"},
+      {"/", "trelvo_node: route"},
+      {"robot1", "robot1/trelvo_node: route"},
+      {"/robot1/", "robot1/trelvo_node: route"},
+      {"fleet/robot_2", "fleet/robot_2/trelvo_node: route"},
+  };
+  for (const auto& [nameSpace, name] : cases) {
+    EXPECT_EQ(node::diagnosticName(nameSpace), name) << nameSpace;
+  }
+}
+
+struct LevelCase {
+  const char* what;
+  node::NodeStatus status;
+  std::uint8_t level;
+  const char* message;
+};
+
+TEST(NodeDiagnostics, LevelAndMessageTellTheWorstThatHolds) {
+  const std::string told = "/robot1/cmd_vel is subscribed as geometry_msgs/msg/TwistStamped, ...";
+  const LevelCase cases[] = {
+      {"driving", driving(), Status::OK, "driving leg 2 of 3"},
+      {"idle", idle(), Status::OK, "waiting for a route"},
+      {"driving without a pose so far", changed(driving(), [](auto& s) { s.poseAge.reset(); }),
+       Status::ERROR, "driving a route, but no pose has arrived on /robot1/odom"},
+      {"driving without a vehicle", changed(driving(), [](auto& s) { s.commandSubscribers = 0; }),
+       Status::ERROR, "driving a route, but nothing subscribes /robot1/cmd_vel"},
+      {"both wrong: the pose first",
+       changed(driving(),
+               [](auto& s) {
+                 s.poseAge.reset();
+                 s.commandSubscribers = 0;
+               }),
+       Status::ERROR, "driving a route, but no pose has arrived on /robot1/odom"},
+      {"a standing warning",
+       changed(driving(),
+               [&](auto& s) {
+                 s.standingWarnings = {told, "a second"};
+               }),
+       Status::WARN, told.c_str()},
+      {"a stale pose", changed(driving(), [](auto& s) { s.poseAge = 2.26; }), Status::WARN,
+       "the newest pose on /robot1/odom is 2.3 s old, beyond the pose timeout of 0.5 s"},
+      {"a pose just at the timeout", changed(driving(), [](auto& s) { s.poseAge = 0.5; }),
+       Status::OK, "driving leg 2 of 3"},
+      {"idle without a pose so far", changed(idle(), [](auto& s) { s.poseAge.reset(); }),
+       Status::WARN, "no pose has arrived on /robot1/odom yet"},
+      {"idle without a vehicle", changed(idle(), [](auto& s) { s.commandSubscribers = 0; }),
+       Status::WARN, "nothing subscribes /robot1/cmd_vel"},
+      {"a warning given whose cause has gone",
+       changed(driving(), [&](auto& s) { s.lastWarning = told; }), Status::OK,
+       "driving leg 2 of 3"},
+  };
+  for (const auto& c : cases) {
+    const Status status = node::diagnosticStatus(c.status);
+    EXPECT_EQ(status.level, c.level) << c.what;
+    EXPECT_EQ(status.message, c.message) << c.what;
+  }
+}
+
+std::vector<std::pair<std::string, std::string>> valuesOf(const Status& status) {
+  std::vector<std::pair<std::string, std::string>> values;
+  for (const auto& value : status.values) {
+    values.emplace_back(value.key, value.value);
+  }
+  return values;
+}
+
+TEST(NodeDiagnostics, KeyValuesGiveRouteLegStatePoseAgeSubscribersAndLastWarning) {
+  const auto drivingStatus = node::diagnosticStatus(
+      changed(driving(), [](auto& s) { s.lastWarning = "the vehicle moved less than 1 cm"; }));
+  EXPECT_EQ(drivingStatus.name, "robot1/trelvo_node: route");
+  EXPECT_EQ(drivingStatus.hardware_id, "/robot1/cmd_vel");
+  EXPECT_EQ(valuesOf(drivingStatus), (std::vector<std::pair<std::string, std::string>>{
+                                         {"route", "3 legs"},
+                                         {"leg", "2 of 3"},
+                                         {"state", "line move"},
+                                         {"pose age", "0.04 s"},
+                                         {"command subscribers", "1"},
+                                         {"last warning", "the vehicle moved less than 1 cm"},
+                                     }));
+
+  const auto idleStatus = node::diagnosticStatus(changed(idle(), [](auto& s) {
+    s.poseAge.reset();
+    s.commandSubscribers = 0;
+  }));
+  EXPECT_EQ(valuesOf(idleStatus), (std::vector<std::pair<std::string, std::string>>{
+                                      {"route", "none"},
+                                      {"leg", "none"},
+                                      {"state", "no route"},
+                                      {"pose age", "no pose so far"},
+                                      {"command subscribers", "0"},
+                                      {"last warning", "none"},
+                                  }));
+
+  const auto oneLeg = node::diagnosticStatus(changed(driving(), [](auto& s) {
+    s.legs = 1;
+    s.leg = 1;
+  }));
+  EXPECT_EQ(oneLeg.values.front().value, "1 leg");
+}
+
+TEST(NodeDiagnostics, TheArrayHoldsTheOneStatusStamped) {
+  builtin_interfaces::msg::Time stamp;
+  stamp.sec = 1700000000;
+  stamp.nanosec = 5;
+  const auto array = node::diagnosticArray(driving(), stamp);
+  EXPECT_EQ(array.header.stamp, stamp);
+  ASSERT_EQ(array.status.size(), 1u);
+  EXPECT_EQ(array.status.front(), node::diagnosticStatus(driving()));
+}
+
+}  // namespace

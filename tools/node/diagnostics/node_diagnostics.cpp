@@ -1,0 +1,94 @@
+#include "node/diagnostics/node_diagnostics.hpp"
+
+#include <fmt/format.h>
+
+namespace node {
+namespace {
+
+using Status = diagnostic_msgs::msg::DiagnosticStatus;
+
+struct Summary {
+  std::uint8_t level;
+  std::string message;
+};
+
+Summary summaryOf(const NodeStatus& status) {
+  if (status.driving && !status.poseAge) {
+    return {Status::ERROR,
+            fmt::format("driving a route, but no pose has arrived on {}", status.poseTopic)};
+  }
+  if (status.driving && status.commandSubscribers == 0) {
+    return {Status::ERROR,
+            fmt::format("driving a route, but nothing subscribes {}", status.commandTopic)};
+  }
+  if (!status.standingWarnings.empty()) {
+    return {Status::WARN, status.standingWarnings.front()};
+  }
+  if (status.poseAge && *status.poseAge > status.poseTimeout) {
+    return {Status::WARN,
+            fmt::format("the newest pose on {} is {:.1f} s old, beyond the pose timeout of {} s",
+                        status.poseTopic, *status.poseAge, status.poseTimeout)};
+  }
+  if (!status.poseAge) {
+    return {Status::WARN, fmt::format("no pose has arrived on {} yet", status.poseTopic)};
+  }
+  if (status.commandSubscribers == 0) {
+    return {Status::WARN, fmt::format("nothing subscribes {}", status.commandTopic)};
+  }
+  if (status.driving) {
+    return {Status::OK, fmt::format("driving leg {} of {}", status.leg, status.legs)};
+  }
+  return {Status::OK, "waiting for a route"};
+}
+
+diagnostic_msgs::msg::KeyValue keyValue(const char* key, std::string value) {
+  diagnostic_msgs::msg::KeyValue pair;
+  pair.key = key;
+  pair.value = std::move(value);
+  return pair;
+}
+
+}  // namespace
+
+std::string diagnosticName(std::string_view nameSpace) {
+  while (!nameSpace.empty() && nameSpace.front() == '/') {
+    nameSpace.remove_prefix(1);
+  }
+  while (!nameSpace.empty() && nameSpace.back() == '/') {
+    nameSpace.remove_suffix(1);
+  }
+  const std::string node =
+      nameSpace.empty() ? std::string(kRosNodeName) : fmt::format("{}/{}", nameSpace, kRosNodeName);
+  return node + ": route";
+}
+
+diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status) {
+  Summary summary = summaryOf(status);
+  Status message;
+  message.level = summary.level;
+  message.name = diagnosticName(status.nameSpace);
+  message.message = std::move(summary.message);
+  message.hardware_id = status.commandTopic;
+  const bool route = status.legs > 0;
+  message.values = {
+      keyValue("route",
+               route ? fmt::format("{} leg{}", status.legs, status.legs == 1 ? "" : "s") : "none"),
+      keyValue("leg", route ? fmt::format("{} of {}", status.leg, status.legs) : "none"),
+      keyValue("state", status.state),
+      keyValue("pose age",
+               status.poseAge ? fmt::format("{:.2f} s", *status.poseAge) : "no pose so far"),
+      keyValue("command subscribers", std::to_string(status.commandSubscribers)),
+      keyValue("last warning", status.lastWarning.empty() ? "none" : status.lastWarning),
+  };
+  return message;
+}
+
+diagnostic_msgs::msg::DiagnosticArray diagnosticArray(const NodeStatus& status,
+                                                      const builtin_interfaces::msg::Time& stamp) {
+  diagnostic_msgs::msg::DiagnosticArray array;
+  array.header.stamp = stamp;
+  array.status.push_back(diagnosticStatus(status));
+  return array;
+}
+
+}  // namespace node

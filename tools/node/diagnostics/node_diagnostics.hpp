@@ -1,0 +1,57 @@
+#pragma once
+
+// The node's state as a diagnostic_msgs/msg/DiagnosticArray, for /diagnostics, where ROS 2's
+// diagnostic aggregator and rqt_robot_monitor read every program's. One status, named as
+// diagnostic_updater names a node's task, "<node's full name without the leading '/'>: <task>":
+// "trelvo_node: route", or "robot1/trelvo_node: route" under --namespace robot1, so that the
+// statuses of a fleet's nodes stay apart on the one topic. Its hardware is the vehicle driven,
+// known by its command topic ("/robot1/cmd_vel").
+//
+// Level, the first that applies:
+//   ERROR  driving a route without any pose so far, or with nothing subscribing the commands;
+//   WARN   a warning whose cause stands (a configuration mistake, a stall), a pose older than the
+//          pose timeout, no pose so far, or nothing subscribing the commands while idle;
+//   OK     driving, or waiting for a route, with all of that in order.
+// A warning whose cause has gone no longer holds the level, but stays under "last warning".
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <builtin_interfaces/msg/time.hpp>
+#include <diagnostic_msgs/msg/diagnostic_array.hpp>
+
+namespace node {
+
+/// The node's name on the ROS 2 graph (a ROS name has no '-').
+inline constexpr std::string_view kRosNodeName = "trelvo_node";
+
+struct NodeStatus {
+  std::string nameSpace;          // as --namespace gives it; empty: none
+  std::string commandTopic;       // ROS name, "/robot1/cmd_vel"
+  std::string poseTopic;          // ROS name, "/robot1/odom"
+  bool driving = false;           // a route is being driven
+  std::size_t legs = 0;           // legs of the route; 0: no route
+  std::size_t leg = 0;            // the leg driven, from 1
+  std::string state;              // "line move", "route finished", "stopped: no fresh pose", ...
+  std::optional<double> poseAge;  // s since the newest pose arrived; nothing: none so far
+  double poseTimeout = 0.5;       // s
+  std::uint32_t commandSubscribers = 0;
+  std::vector<std::string> standingWarnings;
+  std::string lastWarning;  // empty: none given
+};
+
+/// "trelvo_node: route", "robot1/trelvo_node: route" for the namespace "robot1" or "/robot1/".
+std::string diagnosticName(std::string_view nameSpace);
+
+/// The status of `status`, as described above.
+diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status);
+
+/// The array to publish: the status, stamped `stamp` (the wall clock, wire::wallClockStamp()).
+diagnostic_msgs::msg::DiagnosticArray diagnosticArray(const NodeStatus& status,
+                                                      const builtin_interfaces::msg::Time& stamp);
+
+}  // namespace node
