@@ -311,6 +311,36 @@ TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithi
   RecordProperty("sigterm_to_exit_seconds", std::to_string(took.count()));
 }
 
+TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagnostics) {
+  constexpr int kDomain = 225;
+  // Jazzy's diff_drive_controller reads TwistStamped; the node publishes Twist.
+  BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--stamped"}, environmentFor(kDomain),
+                            logFolder() + "/trelvo-sim.log");
+  BackgroundProcess node = startNode(kDomain);
+  wire::Participant participant(kDomain);
+  wire::Subscription<diagnostic_msgs::msg::DiagnosticArray> diagnostics(
+      participant, wire::ddsTopicName("", "/diagnostics"), wire::statusQos().get());
+  std::vector<diagnostic_msgs::msg::DiagnosticArray> received;
+  const bool warned = dds_loopback::eventually(
+      [&] {
+        for (auto& array : diagnostics.take()) {
+          received.push_back(std::move(array));
+        }
+        return node.output().find("start trelvo-node with --stamped") != std::string::npos &&
+               !received.empty() &&
+               received.back().status.at(0).level == diagnostic_msgs::msg::DiagnosticStatus::WARN;
+      },
+      15s);
+  ASSERT_TRUE(warned) << node.output();
+  const auto& status = received.back().status.at(0);
+  EXPECT_EQ(status.name, "trelvo_node: route");
+  EXPECT_NE(status.message.find("--stamped"), std::string::npos) << status.message;
+  const std::string log = node.output();
+  EXPECT_EQ(log.find("start trelvo-node with --stamped"),
+            log.rfind("start trelvo-node with --stamped"))
+      << "warned once";
+}
+
 TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
   constexpr int kDomain = 224;
   BackgroundProcess vehicle = startVehicle(kDomain);

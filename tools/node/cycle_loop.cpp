@@ -18,9 +18,9 @@ double cpuSeconds() {
 
 }  // namespace
 
-CycleLoop::CycleLoop(NodeTopics& topics, DriveCycle& drive, std::chrono::nanoseconds period,
-                     const std::string& latencyLog)
-    : topics_(topics), drive_(drive), period_(period) {
+CycleLoop::CycleLoop(NodeTopics& topics, DriveCycle& drive, NodeMonitor& monitor,
+                     std::chrono::nanoseconds period, const std::string& latencyLog)
+    : topics_(topics), drive_(drive), monitor_(monitor), period_(period) {
   if (!latencyLog.empty()) {
     latencyLog_ = std::fopen(latencyLog.c_str(), "w");
     if (latencyLog_ == nullptr) {
@@ -67,6 +67,7 @@ void CycleLoop::cycle() {
   topics_.publishCommand(output.command);
   const auto written = Clock::now();
   publishStatus(output, written);
+  monitor_.cycle(drive_.status(written), written);
   if (latencyLog_ != nullptr) {
     // A change of state or leg blocks the controller for its own pauses: marked, so that the
     // benchmark can tell those cycles apart.

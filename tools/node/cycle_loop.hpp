@@ -11,6 +11,7 @@
 #include <string>
 
 #include "node/drive/drive_cycle.hpp"
+#include "node/node_monitor.hpp"
 #include "node/node_topics.hpp"
 
 namespace node {
@@ -20,8 +21,8 @@ inline constexpr std::chrono::seconds kProgressRepeat{1};
 
 class CycleLoop {
  public:
-  CycleLoop(NodeTopics& topics, DriveCycle& drive, std::chrono::nanoseconds period,
-            const std::string& latencyLog);
+  CycleLoop(NodeTopics& topics, DriveCycle& drive, NodeMonitor& monitor,
+            std::chrono::nanoseconds period, const std::string& latencyLog);
   ~CycleLoop();
   CycleLoop(const CycleLoop&) = delete;
   CycleLoop& operator=(const CycleLoop&) = delete;
@@ -35,6 +36,7 @@ class CycleLoop {
 
   NodeTopics& topics_;
   DriveCycle& drive_;
+  NodeMonitor& monitor_;
   std::chrono::nanoseconds period_;
   std::FILE* latencyLog_ = nullptr;
   std::string progress_;

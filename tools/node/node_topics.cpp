@@ -12,7 +12,11 @@ NodeTopics::NodeTopics(const NodeOptions& options)
       lookAhead_(participant_, wire::ddsTopicName(options.nameSpace, "lookahead_point"),
                  wire::statusQos().get()),
       progress_(participant_, wire::ddsTopicName(options.nameSpace, "route_progress"),
-                wire::statusQos().get()) {
+                wire::statusQos().get()),
+      // Absolute, as ROS 2 drivers publish it: the aggregator reads every node's on one topic.
+      diagnostics_(participant_, wire::ddsTopicName(options.nameSpace, "/diagnostics"),
+                   wire::statusQos().get()),
+      discovery_(participant_) {
   const auto& ns = options.nameSpace;
   note("subscribes", plan_, wire::pathQos().get());
   if (options.poseTopic.empty()) {
@@ -33,6 +37,7 @@ NodeTopics::NodeTopics(const NodeOptions& options)
   }
   note("publishes", lookAhead_, wire::statusQos().get());
   note("publishes", progress_, wire::statusQos().get());
+  note("publishes", diagnostics_, wire::statusQos().get());
 }
 
 template <typename Endpoint>
@@ -42,6 +47,13 @@ void NodeTopics::note(const char* direction, const Endpoint& endpoint, const dds
   }
   description_ += std::string(direction) + " " + wire::rosTopicName(endpoint.topicName()) + " (" +
                   wire::rosTypeName(endpoint.typeName()) + "; " + wire::qosText(qos) + ")";
+}
+
+WatchedTopics NodeTopics::watchedTopics() const {
+  const wire::Endpoint& command =
+      command_ ? static_cast<const wire::Endpoint&>(*command_) : *stampedCommand_;
+  const wire::Endpoint& poses = poses_ ? static_cast<const wire::Endpoint&>(*poses_) : *odometry_;
+  return {command.topicName(), command.typeName(), poses.topicName(), poses.typeName()};
 }
 
 std::string NodeTopics::poseTopic() const {
@@ -89,6 +101,10 @@ void NodeTopics::publishProgress(const std::string& text) {
   std_msgs::msg::String message;
   message.data = text;
   progress_.publish(message);
+}
+
+void NodeTopics::publishDiagnostics(const diagnostic_msgs::msg::DiagnosticArray& diagnostics) {
+  diagnostics_.publish(diagnostics);
 }
 
 bool NodeTopics::waitForCommandsAcknowledged(std::chrono::nanoseconds timeout) {

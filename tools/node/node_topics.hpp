@@ -10,6 +10,9 @@
 //     or --stamped     geometry_msgs/msg/TwistStamped
 //   lookahead_point    geometry_msgs/msg/PointStamped published, reliable
 //   route_progress     std_msgs/msg/String            published, reliable
+//   /diagnostics       diagnostic_msgs/msg/DiagnosticArray  published, reliable, once a second
+//
+// Beside them it reads DDS discovery: the readers and writers of every topic on the domain.
 
 #include <chrono>
 #include <memory>
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include <diagnostic_msgs/msg/diagnostic_array.hpp>
 #include <geometry_msgs/msg/point_stamped.hpp>
 #include <geometry_msgs/msg/pose_stamped.hpp>
 #include <geometry_msgs/msg/twist.hpp>
@@ -26,6 +30,8 @@
 #include <std_msgs/msg/string.hpp>
 
 #include "node/node_options.hpp"
+#include "node/watch/configuration_watch.hpp"
+#include "wire/discovery.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/participant.hpp"
 
@@ -46,7 +52,13 @@ class NodeTopics {
   /// The ROS 2 name of the topic the poses come from: "/robot1/odom".
   std::string poseTopic() const;
 
+  /// The command and pose topics, as the configuration watch compares them with its peers'.
+  WatchedTopics watchedTopics() const;
+  /// The readers and writers alive on the domain now, the node's own marked; never waits.
+  const std::vector<wire::DiscoveredEndpoint>& endpoints() { return discovery_.endpoints(); }
+
   void publishCommand(const geometry_msgs::msg::Twist& command);
+  void publishDiagnostics(const diagnostic_msgs::msg::DiagnosticArray& diagnostics);
   void publishLookAhead(double x, double y);
   void publishProgress(const std::string& text);
   /// Waits, at most `timeout`, until every vehicle subscribed to cmd_vel has acknowledged the
@@ -70,6 +82,8 @@ class NodeTopics {
   std::optional<wire::Publisher<geometry_msgs::msg::TwistStamped>> stampedCommand_;
   wire::Publisher<geometry_msgs::msg::PointStamped> lookAhead_;
   wire::Publisher<std_msgs::msg::String> progress_;
+  wire::Publisher<diagnostic_msgs::msg::DiagnosticArray> diagnostics_;
+  wire::Discovery discovery_;
   std::string description_;
 };
 

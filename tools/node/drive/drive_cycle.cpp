@@ -127,6 +127,9 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   } else {
     ramp_.stopNow();
   }
+  if (const auto stall = stall_.update(output.command, pose ? &pose->pose : nullptr, now)) {
+    log_.warn("{}", *stall);
+  }
   output.progress = progress();
   return output;
 }
@@ -141,6 +144,7 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   if (const auto at = poses_.newestAt()) {
     status.poseAge = seconds(now - *at);
   }
+  status.standingWarnings = stall_.standing();
   return status;
 }
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <geometry_msgs/msg/pose_stamped.hpp>
 #include <geometry_msgs/msg/twist.hpp>
@@ -19,6 +20,7 @@
 #include "node/drive/command_ramp.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/drive/pose_watch.hpp"
+#include "node/watch/stall_watch.hpp"
 #include "trelvo/route.hpp"
 
 namespace node {
@@ -46,6 +48,7 @@ struct DriveStatus {
   std::optional<double> poseAge;  // s since the newest pose; nothing before the first
   bool poseFresh = false;
   bool driving = false;
+  std::vector<std::string> standingWarnings;  // a stall told of that still lasts
 };
 
 class DriveCycle {
@@ -70,6 +73,7 @@ class DriveCycle {
   PoseWatch poses_;
   CommandRamp ramp_;
   std::optional<Clock::time_point> lastCycle_;
+  StallWatch stall_;
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;
   bool waitingLogged_ = false;

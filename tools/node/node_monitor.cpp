@@ -1,0 +1,47 @@
+#include "node/node_monitor.hpp"
+
+#include "node/diagnostics/node_diagnostics.hpp"
+#include "wire/stamps.hpp"
+#include "wire/topic_names.hpp"
+
+namespace node {
+
+NodeMonitor::NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& options)
+    : topics_(topics),
+      log_(log),
+      nameSpace_(options.nameSpace),
+      poseTimeout_(options.poseTimeout),
+      configuration_(topics.watchedTopics()) {}
+
+void NodeMonitor::cycle(const DriveStatus& drive, Clock::time_point now) {
+  for (const std::string& warning :
+       configuration_.update(topics_.endpoints(), drive.driving, now)) {
+    log_.warn("{}", warning);
+  }
+  if (!diagnosticsSent_ || now - *diagnosticsSent_ >= kDiagnosticsPeriod) {
+    publishDiagnostics(drive);
+    diagnosticsSent_ = now;
+  }
+}
+
+void NodeMonitor::publishDiagnostics(const DriveStatus& drive) {
+  const WatchedTopics watched = topics_.watchedTopics();
+  NodeStatus status;
+  status.nameSpace = nameSpace_;
+  status.commandTopic = wire::rosTopicName(watched.commandTopic);
+  status.poseTopic = wire::rosTopicName(watched.poseTopic);
+  status.driving = drive.driving;
+  status.legs = drive.legs;
+  status.leg = drive.leg;
+  status.state = drive.state;
+  status.poseAge = drive.poseAge;
+  status.poseTimeout = poseTimeout_;
+  status.commandSubscribers = topics_.commandReaders();
+  status.standingWarnings = configuration_.standing();
+  status.standingWarnings.insert(status.standingWarnings.end(), drive.standingWarnings.begin(),
+                                 drive.standingWarnings.end());
+  status.lastWarning = log_.lastWarning();
+  topics_.publishDiagnostics(diagnosticArray(status, wire::wallClockStamp()));
+}
+
+}  // namespace node
