@@ -3,6 +3,9 @@ target_link_libraries(test_node_drive PRIVATE trelvo_node_drive)
 # Its command ramp, alone.
 target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
+# Its ROS 2 arguments (--ros-args), in-process.
+target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
+
 # The programs themselves on DDS: trelvo-node with trelvo-sim --dds as its vehicle.
 target_link_libraries(test_node_program PRIVATE trelvo_wire)
 add_dependencies(test_node_program trelvo-node trelvo-sim)
