@@ -10,4 +10,5 @@ target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
 target_link_libraries(test_node_program PRIVATE trelvo_wire)
 add_dependencies(test_node_program trelvo-node trelvo-sim)
 target_compile_definitions(test_node_program PRIVATE
-  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
+  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>"
+  TRELVO_VERSION_TEXT="${PROJECT_VERSION}")

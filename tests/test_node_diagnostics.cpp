@@ -17,6 +17,7 @@ using Status = diagnostic_msgs::msg::DiagnosticStatus;
 node::NodeStatus driving() {
   node::NodeStatus status;
   status.nameSpace = "robot1";
+  status.nodeName = "trelvo_node";
   status.commandTopic = "/robot1/cmd_vel";
   status.poseTopic = "/robot1/odom";
   status.driving = true;
@@ -53,7 +54,7 @@ TEST(NodeDiagnostics, NamedAsDiagnosticUpdaterNamesANodesTask) {
       {"fleet/robot_2", "fleet/robot_2/trelvo_node: route"},
   };
   for (const auto& [nameSpace, name] : cases) {
-    EXPECT_EQ(node::diagnosticName(nameSpace), name) << nameSpace;
+    EXPECT_EQ(node::diagnosticName(nameSpace, "trelvo_node"), name) << nameSpace;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
@@ -339,6 +340,41 @@ TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagn
   EXPECT_EQ(log.find("start trelvo-node with --stamped"),
             log.rfind("start trelvo-node with --stamped"))
       << "warned once";
+}
+
+TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
+  constexpr int kDomain = 226;
+  const std::string params = logFolder() + "/params.yaml";
+  {
+    std::ofstream file(params);
+    file << "/**/mover:\n  ros__parameters:\n    stamped: true\n    rate: 10.0\n";
+  }
+  // What ros2 launch's Node(name='mover', namespace='robot1', remappings=[('cmd_vel', '/x')],
+  // parameters=['params.yaml'], ros_arguments=['-p', 'pose_timeout:=0.3']) appends.
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--ros-args", "-r", "__node:=mover", "-r",
+                          "__ns:=/robot1", "--params-file", params, "-r", "cmd_vel:=/x", "-p",
+                          "pose_timeout:=0.3", "--log-level", "debug"},
+                         environmentFor(kDomain), logFolder() + "/trelvo-node.log");
+  wire::Participant participant(kDomain);
+  wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
+      participant, wire::ddsTopicName("", "/x"), wire::commandQos().get());
+  int received = 0;
+  ASSERT_TRUE(dds_loopback::eventually(
+      [&] {
+        received += static_cast<int>(commands.take().size());
+        return received >= 5;
+      },
+      15s))
+      << node.output();
+  const std::string log = node.output();
+  EXPECT_NE(log.find("trelvo-node /robot1: trelvo-node " TRELVO_VERSION_TEXT), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("namespace /robot1: 10 Hz, poses from /robot1/odom stop the vehicle when "
+                     "older than 0.3 s"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("publishes /x (geometry_msgs/msg/TwistStamped"), std::string::npos) << log;
+  EXPECT_NE(log.find("ignored ROS arguments: --log-level debug"), std::string::npos) << log;
 }
 
 TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {

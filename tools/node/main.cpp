@@ -81,6 +81,9 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   {
     node::NodeTopics topics(options);
     logStart(log, options, topics);
+    if (options.rosNotice) {
+      log.info("{}", *options.rosNotice);
+    }
     node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
                                std::chrono::duration<double>(options.poseTimeout)),
                            log, options.ramp);

@@ -10,6 +10,7 @@ NodeMonitor::NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& op
     : topics_(topics),
       log_(log),
       nameSpace_(options.nameSpace),
+      nodeName_(options.nodeName),
       poseTimeout_(options.poseTimeout),
       configuration_(topics.watchedTopics()) {}
 
@@ -28,6 +29,7 @@ void NodeMonitor::publishDiagnostics(const DriveStatus& drive) {
   const WatchedTopics watched = topics_.watchedTopics();
   NodeStatus status;
   status.nameSpace = nameSpace_;
+  status.nodeName = nodeName_;
   status.commandTopic = wire::rosTopicName(watched.commandTopic);
   status.poseTopic = wire::rosTopicName(watched.poseTopic);
   status.driving = drive.driving;

@@ -31,6 +31,7 @@ class NodeMonitor {
   NodeTopics& topics_;
   NodeLog& log_;
   std::string nameSpace_;
+  std::string nodeName_;
   double poseTimeout_;
   ConfigurationWatch configuration_;
   std::optional<Clock::time_point> diagnosticsSent_;

@@ -3,11 +3,13 @@
 #include <CLI/CLI.hpp>
 
 #include <stdexcept>
+#include <vector>
 
 #include <fmt/format.h>
 
 #include "common/command_line.hpp"
 #include "node/exit_codes.hpp"
+#include "node/ros_args/program_command_line.hpp"
 #include "wire/participant.hpp"
 #include "wire/topic_names.hpp"
 
@@ -37,6 +39,20 @@ void addTopicOptions(CLI::App& app, NodeOptions& options) {
                                    [](const std::string& text) { wire::ddsTopicName("", text); }));
   app.add_flag("--stamped", options.stamped,
                "Publishes cmd_vel as geometry_msgs/msg/TwistStamped instead of Twist");
+  const auto topicCheck = common::rosNameCheck(
+      "topic name", [](const std::string& text) { wire::ddsTopicName("", text); });
+  app.add_option("--plan-topic", options.planTopic, "Takes paths from this topic")
+      ->type_name("NAME")
+      ->check(topicCheck)
+      ->capture_default_str();
+  app.add_option("--odom-topic", options.odomTopic, "Takes odometry from this topic")
+      ->type_name("NAME")
+      ->check(topicCheck)
+      ->capture_default_str();
+  app.add_option("--cmd-vel-topic", options.cmdVelTopic, "Publishes the command on this topic")
+      ->type_name("NAME")
+      ->check(topicCheck)
+      ->capture_default_str();
 }
 
 void addCycleOptions(CLI::App& app, NodeOptions& options) {
@@ -101,13 +117,27 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   addTopicOptions(app, options);
   addCycleOptions(app, options);
   addRampOptions(app, options.ramp);
+  // ROS 2's arguments become the program's own: parameters as options, the rest kept for the
+  // topics and the node's name.
+  options.ros = parseRosArguments(argc, argv);
+  const ProgramCommandLine line = programCommandLine(options.ros, programOptions(app));
+  std::vector<const char*> words;
+  for (const auto& word : line.arguments) {
+    words.push_back(word.c_str());
+  }
   try {
-    if (!common::parseCommandLine(app, argc, argv)) {
+    if (!common::parseCommandLine(app, static_cast<int>(words.size()), words.data())) {
       return std::nullopt;
     }
   } catch (const CLI::ParseError& error) {
     throw std::invalid_argument(error.what());
   }
+  // As in ROS 2, a namespace remapping replaces the namespace the program gives its node.
+  if (options.ros.nameSpace) {
+    options.nameSpace = *options.ros.nameSpace;
+  }
+  options.nodeName = options.ros.nodeName.value_or(kDefaultNodeName);
+  options.rosNotice = line.notice;
   // ROS_DOMAIN_ID is read only when --domain does not take its place.
   if (app.count("--domain") == 0) {
     options.domain = wire::domainFromEnvironment();

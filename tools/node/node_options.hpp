@@ -7,22 +7,34 @@
 #include <string>
 
 #include "node/drive/command_ramp.hpp"
+#include "node/ros_args/ros_arguments.hpp"
 
 namespace node {
 
 struct NodeOptions {
-  double rate = 20.0;          // Hz, control cycles and published commands
-  double poseTimeout = 0.5;    // s: older poses stop the vehicle
-  std::string nameSpace;       // empty: topics at the root, /cmd_vel
-  std::uint32_t domain = 0;    // DDS domain, ROS_DOMAIN_ID unless --domain
-  std::string poseTopic;       // empty: nav_msgs/Odometry on odom
-  bool stamped = false;        // publish TwistStamped instead of Twist
+  double rate = 20.0;                   // Hz, control cycles and published commands
+  double poseTimeout = 0.5;             // s: older poses stop the vehicle
+  std::string nameSpace;                // empty: topics at the root, /cmd_vel
+  std::uint32_t domain = 0;             // DDS domain, ROS_DOMAIN_ID unless --domain
+  std::string planTopic = "plan";       // nav_msgs/msg/Path in
+  std::string odomTopic = "odom";       // nav_msgs/msg/Odometry in, unless --pose-topic
+  std::string cmdVelTopic = "cmd_vel";  // the command out
+  std::string poseTopic;                // empty: nav_msgs/Odometry on odomTopic
+  bool stamped = false;                 // publish TwistStamped instead of Twist
   std::string frame = "odom";  // frame of the published look-ahead point and stamped commands
   std::string latencyLog;      // empty: none; else one line per cycle, for the benchmark
   RampLimits ramp;             // --max-accel, --max-decel, --max-turn-accel; all 0: off
+  std::string nodeName = kDefaultNodeName;  // its name on the ROS graph, -r __node:=NAME
+  RosArguments ros;                         // what came after --ros-args: remappings above all
+  std::optional<std::string> rosNotice;     // one line on what of it the node does not use
+
+  /// The ROS name of one of the node's topics, given as the program names it ("cmd_vel"), after
+  /// the remappings of --ros-args: "/robot1/diff_drive_controller/cmd_vel" or "cmd_vel".
+  std::string topic(const std::string& name) const { return ros.remapped(name, nameSpace); }
 };
 
-/// Parses the command line; nothing when --help or --version was asked for. Throws
+/// Parses the command line, ROS 2's arguments after --ros-args included (remappings, namespace,
+/// node name, parameters for every option); nothing when --help or --version was asked for. Throws
 /// std::invalid_argument for bad input (or a bad ROS_DOMAIN_ID without --domain), its message one
 /// line naming the option and what is wrong with it.
 std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv);

@@ -8,31 +8,38 @@ namespace node {
 
 NodeTopics::NodeTopics(const NodeOptions& options)
     : participant_(options.domain),
-      plan_(participant_, wire::ddsTopicName(options.nameSpace, "plan"), wire::pathQos().get()),
-      lookAhead_(participant_, wire::ddsTopicName(options.nameSpace, "lookahead_point"),
+      plan_(participant_, wire::ddsTopicName(options.nameSpace, options.topic(options.planTopic)),
+            wire::pathQos().get()),
+      lookAhead_(participant_,
+                 wire::ddsTopicName(options.nameSpace, options.topic("lookahead_point")),
                  wire::statusQos().get()),
-      progress_(participant_, wire::ddsTopicName(options.nameSpace, "route_progress"),
+      progress_(participant_,
+                wire::ddsTopicName(options.nameSpace, options.topic("route_progress")),
                 wire::statusQos().get()),
       // Absolute, as ROS 2 drivers publish it: the aggregator reads every node's on one topic.
-      diagnostics_(participant_, wire::ddsTopicName(options.nameSpace, "/diagnostics"),
+      diagnostics_(participant_,
+                   wire::ddsTopicName(options.nameSpace, options.topic("/diagnostics")),
                    wire::statusQos().get()),
       discovery_(participant_) {
   const auto& ns = options.nameSpace;
   note("subscribes", plan_, wire::pathQos().get());
   if (options.poseTopic.empty()) {
-    odometry_.emplace(participant_, wire::ddsTopicName(ns, "odom"), wire::poseSourceQos().get());
+    odometry_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.odomTopic)),
+                      wire::poseSourceQos().get());
     note("subscribes", *odometry_, wire::poseSourceQos().get());
   } else {
-    poses_.emplace(participant_, wire::ddsTopicName(ns, options.poseTopic),
+    poses_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.poseTopic)),
                    wire::poseSourceQos().get());
     note("subscribes", *poses_, wire::poseSourceQos().get());
   }
   if (options.stamped) {
-    stampedCommand_.emplace(participant_, wire::ddsTopicName(ns, "cmd_vel"),
+    stampedCommand_.emplace(participant_,
+                            wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
                             wire::commandQos().get());
     note("publishes", *stampedCommand_, wire::commandQos().get());
   } else {
-    command_.emplace(participant_, wire::ddsTopicName(ns, "cmd_vel"), wire::commandQos().get());
+    command_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
+                     wire::commandQos().get());
     note("publishes", *command_, wire::commandQos().get());
   }
   note("publishes", lookAhead_, wire::statusQos().get());

@@ -50,7 +50,7 @@ diagnostic_msgs::msg::KeyValue keyValue(const char* key, std::string value) {
 
 }  // namespace
 
-std::string diagnosticName(std::string_view nameSpace) {
+std::string diagnosticName(std::string_view nameSpace, std::string_view nodeName) {
   while (!nameSpace.empty() && nameSpace.front() == '/') {
     nameSpace.remove_prefix(1);
   }
@@ -58,7 +58,7 @@ std::string diagnosticName(std::string_view nameSpace) {
     nameSpace.remove_suffix(1);
   }
   const std::string node =
-      nameSpace.empty() ? std::string(kRosNodeName) : fmt::format("{}/{}", nameSpace, kRosNodeName);
+      nameSpace.empty() ? std::string(nodeName) : fmt::format("{}/{}", nameSpace, nodeName);
   return node + ": route";
 }
 
@@ -66,7 +66,7 @@ diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status
   Summary summary = summaryOf(status);
   Status message;
   message.level = summary.level;
-  message.name = diagnosticName(status.nameSpace);
+  message.name = diagnosticName(status.nameSpace, status.nodeName);
   message.message = std::move(summary.message);
   message.hardware_id = status.commandTopic;
   const bool route = status.legs > 0;

@@ -26,11 +26,9 @@
 
 namespace node {
 
-/// The node's name on the ROS 2 graph (a ROS name has no '-').
-inline constexpr std::string_view kRosNodeName = "trelvo_node";
-
 struct NodeStatus {
   std::string nameSpace;          // as --namespace gives it; empty: none
+  std::string nodeName;           // its name on the ROS 2 graph, "trelvo_node"
   std::string commandTopic;       // ROS name, "/robot1/cmd_vel"
   std::string poseTopic;          // ROS name, "/robot1/odom"
   bool driving = false;           // a route is being driven
@@ -45,7 +43,7 @@ struct NodeStatus {
 };
 
 /// "trelvo_node: route", "robot1/trelvo_node: route" for the namespace "robot1" or "/robot1/".
-std::string diagnosticName(std::string_view nameSpace);
+std::string diagnosticName(std::string_view nameSpace, std::string_view nodeName);
 
 /// The status of `status`, as described above.
 diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status);
