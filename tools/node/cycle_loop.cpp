@@ -55,12 +55,12 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
 }
 
 void CycleLoop::cycle() {
-  for (const auto& path : topics_.takePaths()) {
-    drive_.receivePath(path);
-  }
   const auto taken = Clock::now();
   for (const auto& pose : topics_.takePoses()) {
     drive_.receivePose(pose, taken);
+  }
+  for (const auto& path : topics_.takePaths()) {
+    drive_.receivePath(path);
   }
   const std::string before = progress_;
   const CycleOutput output = drive_.cycle(taken);

@@ -70,6 +70,10 @@ bool deliverStop(node::NodeLog& log, node::NodeTopics& topics) {
     return false;
   }
   const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - sent;
+  if (readers == 0) {
+    log.info("no reader of the command topic to deliver the stop to");
+    return true;
+  }
   log.info("the stop reached {} reader{} of the command topic in {:.0f} ms", readers,
            readers == 1 ? "" : "s", took.count());
   return true;
