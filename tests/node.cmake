@@ -1,5 +1,7 @@
 # trelvo-node: its control cycle in-process.
 target_link_libraries(test_node_drive PRIVATE trelvo_node_drive)
+# Its frames in-process: tf2's buffer, paths and poses moved between frames.
+target_link_libraries(test_node_frames PRIVATE trelvo_node_frames)
 
 # The programs themselves on DDS: trelvo-node with trelvo-sim --dds as its vehicle.
 target_link_libraries(test_node_program PRIVATE trelvo_wire)
