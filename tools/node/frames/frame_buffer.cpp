@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <tf2/buffer_core.h>
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace node {
