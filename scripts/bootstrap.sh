@@ -9,7 +9,8 @@ set -euo pipefail
 main_job=(
   # toolchain
   g++ cmake make pkg-config
-  # library dependencies
+  # library dependencies; libtf2-dev is also trelvo-node's transform buffer, and brings the
+  # console_bridge and ROS 1 time and message headers its interface uses
   libspdlog-dev libfmt-dev libsystemd-dev libtf2-dev
   # ROS 2 message generation
   rosidl-generator-c-cpp rosidl-tools python3-ament-index

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "dds_loopback.hpp"
 #include "wire/endpoints.hpp"
@@ -145,6 +146,92 @@ TEST(WireLoopback, DiagnosticArrayReachesAPlainDdsReaderWhole) {
     return !received.empty();
   }));
   EXPECT_EQ(received.back(), sent);
+}
+
+geometry_msgs::msg::TransformStamped staticTransform(const char* parent, const char* child,
+                                                     double x) {
+  geometry_msgs::msg::TransformStamped transform;
+  transform.header.frame_id = parent;
+  transform.header.stamp.sec = 1700000000;
+  transform.header.stamp.nanosec = 250;
+  transform.child_frame_id = child;
+  transform.transform.translation.x = x;
+  transform.transform.translation.z = 0.3;
+  transform.transform.rotation.z = 0.6;
+  transform.transform.rotation.w = 0.8;
+  return transform;
+}
+
+TEST(WireLoopback, TfStaticReachesASubscriptionMadeAfterEveryBroadcast) {
+  dds_loopback::useLoopbackOnly();
+  constexpr std::uint32_t kDomain = 180;
+  // As tf2_ros's static broadcasters: transient local, each keeping its one latest message.
+  wire::Qos broadcast = wire::tfStaticQos();
+  dds_qset_history(broadcast.get(), DDS_HISTORY_KEEP_LAST, 1);
+  wire::Participant mapServer(kDomain);
+  wire::Participant robotModel(kDomain);
+  wire::Publisher<tf2_msgs::msg::TFMessage> mapBroadcaster(mapServer, "rt/tf_static",
+                                                           broadcast.get());
+  wire::Publisher<tf2_msgs::msg::TFMessage> modelBroadcaster(robotModel, "rt/tf_static",
+                                                             broadcast.get());
+  tf2_msgs::msg::TFMessage map;
+  map.transforms.push_back(staticTransform("map", "odom", 2.0));
+  tf2_msgs::msg::TFMessage model;
+  model.transforms.push_back(staticTransform("base_link", "laser", 0.2));
+  model.transforms.push_back(staticTransform("base_link", "imu", -0.1));
+  mapBroadcaster.publish(map);
+  modelBroadcaster.publish(model);
+
+  wire::Participant node(kDomain);
+  wire::Subscription<tf2_msgs::msg::TFMessage> subscription(node, "rt/tf_static",
+                                                            wire::tfStaticQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return subscription.matchedPublications() == 2; }));
+  // A node takes once per cycle: both latched messages reach its reader before the first take.
+  std::this_thread::sleep_for(300ms);
+  std::vector<tf2_msgs::msg::TFMessage> received;
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    for (auto& message : subscription.take()) {
+      received.push_back(std::move(message));
+    }
+    return received.size() >= 2;
+  }));
+  ASSERT_EQ(received.size(), 2u);
+  if (received[0] != map) {
+    std::swap(received[0], received[1]);
+  }
+  EXPECT_EQ(received[0], map);
+  EXPECT_EQ(received[1], model);
+}
+
+TEST(WireLoopback, PoseWithCovarianceArrivesWhole) {
+  dds_loopback::useLoopbackOnly();
+  constexpr std::uint32_t kDomain = 181;
+  wire::Participant localisation(kDomain);
+  wire::Participant node(kDomain);
+  wire::Publisher<geometry_msgs::msg::PoseWithCovarianceStamped> publisher(
+      localisation, "rt/amcl_pose", wire::statusQos().get());
+  wire::Subscription<geometry_msgs::msg::PoseWithCovarianceStamped> subscription(
+      node, "rt/amcl_pose", wire::poseSourceQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return publisher.matchedSubscriptions() == 1; }));
+
+  geometry_msgs::msg::PoseWithCovarianceStamped pose;
+  pose.header.frame_id = "map";
+  pose.header.stamp.sec = 12;
+  pose.pose.pose.position.x = 4.5;
+  pose.pose.pose.position.y = -1.25;
+  pose.pose.pose.orientation.z = 0.6;
+  pose.pose.pose.orientation.w = 0.8;
+  for (std::size_t i = 0; i < pose.pose.covariance.size(); ++i) {
+    pose.pose.covariance[i] = 0.01 * static_cast<double>(i);
+  }
+  publisher.publish(pose);
+
+  std::vector<geometry_msgs::msg::PoseWithCovarianceStamped> received;
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    received = subscription.take();
+    return !received.empty();
+  }));
+  EXPECT_EQ(received.back(), pose);
 }
 
 }  // namespace

@@ -36,6 +36,19 @@ builtin_interfaces_msg_dds__Time_ toSample(const builtin_interfaces::msg::Time& 
   return {message.sec, message.nanosec};
 }
 
+geometry_msgs::msg::Quaternion toRos(const geometry_msgs_msg_dds__Quaternion_& sample) {
+  geometry_msgs::msg::Quaternion message;
+  message.x = sample.x;
+  message.y = sample.y;
+  message.z = sample.z;
+  message.w = sample.w;
+  return message;
+}
+
+geometry_msgs_msg_dds__Quaternion_ toSample(const geometry_msgs::msg::Quaternion& message) {
+  return {message.x, message.y, message.z, message.w};
+}
+
 }  // namespace
 
 builtin_interfaces::msg::Time toRos(const builtin_interfaces_msg_dds__Time_& sample) {
@@ -55,10 +68,7 @@ std_msgs::msg::Header toRos(const std_msgs_msg_dds__Header_& sample) {
 geometry_msgs::msg::Pose toRos(const geometry_msgs_msg_dds__Pose_& sample) {
   geometry_msgs::msg::Pose message;
   message.position = toRos(sample.position);
-  message.orientation.x = sample.orientation.x;
-  message.orientation.y = sample.orientation.y;
-  message.orientation.z = sample.orientation.z;
-  message.orientation.w = sample.orientation.w;
+  message.orientation = toRos(sample.orientation);
   return message;
 }
 
@@ -87,6 +97,34 @@ geometry_msgs::msg::PointStamped toRos(const geometry_msgs_msg_dds__PointStamped
   geometry_msgs::msg::PointStamped message;
   message.header = toRos(sample.header);
   message.point = toRos(sample.point);
+  return message;
+}
+
+geometry_msgs::msg::PoseWithCovarianceStamped toRos(
+    const geometry_msgs_msg_dds__PoseWithCovarianceStamped_& sample) {
+  geometry_msgs::msg::PoseWithCovarianceStamped message;
+  message.header = toRos(sample.header);
+  message.pose.pose = toRos(sample.pose.pose);
+  std::copy(std::begin(sample.pose.covariance), std::end(sample.pose.covariance),
+            message.pose.covariance.begin());
+  return message;
+}
+
+geometry_msgs::msg::TransformStamped toRos(const geometry_msgs_msg_dds__TransformStamped_& sample) {
+  geometry_msgs::msg::TransformStamped message;
+  message.header = toRos(sample.header);
+  message.child_frame_id = toString(sample.child_frame_id);
+  message.transform.translation = toRos(sample.transform.translation);
+  message.transform.rotation = toRos(sample.transform.rotation);
+  return message;
+}
+
+tf2_msgs::msg::TFMessage toRos(const tf2_msgs_msg_dds__TFMessage_& sample) {
+  tf2_msgs::msg::TFMessage message;
+  message.transforms.reserve(sample.transforms._length);
+  for (uint32_t i = 0; i < sample.transforms._length; ++i) {
+    message.transforms.push_back(toRos(sample.transforms._buffer[i]));
+  }
   return message;
 }
 
@@ -124,8 +162,7 @@ std_msgs_msg_dds__Header_ toSample(const std_msgs::msg::Header& message) {
 }
 
 geometry_msgs_msg_dds__Pose_ toSample(const geometry_msgs::msg::Pose& message) {
-  const auto& q = message.orientation;
-  return {toSample(message.position), {q.x, q.y, q.z, q.w}};
+  return {toSample(message.position), toSample(message.orientation)};
 }
 
 geometry_msgs_msg_dds__PoseStamped_ toSample(const geometry_msgs::msg::PoseStamped& message) {
@@ -142,6 +179,24 @@ geometry_msgs_msg_dds__TwistStamped_ toSample(const geometry_msgs::msg::TwistSta
 
 geometry_msgs_msg_dds__PointStamped_ toSample(const geometry_msgs::msg::PointStamped& message) {
   return {toSample(message.header), toSample(message.point)};
+}
+
+geometry_msgs_msg_dds__PoseWithCovarianceStamped_ toSample(
+    const geometry_msgs::msg::PoseWithCovarianceStamped& message) {
+  geometry_msgs_msg_dds__PoseWithCovarianceStamped_ sample{};
+  sample.header = toSample(message.header);
+  sample.pose.pose = toSample(message.pose.pose);
+  std::copy(message.pose.covariance.begin(), message.pose.covariance.end(),
+            std::begin(sample.pose.covariance));
+  return sample;
+}
+
+geometry_msgs_msg_dds__TransformStamped_ toSample(
+    const geometry_msgs::msg::TransformStamped& message) {
+  const auto& transform = message.transform;
+  return {toSample(message.header),
+          borrowed(message.child_frame_id),
+          {toSample(transform.translation), toSample(transform.rotation)}};
 }
 
 nav_msgs_msg_dds__Odometry_ toSample(const nav_msgs::msg::Odometry& message) {
@@ -172,6 +227,18 @@ PathSample::PathSample(const nav_msgs::msg::Path& message) : sample_{} {
   sample_.poses._buffer = poses_.data();
   // The buffer belongs to this object: Cyclone must never free it.
   sample_.poses._release = false;
+}
+
+TFMessageSample::TFMessageSample(const tf2_msgs::msg::TFMessage& message) : sample_{} {
+  transforms_.reserve(message.transforms.size());
+  for (const auto& transform : message.transforms) {
+    transforms_.push_back(toSample(transform));
+  }
+  sample_.transforms._maximum = static_cast<uint32_t>(transforms_.size());
+  sample_.transforms._length = static_cast<uint32_t>(transforms_.size());
+  sample_.transforms._buffer = transforms_.data();
+  // The buffer belongs to this object: Cyclone must never free it.
+  sample_.transforms._release = false;
 }
 
 }  // namespace wire

@@ -6,27 +6,33 @@
 // A sample made from a C++ message borrows its strings: it is valid while that message lives and
 // is not changed, which is as long as a write needs it. idlc does not apply the messages' default
 // values (a quaternion's w = 1) to C samples, so a sample is only ever filled from a C++ message,
-// whose constructor has applied them. Path, whose sample holds a sequence, is made by
-// PathSample.
+// whose constructor has applied them. Path and TFMessage, whose samples hold a sequence, are made
+// by PathSample and TFMessageSample.
 
 #include <builtin_interfaces/msg/time.hpp>
 #include <geometry_msgs/msg/point_stamped.hpp>
 #include <geometry_msgs/msg/pose_stamped.hpp>
+#include <geometry_msgs/msg/pose_with_covariance_stamped.hpp>
+#include <geometry_msgs/msg/transform_stamped.hpp>
 #include <geometry_msgs/msg/twist.hpp>
 #include <geometry_msgs/msg/twist_stamped.hpp>
 #include <nav_msgs/msg/odometry.hpp>
 #include <nav_msgs/msg/path.hpp>
 #include <std_msgs/msg/header.hpp>
 #include <std_msgs/msg/string.hpp>
+#include <tf2_msgs/msg/tf_message.hpp>
 #include <vector>
 
 #include "geometry_msgs/msg/PointStamped.h"
 #include "geometry_msgs/msg/PoseStamped.h"
+#include "geometry_msgs/msg/PoseWithCovarianceStamped.h"
+#include "geometry_msgs/msg/TransformStamped.h"
 #include "geometry_msgs/msg/Twist.h"
 #include "geometry_msgs/msg/TwistStamped.h"
 #include "nav_msgs/msg/Odometry.h"
 #include "nav_msgs/msg/Path.h"
 #include "std_msgs/msg/String.h"
+#include "tf2_msgs/msg/TFMessage.h"
 
 namespace wire {
 
@@ -37,6 +43,10 @@ geometry_msgs::msg::PoseStamped toRos(const geometry_msgs_msg_dds__PoseStamped_&
 geometry_msgs::msg::Twist toRos(const geometry_msgs_msg_dds__Twist_& sample);
 geometry_msgs::msg::TwistStamped toRos(const geometry_msgs_msg_dds__TwistStamped_& sample);
 geometry_msgs::msg::PointStamped toRos(const geometry_msgs_msg_dds__PointStamped_& sample);
+geometry_msgs::msg::PoseWithCovarianceStamped toRos(
+    const geometry_msgs_msg_dds__PoseWithCovarianceStamped_& sample);
+geometry_msgs::msg::TransformStamped toRos(const geometry_msgs_msg_dds__TransformStamped_& sample);
+tf2_msgs::msg::TFMessage toRos(const tf2_msgs_msg_dds__TFMessage_& sample);
 nav_msgs::msg::Path toRos(const nav_msgs_msg_dds__Path_& sample);
 nav_msgs::msg::Odometry toRos(const nav_msgs_msg_dds__Odometry_& sample);
 std_msgs::msg::String toRos(const std_msgs_msg_dds__String_& sample);
@@ -47,6 +57,10 @@ geometry_msgs_msg_dds__PoseStamped_ toSample(const geometry_msgs::msg::PoseStamp
 geometry_msgs_msg_dds__Twist_ toSample(const geometry_msgs::msg::Twist& message);
 geometry_msgs_msg_dds__TwistStamped_ toSample(const geometry_msgs::msg::TwistStamped& message);
 geometry_msgs_msg_dds__PointStamped_ toSample(const geometry_msgs::msg::PointStamped& message);
+geometry_msgs_msg_dds__PoseWithCovarianceStamped_ toSample(
+    const geometry_msgs::msg::PoseWithCovarianceStamped& message);
+geometry_msgs_msg_dds__TransformStamped_ toSample(
+    const geometry_msgs::msg::TransformStamped& message);
 nav_msgs_msg_dds__Odometry_ toSample(const nav_msgs::msg::Odometry& message);
 std_msgs_msg_dds__String_ toSample(const std_msgs::msg::String& message);
 
@@ -62,6 +76,20 @@ class PathSample {
  private:
   std::vector<geometry_msgs_msg_dds__PoseStamped_> poses_;
   nav_msgs_msg_dds__Path_ sample_;
+};
+
+/// The sample of a TF message, with the transform sequence it points into.
+class TFMessageSample {
+ public:
+  explicit TFMessageSample(const tf2_msgs::msg::TFMessage& message);
+  TFMessageSample(const TFMessageSample&) = delete;
+  TFMessageSample& operator=(const TFMessageSample&) = delete;
+
+  const tf2_msgs_msg_dds__TFMessage_& sample() const { return sample_; }
+
+ private:
+  std::vector<geometry_msgs_msg_dds__TransformStamped_> transforms_;
+  tf2_msgs_msg_dds__TFMessage_ sample_;
 };
 
 }  // namespace wire

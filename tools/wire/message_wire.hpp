@@ -48,6 +48,12 @@ struct MessageWire<geometry_msgs::msg::PointStamped>
                        &geometry_msgs_msg_dds__PointStamped__desc> {};
 
 template <>
+struct MessageWire<geometry_msgs::msg::PoseWithCovarianceStamped>
+    : PlainMessageWire<geometry_msgs::msg::PoseWithCovarianceStamped,
+                       geometry_msgs_msg_dds__PoseWithCovarianceStamped_,
+                       &geometry_msgs_msg_dds__PoseWithCovarianceStamped__desc> {};
+
+template <>
 struct MessageWire<nav_msgs::msg::Odometry>
     : PlainMessageWire<nav_msgs::msg::Odometry, nav_msgs_msg_dds__Odometry_,
                        &nav_msgs_msg_dds__Odometry__desc> {};
@@ -66,6 +72,18 @@ struct MessageWire<nav_msgs::msg::Path> {
   static void withSample(const nav_msgs::msg::Path& message, Use&& use) {
     const PathSample path(message);
     use(path.sample());
+  }
+};
+
+template <>
+struct MessageWire<tf2_msgs::msg::TFMessage> {
+  using Sample = tf2_msgs_msg_dds__TFMessage_;
+  static const dds_topic_descriptor_t& descriptor() { return tf2_msgs_msg_dds__TFMessage__desc; }
+  static tf2_msgs::msg::TFMessage fromSample(const Sample& sample) { return toRos(sample); }
+  template <typename Use>
+  static void withSample(const tf2_msgs::msg::TFMessage& message, Use&& use) {
+    const TFMessageSample transforms(message);
+    use(transforms.sample());
   }
 };
 

@@ -5,6 +5,8 @@ namespace wire {
 namespace {
 
 constexpr int32_t kRosDefaultDepth = 10;
+// tf2_ros's listeners keep the last 100 transform messages of /tf and of /tf_static.
+constexpr int32_t kTfDepth = 100;
 
 // The profile rmw_cyclonedds gives ROS 2's default QoS, with plain CDR (XCDR1) as ROS 2 sends.
 Qos rosDefaultQos() {
@@ -37,6 +39,18 @@ Qos poseSourceQos() {
 
 Qos odometryQos() {
   return rosDefaultQos();
+}
+
+Qos tfQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, kTfDepth);
+  return qos;
+}
+
+Qos tfStaticQos() {
+  Qos qos = tfQos();
+  dds_qset_durability(qos.get(), DDS_DURABILITY_TRANSIENT_LOCAL);
+  return qos;
 }
 
 Qos statusQos() {

@@ -22,6 +22,14 @@ Qos commandQos();
 Qos poseSourceQos();
 /// Odometry a vehicle publishes: ROS 2's default profile, which every subscriber matches.
 Qos odometryQos();
+/// Transforms on /tf, as tf2_ros's broadcasters and listeners exchange them: reliable, volatile,
+/// keep last 100, so that a burst of transforms from many broadcasters is not cut to the newest.
+Qos tfQos();
+/// Transforms on /tf_static, as tf2_ros's static listener takes them: reliable, transient local,
+/// keep last 100. Each static broadcaster keeps its one latest message (keep last 1) for
+/// subscribers that come later; a subscriber that joins late receives one message from every
+/// broadcaster at once, and a depth of 1 would keep only the last of them.
+Qos tfStaticQos();
 /// What the node reports (route progress, the look-ahead point): ROS 2's default profile, which
 /// command-line tools and RViz subscribe with.
 Qos statusQos();
