@@ -266,6 +266,72 @@ void printSummary(const Pose& pose, const std::vector<ReceivedCommand>& commands
   }
 }
 
+// The planner's part, one call a step: the route once a node is matched (again each second until
+// a command moves the vehicle), the arrival reported and a path on sent, the node's driving on
+// reported, the node's command writer reported gone.
+class Planner {
+ public:
+  Planner(Peer& peer, const CommandLog& commands, std::vector<Pose> route)
+      : peer_(peer), commands_(commands), route_(std::move(route)), started_(Clock::now()) {}
+
+  void step(Clock::time_point now, const Pose& vehicle, const Twist& command) {
+    if (!routeSent()) {
+      if (peer_.planSubscribers() > 0 && peer_.commandPublishers() > 0) {
+        std::printf("node matched after %.2f s\n", seconds(now - started_));
+        firstSentAt_ = lastSentAt_ = now;
+        peer_.send(pathThrough(route_));
+      }
+      return;
+    }
+    if (!commands_.movedSince(lastSentAt_) && now - lastSentAt_ > kResendAfter) {
+      lastSentAt_ = now;
+      peer_.send(pathThrough(route_));
+    }
+    if (!nodeLost_ && peer_.commandPublishers() == 0) {
+      nodeLost_ = true;
+      std::printf("node's command writer unmatched at %lld ns\n", nanoseconds(now));
+    }
+    if (onwardSentAt_ == Clock::time_point{}) {
+      watchArrival(now, vehicle, command);
+    } else if (!movingOn_ && commands_.movedSince(onwardSentAt_)) {
+      movingOn_ = true;
+      std::printf("moving on at %lld ns\n", nanoseconds(now));
+    }
+  }
+
+ private:
+  bool routeSent() const { return firstSentAt_ != Clock::time_point{}; }
+
+  void watchArrival(Clock::time_point now, const Pose& vehicle, const Twist& command) {
+    const Pose& goal = route_.back();
+    const double positionError = std::hypot(vehicle.x - goal.x, vehicle.y - goal.y);
+    const double headingError = std::fabs(degrees(wrapped(vehicle.heading - goal.heading)));
+    const bool atGoal = positionError <= kPositionTolerance && headingError <= kHeadingTolerance;
+    standing_ = atGoal && isZero(command) && commands_.movedSince(lastSentAt_) ? standing_ + 1 : 0;
+    if (standing_ < kStandingSteps) {
+      return;
+    }
+    const auto arrivedAt = now - (kStandingSteps - 1) * kStep;
+    std::printf("arrived after %.2f s: position error %.4f m, heading error %.2f deg\n",
+                seconds(arrivedAt - firstSentAt_), positionError, headingError);
+    const Pose onward{goal.x + kOnward * std::cos(goal.heading),
+                      goal.y + kOnward * std::sin(goal.heading), goal.heading};
+    onwardSentAt_ = now;
+    peer_.send(pathThrough({vehicle, onward}));
+  }
+
+  Peer& peer_;
+  const CommandLog& commands_;
+  const std::vector<Pose> route_;
+  const Clock::time_point started_;
+  Clock::time_point firstSentAt_{};
+  Clock::time_point lastSentAt_{};
+  Clock::time_point onwardSentAt_{};
+  int standing_ = 0;
+  bool movingOn_ = false;
+  bool nodeLost_ = false;
+};
+
 std::vector<Pose> posesFrom(int argc, char** argv) {
   std::vector<Pose> poses;
   for (int i = 3; i + 2 < argc; i += 3) {
@@ -285,7 +351,6 @@ int main(int argc, char** argv) {
   const int domain = std::atoi(argv[1]);
   const auto timeLimit = std::chrono::duration<double>(std::atof(argv[2]));
   const std::vector<Pose> route = posesFrom(argc, argv);
-  const Pose goal = route.back();
   std::signal(SIGTERM, [](int) { stopRequested = true; });
   std::signal(SIGINT, [](int) { stopRequested = true; });
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -293,55 +358,15 @@ int main(int argc, char** argv) {
   CommandLog commands;
   try {
     Peer peer(domain, commands);
+    Planner planner(peer, commands, route);
     Pose vehicle = route.front();
     const auto started = Clock::now();
-    Clock::time_point pathSentAt{};
-    Clock::time_point arrivedAt{};
-    Clock::time_point onwardSentAt{};
-    bool movingOn = false;
-    bool nodeLost = false;
-    int standing = 0;
-    auto next = started;
-    while (!stopRequested && Clock::now() - started < timeLimit) {
-      const auto now = Clock::now();
-      const bool nodeMatched = peer.planSubscribers() > 0 && peer.commandPublishers() > 0;
-      if (pathSentAt == Clock::time_point{} && nodeMatched) {
-        std::printf("node matched after %.2f s\n", seconds(now - started));
-        pathSentAt = now;
-        peer.send(pathThrough(route));
-      } else if (pathSentAt != Clock::time_point{} && !commands.movedSince(pathSentAt) &&
-                 now - pathSentAt > kResendAfter) {
-        pathSentAt = now;
-        peer.send(pathThrough(route));
-      }
-      if (pathSentAt != Clock::time_point{} && !nodeLost && peer.commandPublishers() == 0) {
-        nodeLost = true;
-        std::printf("node's command writer unmatched at %lld ns\n", nanoseconds(now));
-      }
-
+    for (auto next = started; !stopRequested && next - started < timeLimit; next += kStep) {
       const Twist command = commands.newest();
       drive(vehicle, command, std::chrono::duration<double>(kStep).count());
       peer.publishOdometry(vehicle, command);
-
-      const double positionError = std::hypot(vehicle.x - goal.x, vehicle.y - goal.y);
-      const double headingError = std::fabs(degrees(wrapped(vehicle.heading - goal.heading)));
-      const bool atGoal = positionError <= kPositionTolerance && headingError <= kHeadingTolerance;
-      standing = atGoal && commands.movedSince(pathSentAt) && isZero(command) ? standing + 1 : 0;
-      if (arrivedAt == Clock::time_point{} && standing == kStandingSteps) {
-        arrivedAt = now - (kStandingSteps - 1) * kStep;
-        std::printf("arrived after %.2f s: position error %.4f m, heading error %.2f deg\n",
-                    seconds(arrivedAt - pathSentAt), positionError, headingError);
-        const Pose onward{goal.x + kOnward * std::cos(goal.heading),
-                          goal.y + kOnward * std::sin(goal.heading), goal.heading};
-        onwardSentAt = now;
-        peer.send(pathThrough({vehicle, onward}));
-      }
-      if (onwardSentAt != Clock::time_point{} && !movingOn && commands.movedSince(onwardSentAt)) {
-        movingOn = true;
-        std::printf("moving on at %lld ns\n", nanoseconds(now));
-      }
-      next += kStep;
-      std::this_thread::sleep_until(next);
+      planner.step(Clock::now(), vehicle, command);
+      std::this_thread::sleep_until(next + kStep);
     }
     printSummary(vehicle, commands.commands());
   } catch (const std::exception& error) {
