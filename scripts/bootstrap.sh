@@ -27,6 +27,8 @@ tests=(
   colcon python3-colcon-cmake python3-colcon-ros python3-colcon-metadata python3-colcon-bash
   # the JUnit read-back test
   python3-junitparser
+  # the node beside a planner and a vehicle on Fast DDS, ROS 2's default middleware
+  libfastrtps-dev libfastcdr-dev
 )
 
 case "${1:-all}" in

@@ -1,0 +1,17 @@
+# trelvo-node beside ROS 2 programs on Fast DDS, the default middleware of ROS 2: the test's own
+# planner and vehicle on Fast DDS (fastdds_peer, ROS 2's messages as rmw_fastrtps lays them out)
+# with trelvo-node on Cyclone DDS, both child processes, on loopback only.
+find_package(fastrtps CONFIG REQUIRED)
+find_package(fastcdr CONFIG REQUIRED)
+
+add_executable(fastdds_peer fastdds_peer.cpp)
+target_link_libraries(fastdds_peer PRIVATE fastrtps fastcdr trelvo_msgs)
+
+# The serialization of the Fast DDS side, byte for byte against Cyclone DDS's.
+target_link_libraries(test_fastdds_types PRIVATE trelvo_wire fastrtps fastcdr)
+
+add_dependencies(test_node_fastdds trelvo-node fastdds_peer)
+target_compile_definitions(test_node_fastdds PRIVATE
+  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>"
+  FASTDDS_PEER_PROGRAM="$<TARGET_FILE:fastdds_peer>"
+  FASTDDS_LOOPBACK_PROFILE="${CMAKE_CURRENT_SOURCE_DIR}/fastdds_loopback.xml")
