@@ -9,8 +9,8 @@ import re
 import sys
 
 # Top first. The programs' entry points are the files directly in node/ and sim/.
-ROOMS = ["node", "node/drive", "node/watch", "node/diagnostics", "sim", "sim/modes", "sim/cli",
-         "sim/workers", "sim/output", "sim/scenarios", "sim/run", "wire", "common"]
+ROOMS = ["node", "node/drive", "node/watch", "node/diagnostics", "node/graph", "sim", "sim/modes",
+         "sim/cli", "sim/workers", "sim/output", "sim/scenarios", "sim/run", "wire", "common"]
 
 
 def room_of(path):
