@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -367,6 +368,24 @@ TEST(WireRosGraph, AnnouncesTheNodeWithTheGidsOfItsEndpointsInEachDistrosLayout)
       EXPECT_EQ(endpoint.userData, expectedUserData(endpoint.type, c.distro)) << endpoint.topic;
     }
   }
+}
+
+TEST(WireRosGraph, ANodeDestroyedWhileItsParticipantStaysIsWithdrawn) {
+  dds_loopback::useLoopbackOnly();
+  constexpr std::uint32_t kDomain = 194;
+  wire::Participant node(kDomain, wire::rosParticipantQos().get());
+  wire::Participant tool(kDomain);
+  DiscoveryInfoReader discoveryInfo(tool.handle(), RosDistro::Jazzy);
+  auto graph = std::make_unique<wire::RosGraph>(node, "trelvo_node", "", RosDistro::Jazzy,
+                                                std::vector<dds_entity_t>{});
+  std::optional<Announcement> announcement;
+  ASSERT_TRUE(dds_loopback::eventually([&] { return (announcement = discoveryInfo.take()); }));
+  EXPECT_EQ(announcement->nodes.size(), 1u);
+
+  graph.reset();
+  ASSERT_TRUE(dds_loopback::eventually([&] { return (announcement = discoveryInfo.take()); }));
+  EXPECT_EQ(announcement->participant, guidOf(node.handle()));
+  EXPECT_TRUE(announcement->nodes.empty());
 }
 
 TEST(WireRosGraph, ANodesParticipantCarriesTheRootEnclave) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -93,22 +94,44 @@ std::vector<GidSample> gidsOf(const std::vector<Guid>& guids) {
   return gids;
 }
 
-// Writes the participant's one node; the GIDs are zero-initialized past the GUID's 16 bytes.
+struct NodeRecord {
+  std::string name;
+  std::string nameSpace;
+  NodeEndpoints endpoints;
+};
+
+// Writes what `participant` hosts: `node`, or no node when null. The GIDs are zero past the GUID.
 template <typename Info, typename NodeInfo, typename GidSample>
-void publish(dds_entity_t writer, const Guid& participant, const std::string& name,
-             const std::string& nameSpace, const NodeEndpoints& endpoints) {
-  std::vector<GidSample> readers = gidsOf<GidSample>(endpoints.readers);
-  std::vector<GidSample> writers = gidsOf<GidSample>(endpoints.writers);
-  std::vector<NodeInfo> nodes(1);
-  NodeInfo& node = nodes.front();
-  std::copy(nameSpace.begin(), nameSpace.end(), node.node_namespace);
-  std::copy(name.begin(), name.end(), node.node_name);
-  lend(node.reader_gid_seq, readers);
-  lend(node.writer_gid_seq, writers);
+dds_return_t write(dds_entity_t writer, const Guid& participant, const NodeRecord* node) {
+  std::vector<GidSample> readers;
+  std::vector<GidSample> writers;
+  std::vector<NodeInfo> nodes;
+  if (node != nullptr) {
+    readers = gidsOf<GidSample>(node->endpoints.readers);
+    writers = gidsOf<GidSample>(node->endpoints.writers);
+    nodes.resize(1);
+    NodeInfo& entry = nodes.front();
+    std::copy(node->nameSpace.begin(), node->nameSpace.end(), entry.node_namespace);
+    std::copy(node->name.begin(), node->name.end(), entry.node_name);
+    lend(entry.reader_gid_seq, readers);
+    lend(entry.writer_gid_seq, writers);
+  }
   Info info{};
   info.gid = gidsOf<GidSample>({participant}).front();
   lend(info.node_entities_info_seq, nodes);
-  checked(dds_write(writer, &info), "writing ros_discovery_info");
+  return dds_write(writer, &info);
+}
+
+dds_return_t write(RosDistro distro, dds_entity_t writer, const Guid& participant,
+                   const NodeRecord* node) {
+  if (distro == RosDistro::Humble) {
+    return write<rmw_dds_common_humble_msg_dds__ParticipantEntitiesInfo_,
+                 rmw_dds_common_humble_msg_dds__NodeEntitiesInfo_,
+                 rmw_dds_common_humble_msg_dds__Gid_>(writer, participant, node);
+  }
+  return write<rmw_dds_common_msg_dds__ParticipantEntitiesInfo_,
+               rmw_dds_common_msg_dds__NodeEntitiesInfo_, rmw_dds_common_msg_dds__Gid_>(
+      writer, participant, node);
 }
 
 }  // namespace
@@ -135,11 +158,11 @@ Qos rosDiscoveryQos(RosDistro distro) {
 
 RosGraph::RosGraph(const Participant& participant, std::string_view nodeName,
                    std::string_view nameSpace, RosDistro distro,
-                   const std::vector<dds_entity_t>& endpoints) {
-  const std::string name = bounded(checkedNodeName(nodeName), "node name");
-  const std::string space = bounded(rosNodeNamespace(nameSpace), "node namespace");
-  const NodeEndpoints classes = classified(participant.handle(), endpoints);
-  const Guid participantGuid = guidOf(participant.handle());
+                   const std::vector<dds_entity_t>& endpoints)
+    : distro_(distro), participant_(guidOf(participant.handle())) {
+  const NodeRecord node{bounded(checkedNodeName(nodeName), "node name"),
+                        bounded(rosNodeNamespace(nameSpace), "node namespace"),
+                        classified(participant.handle(), endpoints)};
   topic_ = checked(dds_create_topic(participant.handle(), &participantEntitiesInfoType(distro),
                                     kRosDiscoveryTopic, nullptr, nullptr),
                    "creating the topic ros_discovery_info");
@@ -147,15 +170,7 @@ RosGraph::RosGraph(const Participant& participant, std::string_view nodeName,
     writer_ = checked(
         dds_create_writer(participant.handle(), topic_, rosDiscoveryQos(distro).get(), nullptr),
         "creating the writer of ros_discovery_info");
-    if (distro == RosDistro::Humble) {
-      publish<rmw_dds_common_humble_msg_dds__ParticipantEntitiesInfo_,
-              rmw_dds_common_humble_msg_dds__NodeEntitiesInfo_,
-              rmw_dds_common_humble_msg_dds__Gid_>(writer_, participantGuid, name, space, classes);
-    } else {
-      publish<rmw_dds_common_msg_dds__ParticipantEntitiesInfo_,
-              rmw_dds_common_msg_dds__NodeEntitiesInfo_, rmw_dds_common_msg_dds__Gid_>(
-          writer_, participantGuid, name, space, classes);
-    }
+    checked(write(distro, writer_, participant_, &node), "writing ros_discovery_info");
   } catch (...) {
     dds_delete(writer_);
     dds_delete(topic_);
@@ -164,6 +179,12 @@ RosGraph::RosGraph(const Participant& participant, std::string_view nodeName,
 }
 
 RosGraph::~RosGraph() {
+  // As a ROS 2 node that goes while its process stays, so that the tools drop it at once.
+  try {
+    write(distro_, writer_, participant_, nullptr);
+  } catch (const std::bad_alloc&) {
+    // Gone with the participant, soon after.
+  }
   dds_delete(writer_);
   dds_delete(topic_);
 }

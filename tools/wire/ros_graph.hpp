@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "wire/discovered_endpoint.hpp"
 #include "wire/participant.hpp"
 #include "wire/qos.hpp"
 #include "wire/ros_distro.hpp"
@@ -34,7 +35,8 @@ const dds_topic_descriptor_t& participantEntitiesInfoType(RosDistro distro);
 /// transient local, keep last 1, the type hash in USER_DATA under Jazzy.
 Qos rosDiscoveryQos(RosDistro distro);
 
-/// Announces one node on ros_discovery_info for as long as it lives.
+/// Announces one node on ros_discovery_info for as long as it lives, and its going (no node on the
+/// participant) when destroyed.
 class RosGraph {
  public:
   /// Publishes the node `nodeName` in the namespace `nameSpace` (as topic names take it: "",
@@ -52,6 +54,8 @@ class RosGraph {
   dds_entity_t writer() const { return writer_; }
 
  private:
+  RosDistro distro_;
+  Guid participant_;
   dds_entity_t topic_ = 0;
   dds_entity_t writer_ = 0;
 };
