@@ -12,8 +12,8 @@ main_job=(
   # library dependencies; libtf2-dev is also trelvo-node's transform buffer, and brings the
   # console_bridge and ROS 1 time and message headers its interface uses
   libspdlog-dev libfmt-dev libsystemd-dev libtf2-dev
-  # ROS 2 message generation
-  rosidl-generator-c-cpp rosidl-tools python3-ament-index
+  # ROS 2 message generation, and their type hashes (rosidl_parser of python3-rosidl)
+  rosidl-generator-c-cpp rosidl-tools python3-rosidl python3-ament-index
   # simulator: command line, suite files, JUnit reports, pictures
   libcli11-dev libyaml-cpp-dev libtinyxml2-dev python3-matplotlib
   # DDS with ROS 2's conventions (library, and idlc for the message types)

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "dds_loopback.hpp"
 #include "wire/endpoints.hpp"
@@ -41,6 +42,22 @@ TEST(WireNames, InvalidRosNamesAreRefused) {
   };
   for (const auto& c : cases) {
     EXPECT_THROW(wire::ddsTopicName(c.ns, c.name), std::invalid_argument) << c.ns << " " << c.name;
+  }
+}
+
+TEST(WireNames, NodeNamespacesAreAnnouncedWithOneLeadingSlash) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "/"},
+      {"/", "/"},
+      {"robot1", "/robot1"},
+      {"/robot1/", "/robot1"},
+      {"fleet/robot_2", "/fleet/robot_2"},
+  };
+  for (const auto& [ns, expected] : cases) {
+    EXPECT_EQ(wire::rosNodeNamespace(ns), expected) << ns;
+  }
+  for (const char* invalid : {"robot-1", "robot1//x", "1robot", "a b"}) {
+    EXPECT_THROW(wire::rosNodeNamespace(invalid), std::invalid_argument) << invalid;
   }
 }
 

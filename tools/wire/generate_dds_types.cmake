@@ -1,5 +1,6 @@
-# Generates the C types of the ROS 2 messages in MSG_ROOT for Cyclone DDS, into OUT_ROOT. Run with
-# cmake -P, with MSG_ROOT, OUT_ROOT, PACKAGES, PYTHON, ROSIDL and IDLC set.
+# Generates the C types of the ROS 2 messages in MSG_ROOT for Cyclone DDS, into OUT_ROOT, and the
+# ROS 2 type hashes of those in HASHED_PACKAGES, into the C++ header TYPE_HASHES. Run with cmake -P,
+# with MSG_ROOT, OUT_ROOT, PACKAGES, HASHED_PACKAGES, TYPE_HASHES, PYTHON, ROSIDL and IDLC set.
 #
 # Each .msg becomes IDL through rosidl (the system Python's, so that this works beside a sourced
 # ROS 2 too), the IDL is rewritten to ROS 2's DDS names (rosidl_idl_to_dds.cmake), and idlc turns it
@@ -29,6 +30,10 @@ foreach(package IN LISTS PACKAGES)
     list(APPEND dds_idl_files ${dds_idl_root}/${idl})
   endforeach()
 endforeach()
+
+# From the IDL as rosidl writes it, the form ROS 2 hashes types from.
+run(${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/type_hashes.py ${rosidl_root} ${TYPE_HASHES}
+    ${HASHED_PACKAGES})
 
 foreach(idl IN LISTS dds_idl_files)
   run(${IDLC} -x final -t -I ${dds_idl_root} -b ${dds_idl_root} -o ${c_root} ${idl})

@@ -22,9 +22,8 @@ std::uint32_t domainFromEnvironment() {
   return static_cast<std::uint32_t>(domain);
 }
 
-Participant::Participant(std::uint32_t domain)
-    : handle_(checked(dds_create_participant(domain, nullptr, nullptr), "creating a participant")) {
-}
+Participant::Participant(std::uint32_t domain, const dds_qos_t* qos)
+    : handle_(checked(dds_create_participant(domain, qos, nullptr), "creating a participant")) {}
 
 Participant::~Participant() {
   dds_delete(handle_);

@@ -19,7 +19,9 @@ std::uint32_t domainFromEnvironment();
 /// Owns a domain participant, and through it every topic, reader and writer created under it.
 class Participant {
  public:
-  explicit Participant(std::uint32_t domain);
+  /// A participant of `domain` with the QoS `qos`, Cyclone's defaults when null (a ROS 2 node
+  /// passes rosParticipantQos(), see user_data.hpp).
+  explicit Participant(std::uint32_t domain, const dds_qos_t* qos = nullptr);
   ~Participant();
   Participant(const Participant&) = delete;
   Participant& operator=(const Participant&) = delete;

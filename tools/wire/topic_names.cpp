@@ -55,6 +55,11 @@ std::string ddsTopicName(std::string_view ns, std::string_view name) {
   return topic;
 }
 
+std::string rosNodeNamespace(std::string_view ns) {
+  const std::string_view space = trimmedSlashes(ns);
+  return space.empty() ? "/" : "/" + std::string(checkedTokens(space, ns));
+}
+
 std::string rosTopicName(std::string_view ddsTopic) {
   constexpr std::string_view kRosTopicPrefix = "rt/";
   if (ddsTopic.substr(0, kRosTopicPrefix.size()) != kRosTopicPrefix) {

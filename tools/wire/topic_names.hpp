@@ -16,6 +16,11 @@ namespace wire {
 /// digits and '_', none empty or starting with a digit.
 std::string ddsTopicName(std::string_view ns, std::string_view name);
 
+/// The namespace of a node in `ns` as ROS 2 announces it: "/" for none, else with a leading '/' and
+/// no trailing one ("robot1" and "/robot1/" give "/robot1"). Throws std::invalid_argument for a
+/// namespace that is not a valid ROS name, as ddsTopicName does.
+std::string rosNodeNamespace(std::string_view ns);
+
 /// The ROS topic a DDS topic carries, as ROS 2 tools print it: "rt/robot1/cmd_vel" gives
 /// "/robot1/cmd_vel". A DDS topic without the prefix "rt/" is no ROS topic and comes back as it is.
 std::string rosTopicName(std::string_view ddsTopic);
