@@ -117,6 +117,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   addTopicOptions(app, options);
   addCycleOptions(app, options);
   addRampOptions(app, options.ramp);
+  addRosDistroOption(app, options.rosDistro);
   // ROS 2's arguments become the program's own: parameters as options, the rest kept for the
   // topics and the node's name.
   options.ros = parseRosArguments(argc, argv);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "node/drive/command_ramp.hpp"
+#include "node/graph/ros_distro_option.hpp"
 #include "node/ros_args/ros_arguments.hpp"
 
 namespace node {
@@ -24,9 +25,10 @@ struct NodeOptions {
   std::string frame = "odom";  // frame of the published look-ahead point and stamped commands
   std::string latencyLog;      // empty: none; else one line per cycle, for the benchmark
   RampLimits ramp;             // --max-accel, --max-decel, --max-turn-accel; all 0: off
-  std::string nodeName = kDefaultNodeName;  // its name on the ROS graph, -r __node:=NAME
-  RosArguments ros;                         // what came after --ros-args: remappings above all
-  std::optional<std::string> rosNotice;     // one line on what of it the node does not use
+  std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
+  wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces
+  RosArguments ros;                      // what came after --ros-args: remappings above all
+  std::optional<std::string> rosNotice;  // one line on what of it the node does not use
 
   /// The ROS name of one of the node's topics, given as the program names it ("cmd_vel"), after
   /// the remappings of --ros-args: "/robot1/diff_drive_controller/cmd_vel" or "cmd_vel".

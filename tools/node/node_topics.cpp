@@ -1,50 +1,70 @@
 #include "node/node_topics.hpp"
 
+#include <utility>
+
 #include "wire/qos.hpp"
 #include "wire/stamps.hpp"
 #include "wire/topic_names.hpp"
+#include "wire/user_data.hpp"
 
 namespace node {
+namespace {
+
+// An endpoint's QoS with the user data the ROS 2 distribution's middleware gives it (Jazzy's type
+// hash), so that its tools see the endpoint as a ROS 2 one.
+template <typename Message>
+wire::Qos rosQos(wire::Qos qos, const NodeOptions& options) {
+  return wire::rosEndpointQos<Message>(std::move(qos), options.rosDistro);
+}
+
+}  // namespace
 
 NodeTopics::NodeTopics(const NodeOptions& options)
-    : participant_(options.domain),
+    : participant_(options.domain, wire::rosParticipantQos().get()),
       plan_(participant_, wire::ddsTopicName(options.nameSpace, options.topic(options.planTopic)),
-            wire::pathQos().get()),
+            rosQos<nav_msgs::msg::Path>(wire::pathQos(), options).get()),
       lookAhead_(participant_,
                  wire::ddsTopicName(options.nameSpace, options.topic("lookahead_point")),
-                 wire::statusQos().get()),
+                 rosQos<geometry_msgs::msg::PointStamped>(wire::statusQos(), options).get()),
       progress_(participant_,
                 wire::ddsTopicName(options.nameSpace, options.topic("route_progress")),
-                wire::statusQos().get()),
+                rosQos<std_msgs::msg::String>(wire::statusQos(), options).get()),
       // Absolute, as ROS 2 drivers publish it: the aggregator reads every node's on one topic.
       diagnostics_(participant_,
                    wire::ddsTopicName(options.nameSpace, options.topic("/diagnostics")),
-                   wire::statusQos().get()),
+                   rosQos<diagnostic_msgs::msg::DiagnosticArray>(wire::statusQos(), options).get()),
       discovery_(participant_) {
   const auto& ns = options.nameSpace;
   note("subscribes", plan_, wire::pathQos().get());
   if (options.poseTopic.empty()) {
     odometry_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.odomTopic)),
-                      wire::poseSourceQos().get());
+                      rosQos<nav_msgs::msg::Odometry>(wire::poseSourceQos(), options).get());
     note("subscribes", *odometry_, wire::poseSourceQos().get());
   } else {
     poses_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.poseTopic)),
-                   wire::poseSourceQos().get());
+                   rosQos<geometry_msgs::msg::PoseStamped>(wire::poseSourceQos(), options).get());
     note("subscribes", *poses_, wire::poseSourceQos().get());
   }
   if (options.stamped) {
-    stampedCommand_.emplace(participant_,
-                            wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
-                            wire::commandQos().get());
+    stampedCommand_.emplace(
+        participant_, wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
+        rosQos<geometry_msgs::msg::TwistStamped>(wire::commandQos(), options).get());
     note("publishes", *stampedCommand_, wire::commandQos().get());
   } else {
     command_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
-                     wire::commandQos().get());
+                     rosQos<geometry_msgs::msg::Twist>(wire::commandQos(), options).get());
     note("publishes", *command_, wire::commandQos().get());
   }
   note("publishes", lookAhead_, wire::statusQos().get());
   note("publishes", progress_, wire::statusQos().get());
   note("publishes", diagnostics_, wire::statusQos().get());
+  const wire::Endpoint& poses = poses_ ? static_cast<const wire::Endpoint&>(*poses_) : *odometry_;
+  const wire::Endpoint& command =
+      command_ ? static_cast<const wire::Endpoint&>(*command_) : *stampedCommand_;
+  graph_.emplace(
+      participant_, options.nodeName, options.nameSpace, options.rosDistro,
+      std::vector<dds_entity_t>{plan_.entity(), poses.entity(), command.entity(),
+                                lookAhead_.entity(), progress_.entity(), diagnostics_.entity()});
 }
 
 template <typename Endpoint>

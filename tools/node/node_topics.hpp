@@ -34,6 +34,7 @@
 #include "wire/discovery.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/participant.hpp"
+#include "wire/ros_graph.hpp"
 
 namespace node {
 
@@ -84,6 +85,7 @@ class NodeTopics {
   wire::Publisher<std_msgs::msg::String> progress_;
   wire::Publisher<diagnostic_msgs::msg::DiagnosticArray> diagnostics_;
   wire::Discovery discovery_;
+  std::optional<wire::RosGraph> graph_;
   std::string description_;
 };
 
