@@ -17,6 +17,7 @@
 
 #include "controller_fixtures.hpp"
 #include "node/drive/drive_cycle.hpp"
+#include "node/drive/drive_frames.hpp"
 #include "trelvo/logger.hpp"
 
 namespace {
@@ -240,6 +241,90 @@ TEST(DriveCycle, LookAheadIsPublishedOnlyAsAPointOnTheLine) {
     }
   }
   EXPECT_GT(published, 20);
+}
+
+tf2_msgs::msg::TFMessage mapToOdom(double x, double y, double yawDegrees) {
+  geometry_msgs::msg::TransformStamped transform;
+  transform.header.frame_id = "map";
+  transform.header.stamp.sec = 1700000000;
+  transform.child_frame_id = "odom";
+  transform.transform.translation.x = x;
+  transform.transform.translation.y = y;
+  transform.transform.rotation.z = std::sin(radians(yawDegrees) / 2);
+  transform.transform.rotation.w = std::cos(radians(yawDegrees) / 2);
+  tf2_msgs::msg::TFMessage message;
+  message.transforms.push_back(transform);
+  return message;
+}
+
+// A route in map driven on poses in odom, through TF as the node takes it: the vehicle ends at
+// the goal in map, also when localisation moves map -> odom by 0.1 m midway.
+TEST(DriveFrames, ARouteInMapEndsAtItsGoalInMapFromPosesInOdom) {
+  for (const double correction : {0.0, 0.1}) {
+    SCOPED_TRACE(correction);
+    node::NodeLog log{"robot1"};
+    node::DriveCycle drive(500ms, log);
+    node::DriveFrames frames(500ms, log);
+    frames.addTransforms(mapToOdom(2, 1, 30), true);
+    Unicycle vehicle{0, 0, 0};  // in odom, where map's (2, 1) lies
+    auto now = Clock::now();
+    auto path = pathThrough(
+        {planarPose(2, 1, radians(30)), planarPose(4, 1, 0), planarPose(4, 3, radians(90))});
+    path.header.frame_id = "map";
+    frames.receivePath(path, now);
+    const auto ready = frames.readyPath(now);
+    ASSERT_TRUE(ready);
+    ASSERT_EQ(drive.receivePath(*ready), trelvo::PathReception::Taken);
+    frames.routeTaken(*ready);
+    bool finished = false;
+    for (int cycle = 0; cycle < 2000 && !finished; ++cycle, now += kPeriod) {
+      if (cycle == 300) {
+        frames.addTransforms(mapToOdom(2 + correction, 1, 30), true);
+      }
+      auto pose = vehicle.pose();
+      pose.header.frame_id = "odom";
+      const auto inMap = frames.toDriveFrame(pose);
+      ASSERT_TRUE(inMap);
+      EXPECT_EQ(inMap->header.frame_id, "map");
+      drive.receivePose(*inMap, now);
+      const auto output = drive.cycle(now);
+      finished = output.progress == "route finished";
+      vehicle.apply(output.command, std::chrono::duration<double>(kPeriod).count());
+    }
+    ASSERT_TRUE(finished);
+    // The vehicle in map, through the transform that holds at the end.
+    const double yaw = radians(30);
+    const double mapX = 2 + correction + std::cos(yaw) * vehicle.x - std::sin(yaw) * vehicle.y;
+    const double mapY = 1 + std::sin(yaw) * vehicle.x + std::cos(yaw) * vehicle.y;
+    EXPECT_LT(std::hypot(mapX - 4, mapY - 3), 0.05) << mapX << ", " << mapY;
+    EXPECT_LT(std::fabs(std::remainder(vehicle.yaw + yaw - radians(90), 2 * M_PI)), radians(5));
+  }
+}
+
+TEST(DriveFrames, APathInAFrameTfDoesNotKnowIsRefusedNamingBothFrames) {
+  LogCapture capture;
+  node::NodeLog log{""};
+  node::DriveFrames frames(500ms, log);
+  auto pose = planarPose(0, 0, 0);
+  pose.header.frame_id = "odom";
+  ASSERT_TRUE(frames.toDriveFrame(pose));
+  auto path = pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0)});
+  path.header.frame_id = "map";
+  const auto now = Clock::now();
+  frames.receivePath(path, now);
+  EXPECT_FALSE(frames.readyPath(now + 499ms));
+  EXPECT_EQ(capture.count("refused"), 0);
+  EXPECT_FALSE(frames.readyPath(now + 500ms));
+  EXPECT_EQ(capture.count("path of 2 poses in map refused: no transform from map to odom within "
+                          "0.5 s"),
+            1)
+      << capture.text();
+  // A path in the poses' frame, or in none, needs no transform.
+  for (const char* frame : {"odom", ""}) {
+    path.header.frame_id = frame;
+    frames.receivePath(path, now);
+    EXPECT_TRUE(frames.readyPath(now)) << frame;
+  }
 }
 
 }  // namespace

@@ -18,9 +18,10 @@ double cpuSeconds() {
 
 }  // namespace
 
-CycleLoop::CycleLoop(NodeTopics& topics, DriveCycle& drive, NodeMonitor& monitor,
-                     std::chrono::nanoseconds period, const std::string& latencyLog)
-    : topics_(topics), drive_(drive), monitor_(monitor), period_(period) {
+CycleLoop::CycleLoop(NodeTopics& topics, DriveCycle& drive, DriveFrames& frames,
+                     NodeMonitor& monitor, std::chrono::nanoseconds period,
+                     const std::string& latencyLog)
+    : topics_(topics), drive_(drive), frames_(frames), monitor_(monitor), period_(period) {
   if (!latencyLog.empty()) {
     latencyLog_ = std::fopen(latencyLog.c_str(), "w");
     if (latencyLog_ == nullptr) {
@@ -56,12 +57,7 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
 
 void CycleLoop::cycle() {
   const auto taken = Clock::now();
-  for (const auto& pose : topics_.takePoses()) {
-    drive_.receivePose(pose, taken);
-  }
-  for (const auto& path : topics_.takePaths()) {
-    drive_.receivePath(path);
-  }
+  takeInputs(taken);
   const std::string before = progress_;
   const CycleOutput output = drive_.cycle(taken);
   topics_.publishCommand(output.command);
@@ -75,6 +71,31 @@ void CycleLoop::cycle() {
                  std::chrono::duration<double, std::micro>(written - taken).count(),
                  before != progress_ ? 1 : 0);
   }
+}
+
+// Transforms first, then paths, whose frame the poses are moved into, then the poses.
+void CycleLoop::takeInputs(Clock::time_point now) {
+  for (const auto& transforms : topics_.takeTransforms()) {
+    frames_.addTransforms(transforms, false);
+  }
+  for (const auto& transforms : topics_.takeStaticTransforms()) {
+    frames_.addTransforms(transforms, true);
+  }
+  const auto poses = topics_.takePoses();
+  for (const auto& path : topics_.takePaths()) {
+    frames_.receivePath(path, now);
+  }
+  if (const auto path = frames_.readyPath(now)) {
+    if (drive_.receivePath(*path) == trelvo::PathReception::Taken) {
+      frames_.routeTaken(*path);
+    }
+  }
+  for (const auto& pose : poses) {
+    if (const auto moved = frames_.toDriveFrame(pose)) {
+      drive_.receivePose(*moved, now);
+    }
+  }
+  topics_.setDriveFrame(frames_.driveFrame());
 }
 
 void CycleLoop::publishStatus(const CycleOutput& output, Clock::time_point now) {

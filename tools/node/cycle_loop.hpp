@@ -11,6 +11,7 @@
 #include <string>
 
 #include "node/drive/drive_cycle.hpp"
+#include "node/drive/drive_frames.hpp"
 #include "node/node_monitor.hpp"
 #include "node/node_topics.hpp"
 
@@ -21,7 +22,7 @@ inline constexpr std::chrono::seconds kProgressRepeat{1};
 
 class CycleLoop {
  public:
-  CycleLoop(NodeTopics& topics, DriveCycle& drive, NodeMonitor& monitor,
+  CycleLoop(NodeTopics& topics, DriveCycle& drive, DriveFrames& frames, NodeMonitor& monitor,
             std::chrono::nanoseconds period, const std::string& latencyLog);
   ~CycleLoop();
   CycleLoop(const CycleLoop&) = delete;
@@ -32,10 +33,12 @@ class CycleLoop {
 
  private:
   void cycle();
+  void takeInputs(Clock::time_point now);
   void publishStatus(const CycleOutput& output, Clock::time_point now);
 
   NodeTopics& topics_;
   DriveCycle& drive_;
+  DriveFrames& frames_;
   NodeMonitor& monitor_;
   std::chrono::nanoseconds period_;
   std::FILE* latencyLog_ = nullptr;

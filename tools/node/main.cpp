@@ -93,9 +93,12 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
                            log, options.ramp);
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(1.0 / options.rate));
+    node::DriveFrames frames(std::chrono::duration_cast<node::Clock::duration>(
+                                 std::chrono::duration<double>(options.transformTimeout)),
+                             log);
     node::NodeMonitor monitor(topics, log, options);
     {
-      node::CycleLoop loop(topics, drive, monitor, period, options.latencyLog);
+      node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
       loop.run(stop);
     }
     stopAcknowledged = deliverStop(log, topics);

@@ -65,6 +65,11 @@ void addCycleOptions(CLI::App& app, NodeOptions& options) {
       ->type_name("S")
       ->check(common::realRangeCheck(kShortestPoseTimeout, kLongestPoseTimeout, "s"))
       ->capture_default_str();
+  app.add_option("--transform-timeout", options.transformTimeout,
+                 "A path in a frame that TF does not join to the poses' within this is refused")
+      ->type_name("S")
+      ->check(common::realRangeCheck(kShortestPoseTimeout, kLongestPoseTimeout, "s"))
+      ->capture_default_str();
   app.add_option("--latency-log", options.latencyLog,
                  "Writes each cycle's time from taking the pose to the command written, for "
                  "benchmarks")

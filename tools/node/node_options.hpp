@@ -15,6 +15,7 @@ namespace node {
 struct NodeOptions {
   double rate = 20.0;                   // Hz, control cycles and published commands
   double poseTimeout = 0.5;             // s: older poses stop the vehicle
+  double transformTimeout = 0.5;        // s a path waits for TF to join its frame to the poses'
   std::string nameSpace;                // empty: topics at the root, /cmd_vel
   std::uint32_t domain = 0;             // DDS domain, ROS_DOMAIN_ID unless --domain
   std::string planTopic = "plan";       // nav_msgs/msg/Path in
@@ -22,9 +23,8 @@ struct NodeOptions {
   std::string cmdVelTopic = "cmd_vel";  // the command out
   std::string poseTopic;                // empty: nav_msgs/Odometry on odomTopic
   bool stamped = false;                 // publish TwistStamped instead of Twist
-  std::string frame = "odom";  // frame of the published look-ahead point and stamped commands
-  std::string latencyLog;      // empty: none; else one line per cycle, for the benchmark
-  RampLimits ramp;             // --max-accel, --max-decel, --max-turn-accel; all 0: off
+  std::string latencyLog;               // empty: none; else one line per cycle, for the benchmark
+  RampLimits ramp;                      // --max-accel, --max-decel, --max-turn-accel; all 0: off
   std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
   wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces
   RosArguments ros;                      // what came after --ros-args: remappings above all

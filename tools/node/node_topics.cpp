@@ -23,6 +23,11 @@ NodeTopics::NodeTopics(const NodeOptions& options)
     : participant_(options.domain, wire::rosParticipantQos().get()),
       plan_(participant_, wire::ddsTopicName(options.nameSpace, options.topic(options.planTopic)),
             rosQos<nav_msgs::msg::Path>(wire::pathQos(), options).get()),
+      // Absolute, as tf2_ros's listener takes them.
+      tf_(participant_, wire::ddsTopicName(options.nameSpace, options.topic("/tf")),
+          rosQos<tf2_msgs::msg::TFMessage>(wire::tfQos(), options).get()),
+      tfStatic_(participant_, wire::ddsTopicName(options.nameSpace, options.topic("/tf_static")),
+                rosQos<tf2_msgs::msg::TFMessage>(wire::tfStaticQos(), options).get()),
       lookAhead_(participant_,
                  wire::ddsTopicName(options.nameSpace, options.topic("lookahead_point")),
                  rosQos<geometry_msgs::msg::PointStamped>(wire::statusQos(), options).get()),
@@ -36,6 +41,8 @@ NodeTopics::NodeTopics(const NodeOptions& options)
       discovery_(participant_) {
   const auto& ns = options.nameSpace;
   note("subscribes", plan_, wire::pathQos().get());
+  note("subscribes", tf_, wire::tfQos().get());
+  note("subscribes", tfStatic_, wire::tfStaticQos().get());
   if (options.poseTopic.empty()) {
     odometry_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.odomTopic)),
                       rosQos<nav_msgs::msg::Odometry>(wire::poseSourceQos(), options).get());
@@ -93,14 +100,14 @@ std::vector<geometry_msgs::msg::PoseStamped> NodeTopics::takePoses() {
     poses = poses_->take();
   } else {
     for (const auto& odometry : odometry_->take()) {
+      if (!odometry.child_frame_id.empty()) {
+        baseFrame_ = odometry.child_frame_id;
+      }
       geometry_msgs::msg::PoseStamped pose;
       pose.header = odometry.header;
       pose.pose = odometry.pose.pose;
       poses.push_back(pose);
     }
-  }
-  if (!poses.empty() && !poses.back().header.frame_id.empty()) {
-    frame_ = poses.back().header.frame_id;
   }
   return poses;
 }
@@ -111,14 +118,14 @@ void NodeTopics::publishCommand(const geometry_msgs::msg::Twist& command) {
     return;
   }
   geometry_msgs::msg::TwistStamped stamped;
-  stamped.header = header();
+  stamped.header = header(baseFrame_);
   stamped.twist = command;
   stampedCommand_->publish(stamped);
 }
 
 void NodeTopics::publishLookAhead(double x, double y) {
   geometry_msgs::msg::PointStamped point;
-  point.header = header();
+  point.header = header(driveFrame_);
   point.point.x = x;
   point.point.y = y;
   lookAhead_.publish(point);
@@ -143,10 +150,10 @@ std::uint32_t NodeTopics::commandReaders() const {
   return command_ ? command_->matchedSubscriptions() : stampedCommand_->matchedSubscriptions();
 }
 
-std_msgs::msg::Header NodeTopics::header() const {
+std_msgs::msg::Header NodeTopics::header(const std::string& frame) const {
   std_msgs::msg::Header header;
   header.stamp = wire::wallClockStamp();
-  header.frame_id = frame_;
+  header.frame_id = frame;
   return header;
 }
 

@@ -11,6 +11,7 @@
 //   lookahead_point    geometry_msgs/msg/PointStamped published, reliable
 //   route_progress     std_msgs/msg/String            published, reliable
 //   /diagnostics       diagnostic_msgs/msg/DiagnosticArray  published, reliable, once a second
+//   /tf, /tf_static    tf2_msgs/msg/TFMessage         subscribed, as tf2_ros's listener
 //
 // Beside them it reads DDS discovery: the readers and writers of every topic on the domain.
 
@@ -28,6 +29,7 @@
 #include <nav_msgs/msg/odometry.hpp>
 #include <nav_msgs/msg/path.hpp>
 #include <std_msgs/msg/string.hpp>
+#include <tf2_msgs/msg/tf_message.hpp>
 
 #include "node/node_options.hpp"
 #include "node/watch/configuration_watch.hpp"
@@ -46,6 +48,16 @@ class NodeTopics {
   std::vector<nav_msgs::msg::Path> takePaths() { return plan_.take(); }
   /// Every pose that arrived since the last call, from odometry or the pose topic, oldest first.
   std::vector<geometry_msgs::msg::PoseStamped> takePoses();
+
+  /// TF's transforms that arrived since the last call, oldest first.
+  std::vector<tf2_msgs::msg::TFMessage> takeTransforms() { return tf_.take(); }
+  std::vector<tf2_msgs::msg::TFMessage> takeStaticTransforms() { return tfStatic_.take(); }
+  /// The frame the route is driven in, which the look-ahead point is published in.
+  void setDriveFrame(const std::string& frame) {
+    if (!frame.empty()) {
+      driveFrame_ = frame;
+    }
+  }
 
   /// Each topic with its direction, type and QoS, for the start-up line: "subscribes /plan
   /// (nav_msgs/msg/Path; reliable, volatile, keep last 10), ...".
@@ -69,14 +81,18 @@ class NodeTopics {
   std::uint32_t commandReaders() const;
 
  private:
-  std_msgs::msg::Header header() const;
+  std_msgs::msg::Header header(const std::string& frame) const;
   template <typename Endpoint>
   void note(const char* direction, const Endpoint& endpoint, const dds_qos_t* qos);
 
-  // Published points and stamped commands are in the frame of the poses the controller is given.
-  std::string frame_ = "odom";
+  // The look-ahead point is in the frame the route is driven in; a command is in the vehicle's
+  // base frame, as odometry names it (its child frame).
+  std::string driveFrame_ = "odom";
+  std::string baseFrame_ = "base_link";
   wire::Participant participant_;
   wire::Subscription<nav_msgs::msg::Path> plan_;
+  wire::Subscription<tf2_msgs::msg::TFMessage> tf_;
+  wire::Subscription<tf2_msgs::msg::TFMessage> tfStatic_;
   std::optional<wire::Subscription<nav_msgs::msg::Odometry>> odometry_;
   std::optional<wire::Subscription<geometry_msgs::msg::PoseStamped>> poses_;
   std::optional<wire::Publisher<geometry_msgs::msg::Twist>> command_;

@@ -64,9 +64,10 @@ double seconds(Clock::duration duration) {
 DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp)
     : poses_(poseTimeout), ramp_(ramp), log_(log) {}
 
-void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
+trelvo::PathReception DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   const bool wasDriving = route_.driving();
-  switch (route_.receivePath(path)) {
+  const trelvo::PathReception reception = route_.receivePath(path);
+  switch (reception) {
     case trelvo::PathReception::Refused:
       log_.warn("path of {} poses refused: {}; {}", path.poses.size(), trelvo::refusalReason(path),
                 wasDriving ? "the route under way goes on" : "no route is driven");
@@ -85,6 +86,7 @@ void DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
     case trelvo::PathReception::Unchanged:
       break;
   }
+  return reception;
 }
 
 void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {

@@ -57,7 +57,7 @@ class DriveCycle {
   /// no route) is published at once.
   DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp = {});
 
-  void receivePath(const nav_msgs::msg::Path& path);
+  trelvo::PathReception receivePath(const nav_msgs::msg::Path& path);
   void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
   CycleOutput cycle(Clock::time_point now);
   DriveStatus status(Clock::time_point now) const;

@@ -1,0 +1,57 @@
+#pragma once
+
+// The frame a route is driven in. A path names its frame (map, from a planner); poses come in
+// theirs (odom, from odometry). The route is driven in the path's frame: every cycle each pose is
+// moved into it through TF's latest transforms, so that when localisation moves map -> odom
+// mid-route the vehicle still ends at the goal in the path's frame, as Nav2's controller follows
+// its plan through the latest transform. A path whose frame TF does not join to the poses' within
+// the transform timeout is refused with one line naming both frames; a path in the poses' frame,
+// or with no frame, is driven as it is.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include <geometry_msgs/msg/pose_stamped.hpp>
+#include <nav_msgs/msg/path.hpp>
+#include <tf2_msgs/msg/tf_message.hpp>
+
+#include "node/drive/node_log.hpp"
+#include "node/drive/pose_watch.hpp"
+#include "node/frames/frame_buffer.hpp"
+
+namespace node {
+
+class DriveFrames {
+ public:
+  DriveFrames(Clock::duration transformTimeout, NodeLog& log);
+
+  void addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic);
+  /// A path arrived; a path still waiting for its transform is replaced.
+  void receivePath(const nav_msgs::msg::Path& path, Clock::time_point now);
+  /// The path that waited, once TF joins its frame to the poses'; logs its refusal when the
+  /// timeout passed first.
+  std::optional<nav_msgs::msg::Path> readyPath(Clock::time_point now);
+  /// The drive took `path` as its route: poses are driven in its frame from now on.
+  void routeTaken(const nav_msgs::msg::Path& path);
+  /// `pose` in the route's frame; nothing while TF does not join the two frames.
+  std::optional<geometry_msgs::msg::PoseStamped> toDriveFrame(
+      const geometry_msgs::msg::PoseStamped& pose);
+  /// The frame the route is driven in; the poses' own while the route names none.
+  std::string driveFrame() const { return driveFrame_.empty() ? poseFrame_ : driveFrame_; }
+
+ private:
+  bool joined(const std::string& pathFrame) const;
+
+  FrameBuffer frames_;
+  Clock::duration transformTimeout_;
+  NodeLog& log_;
+  std::string poseFrame_;   // of the latest pose; empty before the first
+  std::string driveFrame_;  // of the route; empty: the poses' frame
+  std::optional<nav_msgs::msg::Path> waiting_;
+  Clock::time_point waitingSince_{};
+  bool poseUnjoinedLogged_ = false;
+  bool transformRefusalLogged_ = false;
+};
+
+}  // namespace node
