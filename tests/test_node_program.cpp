@@ -377,6 +377,64 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
   EXPECT_NE(log.find("ignored ROS arguments: --log-level debug"), std::string::npos) << log;
 }
 
+// AMCL's PoseWithCovarianceStamped on a pose topic, and the pose from TF as Nav2 takes it: either
+// source gives the node the poses it drives on (a path behind the vehicle: it turns at once).
+TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
+  for (const bool fromTf : {false, true}) {
+    SCOPED_TRACE(fromTf ? "TF" : "AMCL");
+    const int domain = fromTf ? 228 : 227;
+    std::vector<std::string> command{TRELVO_NODE_PROGRAM};
+    if (fromTf) {
+      command.insert(command.end(), {"--pose-from-tf", "map", "base_link"});
+    } else {
+      command.insert(command.end(), {"--pose-topic", "amcl_pose", "--pose-with-covariance"});
+    }
+    BackgroundProcess node(command, environmentFor(domain),
+                           logFolder() + (fromTf ? "/tf.log" : "/amcl.log"));
+    wire::Participant participant(domain);
+    wire::Publisher<nav_msgs::msg::Path> plan(participant, wire::ddsTopicName("", "plan"),
+                                              wire::pathQos().get());
+    wire::Publisher<geometry_msgs::msg::PoseWithCovarianceStamped> amcl(
+        participant, wire::ddsTopicName("", "amcl_pose"), wire::odometryQos().get());
+    wire::Publisher<tf2_msgs::msg::TFMessage> tf(participant, wire::ddsTopicName("", "/tf"),
+                                                 wire::tfQos().get());
+    wire::Subscription<geometry_msgs::msg::Twist> commands(
+        participant, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get());
+    ASSERT_TRUE(dds_loopback::eventually([&] { return plan.matchedSubscriptions() > 0; }, 10s));
+    auto path = pathThrough({poseAt(0, 0, 0), poseAt(-2, 0, 0)});
+    path.header.frame_id = "map";
+    bool turned = false;
+    for (int cycle = 0; cycle < 100 && !turned; ++cycle) {
+      if (cycle % 20 == 0) {
+        plan.publish(path);
+      }
+      auto pose = poseAt(0, 0, 0);
+      pose.header.frame_id = "map";
+      pose.header.stamp.sec = 1700000000 + cycle / 20;
+      pose.header.stamp.nanosec = static_cast<std::uint32_t>(cycle % 20) * 50000000u;
+      if (fromTf) {
+        geometry_msgs::msg::TransformStamped transform;
+        transform.header = pose.header;
+        transform.child_frame_id = "base_link";
+        transform.transform.rotation = pose.pose.orientation;
+        tf2_msgs::msg::TFMessage message;
+        message.transforms.push_back(transform);
+        tf.publish(message);
+      } else {
+        geometry_msgs::msg::PoseWithCovarianceStamped withCovariance;
+        withCovariance.header = pose.header;
+        withCovariance.pose.pose = pose.pose;
+        amcl.publish(withCovariance);
+      }
+      std::this_thread::sleep_for(kPeriod);
+      for (const auto& twist : commands.take()) {
+        turned = turned || twist.angular.z != 0.0;
+      }
+    }
+    EXPECT_TRUE(turned) << node.output();
+  }
+}
+
 TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
   constexpr int kDomain = 224;
   BackgroundProcess vehicle = startVehicle(kDomain);

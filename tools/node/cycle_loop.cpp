@@ -81,7 +81,10 @@ void CycleLoop::takeInputs(Clock::time_point now) {
   for (const auto& transforms : topics_.takeStaticTransforms()) {
     frames_.addTransforms(transforms, true);
   }
-  const auto poses = topics_.takePoses();
+  auto poses = topics_.takePoses();
+  if (auto pose = frames_.poseFromTf()) {
+    poses.push_back(std::move(*pose));
+  }
   for (const auto& path : topics_.takePaths()) {
     frames_.receivePath(path, now);
   }

@@ -95,7 +95,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
         std::chrono::duration<double>(1.0 / options.rate));
     node::DriveFrames frames(std::chrono::duration_cast<node::Clock::duration>(
                                  std::chrono::duration<double>(options.transformTimeout)),
-                             log);
+                             log, options.poseFromTf);
     node::NodeMonitor monitor(topics, log, options);
     {
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);

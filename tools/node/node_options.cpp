@@ -37,6 +37,16 @@ void addTopicOptions(CLI::App& app, NodeOptions& options) {
       ->type_name("NAME")
       ->check(common::rosNameCheck("topic name",
                                    [](const std::string& text) { wire::ddsTopicName("", text); }));
+  auto* withCovariance = app.add_flag(
+      "--pose-with-covariance", options.poseWithCovariance,
+      "--pose-topic carries geometry_msgs/msg/PoseWithCovarianceStamped (AMCL's amcl_pose)");
+  auto* fromTf = app.add_option("--pose-from-tf", options.poseFromTf,
+                                "Takes the pose as the transform GLOBAL -> BASE from TF (e.g. map "
+                                "base_link), as Nav2's controller does, instead of a topic")
+                     ->type_name("GLOBAL BASE")
+                     ->expected(2);
+  fromTf->excludes("--pose-topic");
+  withCovariance->needs("--pose-topic");
   app.add_flag("--stamped", options.stamped,
                "Publishes cmd_vel as geometry_msgs/msg/TwistStamped instead of Twist");
   const auto topicCheck = common::rosNameCheck(

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "node/drive/command_ramp.hpp"
 #include "node/graph/ros_distro_option.hpp"
@@ -22,6 +23,8 @@ struct NodeOptions {
   std::string odomTopic = "odom";       // nav_msgs/msg/Odometry in, unless --pose-topic
   std::string cmdVelTopic = "cmd_vel";  // the command out
   std::string poseTopic;                // empty: nav_msgs/Odometry on odomTopic
+  bool poseWithCovariance = false;      // poseTopic carries PoseWithCovarianceStamped
+  std::vector<std::string> poseFromTf;  // {GLOBAL, BASE}: the pose from TF; empty: from a topic
   bool stamped = false;                 // publish TwistStamped instead of Twist
   std::string latencyLog;               // empty: none; else one line per cycle, for the benchmark
   RampLimits ramp;                      // --max-accel, --max-decel, --max-turn-accel; all 0: off

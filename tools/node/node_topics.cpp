@@ -43,15 +43,7 @@ NodeTopics::NodeTopics(const NodeOptions& options)
   note("subscribes", plan_, wire::pathQos().get());
   note("subscribes", tf_, wire::tfQos().get());
   note("subscribes", tfStatic_, wire::tfStaticQos().get());
-  if (options.poseTopic.empty()) {
-    odometry_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.odomTopic)),
-                      rosQos<nav_msgs::msg::Odometry>(wire::poseSourceQos(), options).get());
-    note("subscribes", *odometry_, wire::poseSourceQos().get());
-  } else {
-    poses_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.poseTopic)),
-                   rosQos<geometry_msgs::msg::PoseStamped>(wire::poseSourceQos(), options).get());
-    note("subscribes", *poses_, wire::poseSourceQos().get());
-  }
+  subscribePoses(options);
   if (options.stamped) {
     stampedCommand_.emplace(
         participant_, wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
@@ -65,13 +57,54 @@ NodeTopics::NodeTopics(const NodeOptions& options)
   note("publishes", lookAhead_, wire::statusQos().get());
   note("publishes", progress_, wire::statusQos().get());
   note("publishes", diagnostics_, wire::statusQos().get());
-  const wire::Endpoint& poses = poses_ ? static_cast<const wire::Endpoint&>(*poses_) : *odometry_;
   const wire::Endpoint& command =
       command_ ? static_cast<const wire::Endpoint&>(*command_) : *stampedCommand_;
-  graph_.emplace(
-      participant_, options.nodeName, options.nameSpace, options.rosDistro,
-      std::vector<dds_entity_t>{plan_.entity(), poses.entity(), command.entity(),
-                                lookAhead_.entity(), progress_.entity(), diagnostics_.entity()});
+  std::vector<dds_entity_t> endpoints{plan_.entity(),       tf_.entity(),        tfStatic_.entity(),
+                                      command.entity(),     lookAhead_.entity(), progress_.entity(),
+                                      diagnostics_.entity()};
+  if (const wire::Endpoint* poses = poseEndpoint()) {
+    endpoints.push_back(poses->entity());
+  }
+  graph_.emplace(participant_, options.nodeName, options.nameSpace, options.rosDistro, endpoints);
+}
+
+// Odometry, unless a pose topic (PoseStamped, or AMCL's PoseWithCovarianceStamped) or TF is the
+// source; TF's poses come through the frames, not through a topic of their own.
+void NodeTopics::subscribePoses(const NodeOptions& options) {
+  const auto& ns = options.nameSpace;
+  if (!options.poseFromTf.empty()) {
+    poseSource_ = "TF " + options.poseFromTf[0] + " -> " + options.poseFromTf[1];
+    return;
+  }
+  if (options.poseTopic.empty()) {
+    odometry_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.odomTopic)),
+                      rosQos<nav_msgs::msg::Odometry>(wire::poseSourceQos(), options).get());
+    note("subscribes", *odometry_, wire::poseSourceQos().get());
+  } else if (options.poseWithCovariance) {
+    covariancePoses_.emplace(
+        participant_, wire::ddsTopicName(ns, options.topic(options.poseTopic)),
+        rosQos<geometry_msgs::msg::PoseWithCovarianceStamped>(wire::poseSourceQos(), options)
+            .get());
+    note("subscribes", *covariancePoses_, wire::poseSourceQos().get());
+  } else {
+    poses_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.poseTopic)),
+                   rosQos<geometry_msgs::msg::PoseStamped>(wire::poseSourceQos(), options).get());
+    note("subscribes", *poses_, wire::poseSourceQos().get());
+  }
+  poseSource_ = wire::rosTopicName(poseEndpoint()->topicName());
+}
+
+const wire::Endpoint* NodeTopics::poseEndpoint() const {
+  if (odometry_) {
+    return &*odometry_;
+  }
+  if (poses_) {
+    return &*poses_;
+  }
+  if (covariancePoses_) {
+    return &*covariancePoses_;
+  }
+  return nullptr;
 }
 
 template <typename Endpoint>
@@ -86,19 +119,24 @@ void NodeTopics::note(const char* direction, const Endpoint& endpoint, const dds
 WatchedTopics NodeTopics::watchedTopics() const {
   const wire::Endpoint& command =
       command_ ? static_cast<const wire::Endpoint&>(*command_) : *stampedCommand_;
-  const wire::Endpoint& poses = poses_ ? static_cast<const wire::Endpoint&>(*poses_) : *odometry_;
-  return {command.topicName(), command.typeName(), poses.topicName(), poses.typeName()};
-}
-
-std::string NodeTopics::poseTopic() const {
-  return wire::rosTopicName(poses_ ? poses_->topicName() : odometry_->topicName());
+  // Poses from TF come from no topic of their own: nothing to compare.
+  const wire::Endpoint* poses = poseEndpoint();
+  return {command.topicName(), command.typeName(), poses ? poses->topicName() : std::string(),
+          poses ? poses->typeName() : std::string()};
 }
 
 std::vector<geometry_msgs::msg::PoseStamped> NodeTopics::takePoses() {
   std::vector<geometry_msgs::msg::PoseStamped> poses;
   if (poses_) {
     poses = poses_->take();
-  } else {
+  } else if (covariancePoses_) {
+    for (const auto& withCovariance : covariancePoses_->take()) {
+      geometry_msgs::msg::PoseStamped pose;
+      pose.header = withCovariance.header;
+      pose.pose = withCovariance.pose.pose;
+      poses.push_back(pose);
+    }
+  } else if (odometry_) {
     for (const auto& odometry : odometry_->take()) {
       if (!odometry.child_frame_id.empty()) {
         baseFrame_ = odometry.child_frame_id;

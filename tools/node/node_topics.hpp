@@ -6,6 +6,7 @@
 //   plan               nav_msgs/msg/Path              subscribed, reliable
 //   odom               nav_msgs/msg/Odometry          subscribed, best effort
 //     or --pose-topic  geometry_msgs/msg/PoseStamped  subscribed, best effort
+//       (--pose-with-covariance: PoseWithCovarianceStamped), or none: --pose-from-tf
 //   cmd_vel            geometry_msgs/msg/Twist        published, reliable
 //     or --stamped     geometry_msgs/msg/TwistStamped
 //   lookahead_point    geometry_msgs/msg/PointStamped published, reliable
@@ -24,6 +25,7 @@
 #include <diagnostic_msgs/msg/diagnostic_array.hpp>
 #include <geometry_msgs/msg/point_stamped.hpp>
 #include <geometry_msgs/msg/pose_stamped.hpp>
+#include <geometry_msgs/msg/pose_with_covariance_stamped.hpp>
 #include <geometry_msgs/msg/twist.hpp>
 #include <geometry_msgs/msg/twist_stamped.hpp>
 #include <nav_msgs/msg/odometry.hpp>
@@ -62,8 +64,8 @@ class NodeTopics {
   /// Each topic with its direction, type and QoS, for the start-up line: "subscribes /plan
   /// (nav_msgs/msg/Path; reliable, volatile, keep last 10), ...".
   std::string describe() const { return description_; }
-  /// The ROS 2 name of the topic the poses come from: "/robot1/odom".
-  std::string poseTopic() const;
+  /// Where the poses come from: "/robot1/odom", or "TF map -> base_link".
+  const std::string& poseTopic() const { return poseSource_; }
 
   /// The command and pose topics, as the configuration watch compares them with its peers'.
   WatchedTopics watchedTopics() const;
@@ -82,6 +84,8 @@ class NodeTopics {
 
  private:
   std_msgs::msg::Header header(const std::string& frame) const;
+  void subscribePoses(const NodeOptions& options);
+  const wire::Endpoint* poseEndpoint() const;
   template <typename Endpoint>
   void note(const char* direction, const Endpoint& endpoint, const dds_qos_t* qos);
 
@@ -95,6 +99,8 @@ class NodeTopics {
   wire::Subscription<tf2_msgs::msg::TFMessage> tfStatic_;
   std::optional<wire::Subscription<nav_msgs::msg::Odometry>> odometry_;
   std::optional<wire::Subscription<geometry_msgs::msg::PoseStamped>> poses_;
+  std::optional<wire::Subscription<geometry_msgs::msg::PoseWithCovarianceStamped>> covariancePoses_;
+  std::string poseSource_;
   std::optional<wire::Publisher<geometry_msgs::msg::Twist>> command_;
   std::optional<wire::Publisher<geometry_msgs::msg::TwistStamped>> stampedCommand_;
   wire::Publisher<geometry_msgs::msg::PointStamped> lookAhead_;

@@ -1,7 +1,5 @@
 #include "node/drive/drive_frames.hpp"
 
-#include "node/frames/frame_poses.hpp"
-
 namespace node {
 namespace {
 
@@ -11,8 +9,17 @@ double seconds(Clock::duration duration) {
 
 }  // namespace
 
-DriveFrames::DriveFrames(Clock::duration transformTimeout, NodeLog& log)
-    : transformTimeout_(transformTimeout), log_(log) {}
+DriveFrames::DriveFrames(Clock::duration transformTimeout, NodeLog& log,
+                         const std::vector<std::string>& poseFromTf)
+    : transformTimeout_(transformTimeout), log_(log) {
+  if (poseFromTf.size() == 2) {
+    tfPoses_.emplace(poseFromTf[0], poseFromTf[1]);
+  }
+}
+
+std::optional<geometry_msgs::msg::PoseStamped> DriveFrames::poseFromTf() {
+  return tfPoses_ ? tfPoses_->next(frames_) : std::nullopt;
+}
 
 void DriveFrames::addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic) {
   const auto refusals = frames_.addTransforms(message, isStatic);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <geometry_msgs/msg/pose_stamped.hpp>
 #include <nav_msgs/msg/path.hpp>
@@ -19,12 +20,15 @@
 #include "node/drive/node_log.hpp"
 #include "node/drive/pose_watch.hpp"
 #include "node/frames/frame_buffer.hpp"
+#include "node/frames/frame_poses.hpp"
 
 namespace node {
 
 class DriveFrames {
  public:
-  DriveFrames(Clock::duration transformTimeout, NodeLog& log);
+  /// `poseFromTf` {GLOBAL, BASE}: the robot's pose comes from TF; empty: from a topic.
+  DriveFrames(Clock::duration transformTimeout, NodeLog& log,
+              const std::vector<std::string>& poseFromTf = {});
 
   void addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic);
   /// A path arrived; a path still waiting for its transform is replaced.
@@ -37,6 +41,8 @@ class DriveFrames {
   /// `pose` in the route's frame; nothing while TF does not join the two frames.
   std::optional<geometry_msgs::msg::PoseStamped> toDriveFrame(
       const geometry_msgs::msg::PoseStamped& pose);
+  /// The robot's pose from TF, once per new transform; nothing when it comes from a topic.
+  std::optional<geometry_msgs::msg::PoseStamped> poseFromTf();
   /// The frame the route is driven in; the poses' own while the route names none.
   std::string driveFrame() const { return driveFrame_.empty() ? poseFrame_ : driveFrame_; }
 
@@ -44,6 +50,7 @@ class DriveFrames {
   bool joined(const std::string& pathFrame) const;
 
   FrameBuffer frames_;
+  std::optional<TfPoseFeed> tfPoses_;
   Clock::duration transformTimeout_;
   NodeLog& log_;
   std::string poseFrame_;   // of the latest pose; empty before the first
