@@ -334,6 +334,12 @@ TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagn
       15s);
   ASSERT_TRUE(warned) << node.output();
   const auto& status = received.back().status.at(0);
+  std::string seen = fmt::format("level {} name '{}' message '{}' hardware_id '{}'", status.level,
+                                 status.name, status.message, status.hardware_id);
+  for (const auto& value : status.values) {
+    seen += fmt::format(" [{}: {}]", value.key, value.value);
+  }
+  RecordProperty("diagnostics_received", seen);
   EXPECT_EQ(status.name, "trelvo_node: route");
   EXPECT_NE(status.message.find("--stamped"), std::string::npos) << status.message;
   const std::string log = node.output();
