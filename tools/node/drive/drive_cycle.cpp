@@ -77,10 +77,9 @@ trelvo::PathReception DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
       break;
     case trelvo::PathReception::Taken: {
       const auto& legs = *route_.pendingLegs();
-      log_.info("new route of {} in {}: {}, goal heading {:.1f} deg{}", legsText(legs.size()),
+      log_.info("new route of {} in {}: {}, goal heading {:.1f} deg", legsText(legs.size()),
                 frameText(path.header.frame_id), cornersText(legs),
-                common::toDegrees(legs.back().end.heading),
-                poses_.newestAt() ? "" : "; it starts once the first pose arrives");
+                common::toDegrees(legs.back().end.heading));
       break;
     }
     case trelvo::PathReception::Unchanged:
