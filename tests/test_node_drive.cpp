@@ -296,6 +296,12 @@ TEST(DriveFrames, ARouteInMapEndsAtItsGoalInMapFromPosesInOdom) {
     const double mapX = 2 + correction + std::cos(yaw) * vehicle.x - std::sin(yaw) * vehicle.y;
     const double mapY = 1 + std::sin(yaw) * vehicle.x + std::cos(yaw) * vehicle.y;
     EXPECT_LT(std::hypot(mapX - 4, mapY - 3), 0.05) << mapX << ", " << mapY;
+    RecordProperty(
+        correction == 0.0 ? "final_error_in_map" : "final_error_in_map_corrected",
+        std::to_string(std::hypot(mapX - 4, mapY - 3)) + " m, " +
+            std::to_string(std::fabs(std::remainder(vehicle.yaw + yaw - radians(90), 2 * M_PI)) /
+                           M_PI * 180) +
+            " deg");
     EXPECT_LT(std::fabs(std::remainder(vehicle.yaw + yaw - radians(90), 2 * M_PI)), radians(5));
   }
 }
