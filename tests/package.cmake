@@ -13,4 +13,4 @@ add_test(NAME Exports.OnlyTheRouteUnitLeavesTheRouteLibrary
 # lets ROS 2 tools find it.
 add_test(NAME InstalledPackage.ColconWorkspaceFindsThePackage
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/colcon_workspace.sh ${PROJECT_SOURCE_DIR})
-set_tests_properties(InstalledPackage.ColconWorkspaceFindsThePackage PROPERTIES TIMEOUT 600)
+set_tests_properties(InstalledPackage.ColconWorkspaceFindsThePackage PROPERTIES TIMEOUT 1200)
