@@ -14,3 +14,8 @@ add_dependencies(test_node_program trelvo-node trelvo-sim)
 target_compile_definitions(test_node_program PRIVATE
   TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>"
   TRELVO_VERSION_TEXT="${PROJECT_VERSION}")
+
+# The fleet benchmark's report over logs written as the node and the vehicle write them.
+add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fleet_report_check.py
+          ${PROJECT_SOURCE_DIR}/bench/fleet_report.py)
