@@ -5,8 +5,8 @@
 # then 1.5 m to the left, 2 m beside the next robot's) and ends standing at its goal. Prints a
 # markdown table: routes reached, time from the start to each node's route command, each node's
 # CPU share and p99 pose-to-command time, the whole fleet's CPU beside the machine's (what else
-# runs shows as the difference) and the load average at the start;
-# then each target with its verdict (exit status 1 when one fails). Loopback only.
+# runs shows as the difference) and the load average at the start; then each target with its
+# verdict (exit status 1 when one fails). Loopback only.
 #
 #   bash scripts/bench-fleet.sh [N...]     fleet sizes, default 1 5 10 20
 #
