@@ -3,9 +3,9 @@ and checks the fleet's targets against every row.
 
 Usage: fleet_report.py RUN_FOLDER...
 
-A run folder holds run.txt (lines 'robots N', 'started EPOCH_S', 'load L', 'cpu_s C',
-'wall_s W': the launch time, the load average then, and the CPU time of every node and vehicle
-over the run's wall time) and, for each robot K of 1..N, robotK-node.log, robotK-sim.log and
+A run folder holds run.txt (lines 'robots N', 'started EPOCH_S', 'load L', 'cpu_s C', 'cores K',
+'idle_s I', 'wall_s W': the launch time, the load average then, the CPU time of every node and
+vehicle, the machine's cores and their idle time, over the run's wall time) and, for each robot K of 1..N, robotK-node.log, robotK-sim.log and
 robotK-latency.csv (trelvo-node's --latency-log). A robot reached its route when its node logged
 'route finished' and its vehicle 'reached the last waypoint'. Exits 1 when a target fails, or a
 log is missing or incomplete (the node did not stop cleanly, or never took its route).
@@ -83,7 +83,10 @@ class Run:
                       if line.strip())
         self.size = int(fields["robots"])
         self.load = float(fields["load"])
-        self.fleet_cores = float(fields["cpu_s"]) / float(fields["wall_s"])
+        wall = float(fields["wall_s"])
+        self.fleet_cores = float(fields["cpu_s"]) / wall
+        cores = int(fields["cores"])
+        self.machine_cores = cores - float(fields["idle_s"]) / wall
         started = float(fields["started"])
         self.robots = [Robot(folder, f"robot{k}", started) for k in range(1, self.size + 1)]
 
@@ -105,7 +108,8 @@ def row(run):
     reached = sum(robot.reached for robot in run.robots)
     return (f"| {run.size} | {reached} of {run.size} | {spread(run.values('route_after'), 1, 2)} | "
             f"{spread(run.values('cpu_share'), 100, 2, statistics.mean)} | "
-            f"{spread(run.values('p99_us'), 1, 0)} | {run.fleet_cores:.2f} | {run.load:.2f} |")
+            f"{spread(run.values('p99_us'), 1, 0)} | {run.fleet_cores:.2f} of {run.machine_cores:.2f} | "
+            f"{run.load:.2f} |")
 
 
 def verdicts(run):
@@ -138,7 +142,7 @@ def main(folders):
     runs = [Run(folder) for folder in folders]
     print("| robots | routes reached | start to route command, median / worst (s) | "
           "node CPU, mean / worst (% of a core) | p99 pose to command, median / worst node (µs) | "
-          "fleet CPU (cores) | load average |")
+          "fleet CPU of the machine's (cores) | load average at the start |")
     print("|---|---|---|---|---|---|---|")
     for run in runs:
         print(row(run))

@@ -4,14 +4,17 @@
 # namespace, all started at once. Each vehicle hands its node an L-shaped route of its own (3 m,
 # then 1.5 m to the left, 2 m beside the next robot's) and ends standing at its goal. Prints a
 # markdown table: routes reached, time from the start to each node's route command, each node's
-# CPU share and p99 pose-to-command time, the whole fleet's CPU and the load average at the start;
-# then each target with its verdict (exit status 1 when one fails). Loopback only.
+# CPU share and p99 pose-to-command time, the whole fleet's CPU beside the machine's (what else
+# runs shows as the difference) and the load average at the start; then each target with its
+# verdict (exit status 1 when one fails). Loopback only.
 #
 #   bash scripts/bench-fleet.sh [N...]     fleet sizes, default 1 5 10 20
 #
 # TRELVO_BENCH_DOMAIN sets the DDS domain (default 201), TRELVO_FLEET_TIMEOUT the seconds a fleet
-# may take before it is stopped and its unfinished routes count as not reached (default 180). The
-# logs of the last run of each size stay in build-bench/fleet/nN/.
+# may take before it is stopped and its unfinished routes count as not reached (default 180), and
+# TRELVO_FLEET_NODE_PRIORITY runs the nodes under SCHED_FIFO at that priority (1 to 99; needs
+# root or CAP_SYS_NICE; default: the normal scheduler). The logs of the last run of each size stay
+# in build-bench/fleet/nN/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +33,20 @@ timeout=${TRELVO_FLEET_TIMEOUT:-180}
 if ! [[ "$timeout" =~ ^[0-9]+$ ]] || ((timeout < 30)); then
   echo "bench-fleet: TRELVO_FLEET_TIMEOUT must be whole seconds, at least 30, got '$timeout'" >&2
   exit 2
+fi
+
+priority=${TRELVO_FLEET_NODE_PRIORITY:-}
+node_launcher=()
+if [[ -n "$priority" ]]; then
+  if ! [[ "$priority" =~ ^[0-9]+$ ]] || ((priority < 1 || priority > 99)); then
+    echo "bench-fleet: TRELVO_FLEET_NODE_PRIORITY must be from 1 to 99, got '$priority'" >&2
+    exit 2
+  fi
+  if ! chrt -f "$priority" true 2>/dev/null; then
+    echo "bench-fleet: TRELVO_FLEET_NODE_PRIORITY: SCHED_FIFO is not allowed to this user" >&2
+    exit 2
+  fi
+  node_launcher=(chrt -f "$priority")
 fi
 
 bash scripts/bootstrap.sh
@@ -59,7 +76,12 @@ export SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info
 
 loopback_only() {
   local max_index=$1
-  export CYCLONEDDS_URI="<CycloneDDS><Domain id=\"any\"><General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast></General><Discovery><ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>$max_index</MaxAutoParticipantIndex><Peers><Peer address=\"localhost\"/></Peers></Discovery></Domain></CycloneDDS>"
+  local general='<General><Interfaces><NetworkInterface name="lo"/></Interfaces>'
+  general+='<AllowMulticast>false</AllowMulticast></General>'
+  local discovery='<Discovery><ParticipantIndex>auto</ParticipantIndex>'
+  discovery+="<MaxAutoParticipantIndex>$max_index</MaxAutoParticipantIndex>"
+  discovery+='<Peers><Peer address="localhost"/></Peers></Discovery>'
+  export CYCLONEDDS_URI="<CycloneDDS><Domain id=\"any\">$general$discovery</Domain></CycloneDDS>"
 }
 
 # User and system CPU seconds of the children this shell has waited for, from the output of
@@ -70,6 +92,12 @@ children_cpu() {
     for (i = 1; i <= 2; ++i) { split($i, t, "m"); total += t[1] * 60 + t[2] }
     printf "%.3f\n", total
   }' "$1"
+}
+
+# CPU seconds the machine's cores have been idle since it started. Idle time is measured exactly,
+# where busy time is sampled at the timer tick, which misses most of a short wake-up.
+machine_idle() {
+  awk -v hz="$(getconf CLK_TCK)" '$1 == "cpu" { printf "%.2f\n", ($5 + $6) / hz }' /proc/stat
 }
 
 difference() {
@@ -86,8 +114,8 @@ wait_until() {
   shift
   for pid in "$@"; do
     while running "$pid"; do
-      (($(date +%s) < deadline)) || return 1
-      sleep 0.2
+      ((EPOCHSECONDS < deadline)) || return 1
+      sleep 0.5
     done
   done
 }
@@ -97,15 +125,16 @@ run_fleet() {
   rm -rf "$folder"
   mkdir -p "$folder"
   loopback_only $((2 * n + 8))
-  local load started y k
+  local load idle_before started y k
   load=$(cut -d' ' -f1 /proc/loadavg)
   times >"$folder/times-before"
-  started=$(date +%s.%N)
+  idle_before=$(machine_idle)
+  started=$EPOCHREALTIME
   local nodes=() sims=()
   for ((k = 1; k <= n; ++k)); do
     y=$((2 * (k - 1)))
-    "$node_program" --namespace "robot$k" --latency-log "$folder/robot$k-latency.csv" \
-      >"$folder/robot$k-node.log" 2>&1 &
+    "${node_launcher[@]}" "$node_program" --namespace "robot$k" \
+      --latency-log "$folder/robot$k-latency.csv" >"$folder/robot$k-node.log" 2>&1 &
     nodes+=($!)
     children+=($!)
     "$sim_program" --dds --namespace "robot$k" --time-limit $((timeout - 10)) \
@@ -115,14 +144,12 @@ run_fleet() {
   done
 
   # Each vehicle ends at its goal or at its time limit; the deadline is for a fleet that hangs.
-  if ! wait_until $(($(date +%s) + timeout)) "${sims[@]}"; then
+  if ! wait_until $((EPOCHSECONDS + timeout)) "${sims[@]}"; then
     echo "bench-fleet: $n robots: vehicles still running after $timeout s, stopped" >&2
     kill -TERM "${sims[@]}" 2>/dev/null || true
   fi
-  local ended
-  ended=$(date +%s.%N)
   kill -TERM "${nodes[@]}" 2>/dev/null || true
-  if ! wait_until $(($(date +%s) + 5)) "${nodes[@]}" "${sims[@]}"; then
+  if ! wait_until $((EPOCHSECONDS + 5)) "${nodes[@]}" "${sims[@]}"; then
     echo "bench-fleet: $n robots: programs still running 5 s after SIGTERM, killed" >&2
     kill -KILL "${nodes[@]}" "${sims[@]}" 2>/dev/null || true
   fi
@@ -131,13 +158,20 @@ run_fleet() {
     wait "$pid" 2>/dev/null || true
   done
   children=()
+  local ended idle_after wall
+  ended=$EPOCHREALTIME
+  idle_after=$(machine_idle)
   times >"$folder/times-after"
+  wall=$(difference "$ended" "$started")
   {
     echo "robots $n"
     echo "started $started"
     echo "load $load"
-    echo "cpu_s $(difference "$(children_cpu "$folder/times-after")" "$(children_cpu "$folder/times-before")")"
-    echo "wall_s $(difference "$ended" "$started")"
+    echo "cpu_s $(difference "$(children_cpu "$folder/times-after")" \
+      "$(children_cpu "$folder/times-before")")"
+    echo "cores $(nproc)"
+    echo "idle_s $(difference "$idle_after" "$idle_before")"
+    echo "wall_s $wall"
   } >"$folder/run.txt"
 }
 

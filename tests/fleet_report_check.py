@@ -50,7 +50,7 @@ def latency_log(first_us, cpu_s, wall_s=20.0, closed=True):
 
 def healthy_fleet():
     return {
-        "run.txt": f"robots 2\nstarted {STARTED}\nload 0.31\ncpu_s 10.0\nwall_s 20.0\n",
+        "run.txt": f"robots 2\nstarted {STARTED}\nload 0.31\ncpu_s 10.0\ncores 2\nidle_s 26.0\nwall_s 20.0\n",
         "robot1-node.log": node_log("robot1", route_at=0.3, pose_at=0.2),
         "robot1-sim.log": "plan: route of 3 poses sent to 1 subscriber\n" + REACHED,
         "robot1-latency.csv": latency_log(1.0, 0.10),
@@ -61,7 +61,7 @@ def healthy_fleet():
 
 
 # p99 of 200 cycles is the 199th smallest: 199 us and 299 us; CPU 0.5 % and 0.7 % of a core.
-HEALTHY_ROW = "| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | 249 / 299 | 0.50 | 0.31 |"
+HEALTHY_ROW = "| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | 249 / 299 | 0.50 of 0.70 | 0.31 |"
 
 CASES = [
     # (what is wrong, files changed, exit status, lines that must be printed)
