@@ -3,19 +3,24 @@
 # hands the node an L-shaped route, and the node logs, for every control cycle, the time from
 # taking the newest pose to the command written. Prints the median and p99 of that time (cycles
 # at a change of state or leg, where the controller pauses on purpose, apart) and the node's CPU
-# share, each against its target. Loopback only, on a DDS domain of its own.
+# share, each against its target. Then trelvo-dds-floor does only the node's traffic with the same
+# vehicle (take odometry, publish a Twist, 20 Hz) for as long, so that the report can tell the
+# node's own CPU from what DDS and the machine take for that traffic. Loopback only, on a DDS
+# domain of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/bootstrap.sh
 build="build-bench"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target trelvo-node trelvo-sim -j2
+cmake --build "$build" --target trelvo-node trelvo-sim trelvo-dds-floor -j2
 
 work=$(mktemp -d)
 node_pid=
+floor_pid=
 cleanup() {
   [[ -n "$node_pid" ]] && kill "$node_pid" 2>/dev/null || true
+  [[ -n "$floor_pid" ]] && kill "$floor_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,4 +37,13 @@ kill -TERM "$node_pid"
 wait "$node_pid"
 node_pid=
 
-/usr/bin/python3 bench/node_report.py "$work/latency.csv"
+# The same vehicle, standing, for as long as the node's run took.
+seconds=$(awk '/^# cpu_s/ { print int($5 + 0.5) }' "$work/latency.csv")
+"$build/bench/trelvo-dds-floor" >"$work/floor.txt" &
+floor_pid=$!
+"$build/tools/sim/trelvo-sim" --dds --duration "$seconds" >/dev/null
+kill -TERM "$floor_pid"
+wait "$floor_pid"
+floor_pid=
+
+/usr/bin/python3 bench/node_report.py "$work/latency.csv" "$work/floor.txt"

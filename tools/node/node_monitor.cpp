@@ -14,15 +14,17 @@ NodeMonitor::NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& op
       poseTimeout_(options.poseTimeout),
       configuration_(topics.watchedTopics()) {}
 
-void NodeMonitor::cycle(const DriveStatus& drive, Clock::time_point now) {
+void NodeMonitor::cycle(const DriveCycle& drive, Clock::time_point now) {
+  if (lastLook_ && now - *lastLook_ < kMonitorPeriod) {
+    return;
+  }
+  lastLook_ = now;
+  const DriveStatus status = drive.status(now);
   for (const std::string& warning :
-       configuration_.update(topics_.endpoints(), drive.driving, now)) {
+       configuration_.update(topics_.endpoints(), status.driving, now)) {
     log_.warn("{}", warning);
   }
-  if (!diagnosticsSent_ || now - *diagnosticsSent_ >= kDiagnosticsPeriod) {
-    publishDiagnostics(drive);
-    diagnosticsSent_ = now;
-  }
+  publishDiagnostics(status);
 }
 
 void NodeMonitor::publishDiagnostics(const DriveStatus& drive) {

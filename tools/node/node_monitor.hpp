@@ -1,9 +1,10 @@
 #pragma once
 
-// What the node watches and reports beside driving: each cycle, the endpoints DDS discovery shows
-// against the node's own topics (a vehicle that reads another command type, a second node
-// commanding the same vehicle, a second pose source, no vehicle at all), each warning logged
-// once; and once a second its state as ROS 2 diagnostics, where the robot monitor shows it.
+// What the node watches and reports beside driving, once a second: the endpoints DDS discovery
+// shows against the node's own topics (a vehicle that reads another command type, a second node
+// commanding the same vehicle, a second pose source, no vehicle at all), each warning logged once;
+// then its state as ROS 2 diagnostics, where the robot monitor shows it. Discovery changes over
+// seconds, so a look every control cycle would cost the node's cycles and tell nothing more.
 
 #include <chrono>
 #include <string>
@@ -15,15 +16,17 @@
 
 namespace node {
 
-/// Diagnostics are published this often, as ROS 2 drivers publish theirs.
-inline constexpr std::chrono::seconds kDiagnosticsPeriod{1};
+/// The network is looked at and diagnostics are published this often, as ROS 2 drivers publish
+/// theirs.
+inline constexpr std::chrono::seconds kMonitorPeriod{1};
 
 class NodeMonitor {
  public:
   NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& options);
 
-  /// One control cycle's look at the network, with the drive's state after the cycle.
-  void cycle(const DriveStatus& drive, Clock::time_point now);
+  /// Called after each control cycle; in the first and then once every kMonitorPeriod, looks at
+  /// the network and publishes diagnostics with the drive's state.
+  void cycle(const DriveCycle& drive, Clock::time_point now);
 
  private:
   void publishDiagnostics(const DriveStatus& drive);
@@ -34,7 +37,7 @@ class NodeMonitor {
   std::string nodeName_;
   double poseTimeout_;
   ConfigurationWatch configuration_;
-  std::optional<Clock::time_point> diagnosticsSent_;
+  std::optional<Clock::time_point> lastLook_;
 };
 
 }  // namespace node

@@ -1,0 +1,65 @@
+// trelvo-dds-floor: what any controller on this DDS network pays before it controls anything.
+// It does only trelvo-node's own traffic with a vehicle, on the node's topics and QoS: at the
+// node's default 20 Hz it takes the odometry that arrived and publishes a zero Twist on cmd_vel.
+// Its CPU share beside the node's tells the node's own cost apart from the middleware's and the
+// machine's; bench-node.sh runs both against the same simulated vehicle.
+//
+//   trelvo-dds-floor        runs until SIGINT or SIGTERM, then prints one line:
+//   dds floor: 540 cycles, 1350 odometry messages; CPU 0.269 s in 27.0 s: 1.00 % of a core
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+#include "common/real_time.hpp"
+#include "wire/endpoints.hpp"
+#include "wire/qos.hpp"
+#include "wire/user_data.hpp"
+
+namespace {
+
+constexpr std::chrono::milliseconds kPeriod{50};  // trelvo-node's default rate
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+}  // namespace
+
+int main() {
+  try {
+    const auto& stop = common::stopOnSignals();
+    wire::Participant participant(wire::domainFromEnvironment(), wire::rosParticipantQos().get());
+    wire::Subscription<nav_msgs::msg::Odometry> odometry(participant, "rt/odom",
+                                                         wire::poseSourceQos().get());
+    wire::Publisher<geometry_msgs::msg::Twist> command(participant, "rt/cmd_vel",
+                                                       wire::commandQos().get());
+    const auto started = std::chrono::steady_clock::now();
+    const double cpuStarted = cpuSeconds();
+    long cycles = 0;
+    long messages = 0;
+    auto deadline = started;
+    while (!stop) {
+      messages += static_cast<long>(odometry.take().size());
+      command.publish(geometry_msgs::msg::Twist());
+      ++cycles;
+      deadline += kPeriod;
+      common::sleepUntil(deadline);
+    }
+    const double cpu = cpuSeconds() - cpuStarted;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf(
+        "dds floor: %ld cycles, %ld odometry messages; CPU %.3f s in %.1f s: %.2f %% of a core\n",
+        cycles, messages, cpu, wall, 100.0 * cpu / wall);
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "trelvo-dds-floor: %s\n", error.what());
+    return 1;
+  }
+}
