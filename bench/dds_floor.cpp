@@ -4,7 +4,8 @@
 // Its CPU share beside the node's tells the node's own cost apart from the middleware's and the
 // machine's; bench-node.sh runs both against the same simulated vehicle.
 //
-//   trelvo-dds-floor        runs until SIGINT or SIGTERM, then prints one line:
+//   trelvo-dds-floor [NAMESPACE]   the topics under /NAMESPACE/, as trelvo-node --namespace; runs
+//                                  until SIGINT or SIGTERM, then prints one line:
 //   dds floor: 540 cycles, 1350 odometry messages; CPU 0.269 s in 27.0 s: 1.00 % of a core
 
 #include <sys/resource.h>
@@ -12,10 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "common/real_time.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/qos.hpp"
+#include "wire/topic_names.hpp"
 #include "wire/user_data.hpp"
 
 namespace {
@@ -31,14 +34,15 @@ double cpuSeconds() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   try {
+    const std::string nameSpace = argc > 1 ? argv[1] : "";
     const auto& stop = common::stopOnSignals();
     wire::Participant participant(wire::domainFromEnvironment(), wire::rosParticipantQos().get());
-    wire::Subscription<nav_msgs::msg::Odometry> odometry(participant, "rt/odom",
-                                                         wire::poseSourceQos().get());
-    wire::Publisher<geometry_msgs::msg::Twist> command(participant, "rt/cmd_vel",
-                                                       wire::commandQos().get());
+    wire::Subscription<nav_msgs::msg::Odometry> odometry(
+        participant, wire::ddsTopicName(nameSpace, "odom"), wire::poseSourceQos().get());
+    wire::Publisher<geometry_msgs::msg::Twist> command(
+        participant, wire::ddsTopicName(nameSpace, "cmd_vel"), wire::commandQos().get());
     const auto started = std::chrono::steady_clock::now();
     const double cpuStarted = cpuSeconds();
     long cycles = 0;

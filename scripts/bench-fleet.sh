@@ -6,7 +6,9 @@
 # markdown table: routes reached, time from the start to each node's route command, each node's
 # CPU share and p99 pose-to-command time, the whole fleet's CPU beside the machine's (what else
 # runs shows as the difference) and the load average at the start; then each target with its
-# verdict (exit status 1 when one fails). Loopback only.
+# verdict (exit status 1 when one fails). After each fleet, as many trelvo-dds-floor programs, each
+# beside a standing vehicle of its own for as long as the fleet ran, measure what the nodes' traffic
+# alone costs on DDS and this machine: the table's floor column. Loopback only.
 #
 #   bash scripts/bench-fleet.sh [N...]     fleet sizes, default 1 5 10 20
 #
@@ -52,9 +54,10 @@ fi
 bash scripts/bootstrap.sh
 build="build-bench"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRELVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target trelvo-node trelvo-sim -j2
+cmake --build "$build" --target trelvo-node trelvo-sim trelvo-dds-floor -j2
 node_program="$build/tools/node/trelvo-node"
 sim_program="$build/tools/sim/trelvo-sim"
+floor_program="$build/bench/trelvo-dds-floor"
 
 children=()
 stop_children() {
@@ -175,11 +178,36 @@ run_fleet() {
   } >"$folder/run.txt"
 }
 
+# N floor programs, robot1..robotN, each beside a vehicle that stands for the fleet's wall time;
+# each prints its CPU share to robotK-floor.txt.
+run_floor() {
+  local n=$1 folder=$2 seconds k
+  seconds=$(awk '$1 == "wall_s" { print int($2 + 0.5) }' "$folder/run.txt")
+  local floors=() sims=()
+  for ((k = 1; k <= n; ++k)); do
+    "${node_launcher[@]}" "$floor_program" "robot$k" >"$folder/robot$k-floor.txt" 2>&1 &
+    floors+=($!)
+    children+=($!)
+    "$sim_program" --dds --namespace "robot$k" --duration "$seconds" >/dev/null 2>&1 &
+    sims+=($!)
+    children+=($!)
+  done
+  wait_until $((EPOCHSECONDS + seconds + 30)) "${sims[@]}" ||
+    echo "bench-fleet: $n floor vehicles still running, stopped" >&2
+  kill -TERM "${floors[@]}" "${sims[@]}" 2>/dev/null || true
+  local pid
+  for pid in "${floors[@]}" "${sims[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  children=()
+}
+
 folders=()
 for n in "${sizes[@]}"; do
   folder="$build/fleet/n$n"
   echo "bench-fleet: $n robot(s), load average $(cut -d' ' -f1-3 /proc/loadavg)" >&2
   run_fleet "$n" "$folder"
+  run_floor "$n" "$folder"
   folders+=("$folder")
 done
 
