@@ -14,8 +14,8 @@
 #
 # TRELVO_BENCH_DOMAIN sets the DDS domain (default 201), TRELVO_FLEET_TIMEOUT the seconds a fleet
 # may take before it is stopped and its unfinished routes count as not reached (default 180), and
-# TRELVO_FLEET_NODE_PRIORITY runs the nodes under SCHED_FIFO at that priority (1 to 99; needs
-# root or CAP_SYS_NICE; default: the normal scheduler). The logs of the last run of each size stay
+# TRELVO_FLEET_NODE_PRIORITY gives the nodes --realtime-priority (1 to 99: their control cycles
+# under SCHED_FIFO; needs root or CAP_SYS_NICE; default: the normal scheduler). The logs of the last run of each size stay
 # in build-bench/fleet/nN/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,7 +38,7 @@ if ! [[ "$timeout" =~ ^[0-9]+$ ]] || ((timeout < 30)); then
 fi
 
 priority=${TRELVO_FLEET_NODE_PRIORITY:-}
-node_launcher=()
+node_priority=()
 if [[ -n "$priority" ]]; then
   if ! [[ "$priority" =~ ^[0-9]+$ ]] || ((priority < 1 || priority > 99)); then
     echo "bench-fleet: TRELVO_FLEET_NODE_PRIORITY must be from 1 to 99, got '$priority'" >&2
@@ -48,7 +48,7 @@ if [[ -n "$priority" ]]; then
     echo "bench-fleet: TRELVO_FLEET_NODE_PRIORITY: SCHED_FIFO is not allowed to this user" >&2
     exit 2
   fi
-  node_launcher=(chrt -f "$priority")
+  node_priority=(--realtime-priority "$priority")
 fi
 
 bash scripts/bootstrap.sh
@@ -136,7 +136,7 @@ run_fleet() {
   local nodes=() sims=()
   for ((k = 1; k <= n; ++k)); do
     y=$((2 * (k - 1)))
-    "${node_launcher[@]}" "$node_program" --namespace "robot$k" \
+    "$node_program" --namespace "robot$k" "${node_priority[@]}" \
       --latency-log "$folder/robot$k-latency.csv" >"$folder/robot$k-node.log" 2>&1 &
     nodes+=($!)
     children+=($!)
@@ -185,7 +185,7 @@ run_floor() {
   seconds=$(awk '$1 == "wall_s" { print int($2 + 0.5) }' "$folder/run.txt")
   local floors=() sims=()
   for ((k = 1; k <= n; ++k)); do
-    "${node_launcher[@]}" "$floor_program" "robot$k" >"$folder/robot$k-floor.txt" 2>&1 &
+    "$floor_program" "robot$k" >"$folder/robot$k-floor.txt" 2>&1 &
     floors+=($!)
     children+=($!)
     "$sim_program" --dds --namespace "robot$k" --duration "$seconds" >/dev/null 2>&1 &

@@ -49,6 +49,7 @@ class BackgroundProcess {
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
   void signal(int number) { kill(pid_, number); }
+  pid_t pid() const { return pid_; }
   bool running() {
     if (!exited_) {
       exited_ = waitpid(pid_, &status_, WNOHANG) == pid_;

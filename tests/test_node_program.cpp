@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -458,6 +463,62 @@ TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
   for (const auto& text : planner.progress) {
     EXPECT_EQ(text, "no route");
   }
+}
+
+// Scheduling policy and real-time priority of each thread of a process, by thread name.
+struct ThreadScheduling {
+  std::string name;
+  bool isMain = false;
+  int policy = -1;
+  int priority = -1;
+};
+
+std::vector<ThreadScheduling> threadSchedulingOf(pid_t pid) {
+  std::vector<ThreadScheduling> threads;
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+    std::ifstream stat(task.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // The name in parentheses may hold spaces; the fields after it start with the third, state.
+    const auto open = line.find('(');
+    const auto close = line.rfind(')');
+    std::istringstream fields(line.substr(close + 1));
+    std::vector<std::string> after(std::istream_iterator<std::string>{fields},
+                                   std::istream_iterator<std::string>{});
+    ThreadScheduling thread;
+    thread.name = line.substr(open + 1, close - open - 1);
+    thread.isMain = task.path().filename() == std::to_string(pid);
+    thread.priority = std::stoi(after.at(40 - 3));  // rt_priority, the 40th field
+    thread.policy = std::stoi(after.at(41 - 3));    // policy, the 41st
+    threads.push_back(thread);
+  }
+  return threads;
+}
+
+TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
+  constexpr int kDomain = 229;
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--realtime-priority", "7"}, environmentFor(kDomain),
+                         logFolder() + "/trelvo-node.log");
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.listen(1s);
+  const std::string log = node.output();
+  if (log.find("--realtime-priority 7: ") != std::string::npos) {
+    GTEST_SKIP() << "SCHED_FIFO is not allowed here: " << log;
+  }
+  ASSERT_NE(log.find("the control cycle runs under SCHED_FIFO at priority 7"), std::string::npos)
+      << log;
+  const auto threads = threadSchedulingOf(node.pid());
+  ASSERT_GT(threads.size(), 1u);
+  // The middleware's threads (receiving, timed events) keep the normal scheduler.
+  for (const auto& thread : threads) {
+    SCOPED_TRACE(thread.name);
+    EXPECT_EQ(thread.policy, thread.isMain ? SCHED_FIFO : SCHED_OTHER);
+    EXPECT_EQ(thread.priority, thread.isMain ? 7 : 0);
+  }
+  EXPECT_GE(planner.commands.size(), 10u) << "commands still come at the rate";
 }
 
 TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {

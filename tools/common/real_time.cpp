@@ -1,6 +1,10 @@
 #include "common/real_time.hpp"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <csignal>
+#include <cstring>
 #include <ctime>
 
 namespace common {
@@ -42,6 +46,16 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline) {
   const timespec until{static_cast<time_t>(whole.count()),
                        static_cast<long>(std::chrono::nanoseconds(sinceEpoch - whole).count())};
   clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+}
+
+std::optional<std::string> useRealtimeScheduling(int priority) {
+  sched_param parameter{};
+  parameter.sched_priority = priority;
+  const int error = pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameter);
+  if (error != 0) {
+    return std::string(std::strerror(error));
+  }
+  return std::nullopt;
 }
 
 }  // namespace common

@@ -79,6 +79,20 @@ bool deliverStop(node::NodeLog& log, node::NodeTopics& topics) {
   return true;
 }
 
+// The control cycle runs in this thread. The middleware's own threads, started with the
+// participant before this, keep the normal scheduler: only the cycle is raised.
+void raiseControlCycle(node::NodeLog& log, int priority) {
+  if (priority == 0) {
+    return;
+  }
+  if (const auto refusal = common::useRealtimeScheduling(priority)) {
+    log.warn("--realtime-priority {}: {}: the control cycle runs under the normal scheduler",
+             priority, *refusal);
+    return;
+  }
+  log.info("the control cycle runs under SCHED_FIFO at priority {}", priority);
+}
+
 int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   node::NodeLog log(options.nameSpace);
   bool stopAcknowledged = false;
@@ -97,6 +111,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
                                  std::chrono::duration<double>(options.transformTimeout)),
                              log, options.poseFromTf);
     node::NodeMonitor monitor(topics, log, options);
+    raiseControlCycle(log, options.realtimePriority);
     {
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
       loop.run(stop);

@@ -20,6 +20,7 @@ constexpr double kLowestRate = 1.0;             // Hz
 constexpr double kHighestRate = 1000.0;         // Hz
 constexpr double kShortestPoseTimeout = 0.001;  // s
 constexpr double kLongestPoseTimeout = 60.0;    // s
+constexpr int kHighestRealtimePriority = 99;    // SCHED_FIFO's range on Linux
 
 constexpr const char* kRampGroup = "Command ramps (off by default)";
 
@@ -79,6 +80,13 @@ void addCycleOptions(CLI::App& app, NodeOptions& options) {
                  "A path in a frame that TF does not join to the poses' within this is refused")
       ->type_name("S")
       ->check(common::realRangeCheck(kShortestPoseTimeout, kLongestPoseTimeout, "s"))
+      ->capture_default_str();
+  app.add_option("--realtime-priority", options.realtimePriority,
+                 "Runs the control cycle under SCHED_FIFO at this priority (1 to 99; needs "
+                 "CAP_SYS_NICE or an rtprio limit), so that no ordinary process preempts it; 0: "
+                 "the normal scheduler")
+      ->type_name("N")
+      ->check(common::wholeNumberCheck(0, kHighestRealtimePriority))
       ->capture_default_str();
   app.add_option("--latency-log", options.latencyLog,
                  "Writes each cycle's time from taking the pose to the command written, for "
