@@ -521,6 +521,26 @@ TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
   EXPECT_GE(planner.commands.size(), 10u) << "commands still come at the rate";
 }
 
+// Without CAP_SYS_NICE (and with no rtprio limit) the system refuses: the node says so and drives
+// on under the normal scheduler.
+TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
+  constexpr int kDomain = 230;
+  BackgroundProcess node({"/usr/bin/setpriv", "--bounding-set", "-sys_nice", TRELVO_NODE_PROGRAM,
+                          "--realtime-priority", "7"},
+                         environmentFor(kDomain), logFolder() + "/trelvo-node.log");
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.listen(1s);
+  EXPECT_NE(node.output().find("--realtime-priority 7: Operation not permitted: the control cycle "
+                               "runs under the normal scheduler"),
+            std::string::npos)
+      << node.output();
+  for (const auto& thread : threadSchedulingOf(node.pid())) {
+    EXPECT_EQ(thread.policy, SCHED_OTHER) << thread.name;
+  }
+  EXPECT_GE(planner.commands.size(), 10u);
+}
+
 TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
   constexpr int kDomain = 219;
   BackgroundProcess node = startNode(kDomain);
