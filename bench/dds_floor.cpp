@@ -8,8 +8,6 @@
 //                                  until SIGINT or SIGTERM, then prints one line:
 //   dds floor: 540 cycles, 1350 odometry messages; CPU 0.269 s in 27.0 s: 1.00 % of a core
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -25,13 +23,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kPeriod{50};  // trelvo-node's default rate
 
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,7 +35,7 @@ int main(int argc, char** argv) {
     wire::Publisher<geometry_msgs::msg::Twist> command(
         participant, wire::ddsTopicName(nameSpace, "cmd_vel"), wire::commandQos().get());
     const auto started = std::chrono::steady_clock::now();
-    const double cpuStarted = cpuSeconds();
+    const double cpuStarted = common::processCpuSeconds();
     long cycles = 0;
     long messages = 0;
     auto deadline = started;
@@ -55,7 +46,7 @@ int main(int argc, char** argv) {
       deadline += kPeriod;
       common::sleepUntil(deadline);
     }
-    const double cpu = cpuSeconds() - cpuStarted;
+    const double cpu = common::processCpuSeconds() - cpuStarted;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf(

@@ -123,6 +123,21 @@ wait_until() {
   done
 }
 
+# Ends the listed processes: SIGTERM, SIGKILL for any still running 5 s later; reaps them all.
+end_all() {
+  local what=$1 pid
+  shift
+  kill -TERM "$@" 2>/dev/null || true
+  if ! wait_until $((EPOCHSECONDS + 5)) "$@"; then
+    echo "bench-fleet: $what still running 5 s after SIGTERM, killed" >&2
+    kill -KILL "$@" 2>/dev/null || true
+  fi
+  for pid in "$@"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  children=()
+}
+
 run_fleet() {
   local n=$1 folder=$2
   rm -rf "$folder"
@@ -149,18 +164,8 @@ run_fleet() {
   # Each vehicle ends at its goal or at its time limit; the deadline is for a fleet that hangs.
   if ! wait_until $((EPOCHSECONDS + timeout)) "${sims[@]}"; then
     echo "bench-fleet: $n robots: vehicles still running after $timeout s, stopped" >&2
-    kill -TERM "${sims[@]}" 2>/dev/null || true
   fi
-  kill -TERM "${nodes[@]}" 2>/dev/null || true
-  if ! wait_until $((EPOCHSECONDS + 5)) "${nodes[@]}" "${sims[@]}"; then
-    echo "bench-fleet: $n robots: programs still running 5 s after SIGTERM, killed" >&2
-    kill -KILL "${nodes[@]}" "${sims[@]}" 2>/dev/null || true
-  fi
-  local pid
-  for pid in "${nodes[@]}" "${sims[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  children=()
+  end_all "$n robots: programs" "${nodes[@]}" "${sims[@]}"
   local ended idle_after wall
   ended=$EPOCHREALTIME
   idle_after=$(machine_idle)
@@ -194,12 +199,7 @@ run_floor() {
   done
   wait_until $((EPOCHSECONDS + seconds + 30)) "${sims[@]}" ||
     echo "bench-fleet: $n floor vehicles still running, stopped" >&2
-  kill -TERM "${floors[@]}" "${sims[@]}" 2>/dev/null || true
-  local pid
-  for pid in "${floors[@]}" "${sims[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  children=()
+  end_all "$n floors: programs" "${floors[@]}" "${sims[@]}"
 }
 
 folders=()

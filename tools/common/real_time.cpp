@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstring>
@@ -46,6 +47,13 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline) {
   const timespec until{static_cast<time_t>(whole.count()),
                        static_cast<long>(std::chrono::nanoseconds(sinceEpoch - whole).count())};
   clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+}
+
+double processCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
 std::optional<std::string> useRealtimeScheduling(int priority) {

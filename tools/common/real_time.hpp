@@ -20,6 +20,9 @@ const char* stopSignalName();
 /// early when a signal arrives.
 void sleepUntil(std::chrono::steady_clock::time_point deadline);
 
+/// User and system CPU seconds of the whole process, every thread included, since it started.
+double processCpuSeconds();
+
 /// Puts the calling thread, and no other, under SCHED_FIFO at `priority` (1 to 99): no process of
 /// the normal scheduler preempts it until it sleeps. Returns why the system refused (without
 /// CAP_SYS_NICE or a high enough RLIMIT_RTPRIO), or nothing once it runs so.

@@ -2,21 +2,9 @@
 
 #include <stdexcept>
 
-#include <sys/resource.h>
-
 #include "common/real_time.hpp"
 
 namespace node {
-namespace {
-
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-}  // namespace
 
 CycleLoop::CycleLoop(NodeTopics& topics, DriveCycle& drive, DriveFrames& frames,
                      NodeMonitor& monitor, std::chrono::nanoseconds period,
@@ -39,7 +27,7 @@ CycleLoop::~CycleLoop() {
 
 void CycleLoop::run(const std::atomic<bool>& stop) {
   const auto started = Clock::now();
-  const double cpuStarted = cpuSeconds();
+  const double cpuStarted = common::processCpuSeconds();
   auto deadline = started;
   while (!stop) {
     cycle();
@@ -50,8 +38,8 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
   }
   if (latencyLog_ != nullptr) {
     const std::chrono::duration<double> wall = Clock::now() - started;
-    std::fprintf(latencyLog_, "# cpu_s %.6f wall_s %.6f\n", cpuSeconds() - cpuStarted,
-                 wall.count());
+    std::fprintf(latencyLog_, "# cpu_s %.6f wall_s %.6f\n",
+                 common::processCpuSeconds() - cpuStarted, wall.count());
   }
 }
 
