@@ -29,6 +29,8 @@ tests=(
   python3-junitparser
   # the node beside a planner and a vehicle on Fast DDS, ROS 2's default middleware
   libfastrtps-dev libfastcdr-dev
+  # setpriv, to start the node without CAP_SYS_NICE (essential on Debian; named for the record)
+  util-linux
 )
 
 case "${1:-all}" in
