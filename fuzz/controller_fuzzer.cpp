@@ -45,8 +45,10 @@ using Twist = geometry_msgs::msg::Twist;
 constexpr double kCommandLimit = 0.5;  // m/s and rad/s
 constexpr double kCyclePeriod = 0.05;  // s, of the simulated vehicle
 constexpr int kPausesPerStop = 5;
-constexpr int kMostCyclesPerRun = 10000;  // over eight minutes of driving at 20 Hz
-// A run over at most 45 m with turns at 0.1 rad/s or more takes far less than this at 20 Hz.
+// Over a minute and a half of driving at 20 Hz. Every cycle formats the controller's debug lines,
+// most of a cycle's cost, so the cycles an input may take bound the executions per second.
+constexpr int kMostCyclesPerRun = 2000;
+// A run over at most 6 m with turns at 0.1 rad/s or more takes far less than this at 20 Hz.
 constexpr int kMostCyclesToFinish = 20000;
 // The line move stops 0.02 m short or a cycle past the goal and turns on the spot; a run that
 // starts within the 0.05 m station box only turns.
@@ -164,9 +166,15 @@ void driveOnePeriod(PoseStamped& vehicle, const Twist& cmd) {
   setHeading(vehicle, next);
 }
 
-// A coordinate of everyday size, -16 to 15.875 m in eighths, from one byte.
+// A coordinate of a room's size, -2 to 1.97 m in 64ths, from one byte: runs of a few metres
+// reach every state and end in a few hundred cycles.
 double metres(Input& in) {
-  return static_cast<std::int8_t>(in.byte()) / 8.0;
+  return static_cast<std::int8_t>(in.byte()) / 64.0;
+}
+
+// A heading anywhere on the circle, in 256ths of a turn, from one byte.
+double radians(Input& in) {
+  return static_cast<std::int8_t>(in.byte()) * M_PI / 128.0;
 }
 
 PoseStamped everydayPose(double x, double y, double heading) {
@@ -188,9 +196,9 @@ struct ClosingRuns {
 
 ClosingRuns readClosingRuns(Input& in) {
   ClosingRuns runs;
-  runs.vehicle = everydayPose(metres(in) + 1.0 / 16, metres(in), metres(in));
-  runs.firstGoal = everydayPose(metres(in), metres(in), metres(in));
-  runs.secondGoal = everydayPose(metres(in), metres(in), metres(in));
+  runs.vehicle = everydayPose(metres(in) + 1.0 / 128, metres(in), radians(in));
+  runs.firstGoal = everydayPose(metres(in), metres(in), radians(in));
+  runs.secondGoal = everydayPose(metres(in), metres(in), radians(in));
   return runs;
 }
 
@@ -280,7 +288,7 @@ void runInput(Input& in, fuzz::CallTimer& timer) {
       }
       default: {
         // Follow the commands for a stretch of cycles.
-        const int stretch = 1 + in.byte() * 4;
+        const int stretch = 1 + in.byte();
         for (int i = 0; i < stretch; ++i) {
           cycle(controller, vehicle, cmd, timer);
           driveOnePeriod(vehicle, cmd);

@@ -14,3 +14,10 @@ add_test(NAME Exports.OnlyTheRouteUnitLeavesTheRouteLibrary
 add_test(NAME InstalledPackage.ColconWorkspaceFindsThePackage
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/colcon_workspace.sh ${PROJECT_SOURCE_DIR})
 set_tests_properties(InstalledPackage.ColconWorkspaceFindsThePackage PROPERTIES TIMEOUT 1200)
+
+# The README: its length, counts, parameter table, examples and commands (it runs the node and the
+# vehicle of its "one machine" example on loopback, so it needs both built).
+add_test(NAME Readme.SaysWhatTheProjectDoes
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/readme_check.py ${PROJECT_SOURCE_DIR}
+          ${PROJECT_BINARY_DIR})
+set_tests_properties(Readme.SaysWhatTheProjectDoes PROPERTIES TIMEOUT 120)

@@ -19,7 +19,7 @@ add_test(NAME SimJUnit.SuiteAndBatchResultsReadBackWithJunitparser
 add_test(NAME ToolsRooms.IncludesRunOnlyDownward
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools_rooms.py ${PROJECT_SOURCE_DIR}/tools)
 
-# The main job's script as a user calls it, from a folder of their own (it builds build-sim in the
-# project once; later runs find it built).
+# The main job's script as a user calls it, from a folder of their own, on this build's trelvo-sim
+# (the test depends on it being built, so the script compiles nothing).
 add_test(NAME SimScript.RunsInTheCallersFolder
-  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/sim_script.sh)
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/sim_script.sh ${PROJECT_BINARY_DIR})
