@@ -25,8 +25,8 @@ tests=(
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev systemd
   # the ROS 2 workspace build test
   colcon python3-colcon-cmake python3-colcon-ros python3-colcon-metadata python3-colcon-bash
-  # the JUnit read-back test
-  python3-junitparser
+  # the JUnit read-back test; the README check reads its YAML
+  python3-junitparser python3-yaml
   # the node beside a planner and a vehicle on Fast DDS, ROS 2's default middleware
   libfastrtps-dev libfastcdr-dev
   # setpriv, to start the node without CAP_SYS_NICE (essential on Debian; named for the record)
