@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "node/graph/ros_distro_option.hpp"
+#include "node/ros_args/ros_distro_option.hpp"
 
 namespace {
 

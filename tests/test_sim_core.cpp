@@ -11,8 +11,8 @@
 #include "common/vehicle.hpp"
 #include "sim/output/statistics.hpp"
 #include "sim/run/phase_tracker.hpp"
-#include "sim/run/route.hpp"
 #include "sim/run/run.hpp"
+#include "sim/run/scenario_path.hpp"
 #include "sim/scenarios/batch.hpp"
 #include "sim/scenarios/suite_verdict.hpp"
 

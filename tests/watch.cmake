@@ -10,4 +10,4 @@ target_link_libraries(test_node_diagnostics PRIVATE trelvo_node_diagnostics)
 # The node in the ROS 2 graph: ros_discovery_info and the USER_DATA of participant and endpoints,
 # read back by a participant of the test's own; and the node's --ros-distro.
 target_link_libraries(test_wire_ros_graph PRIVATE trelvo_wire)
-target_link_libraries(test_node_ros_distro PRIVATE trelvo_node_graph)
+target_link_libraries(test_node_ros_distro PRIVATE trelvo_node_ros_args)

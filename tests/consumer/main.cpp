@@ -21,7 +21,7 @@ geometry_msgs::msg::PoseStamped poseAt(double x, double y, double heading) {
 }  // namespace
 
 int main() {
-  constexpr double kPeriod = 0.05;  // s
+  constexpr double kPeriod = 0.05;          // s
   double x = 0.0, y = 0.0, heading = M_PI;  // the vehicle starts facing away from the goal
   nav_msgs::msg::Path path;
   path.poses = {poseAt(x, y, heading), poseAt(2.0, 1.0, M_PI / 2)};  // start, then the goal pose
@@ -44,7 +44,8 @@ int main() {
   const double miss = std::hypot(x - 2.0, y - 1.0);
   const double headingMiss = std::fabs(std::remainder(heading - M_PI / 2, 2 * M_PI));
   const bool ok = finished && miss <= 0.05 && headingMiss <= 5 * M_PI / 180 &&
-                  struPIDY.kp == 0.5f && gWheelDir == 1 && controller.getDistance(0, 0, 3, 4) == 5.0;
+                  struPIDY.kp == 0.5f && gWheelDir == 1 &&
+                  controller.getDistance(0, 0, 3, 4) == 5.0;
   std::printf("consumer: %s, %.3f m and %.1f deg from the goal\n", ok ? "ok" : "unexpected values",
               miss, headingMiss * 180 / M_PI);
   return ok ? 0 : 1;

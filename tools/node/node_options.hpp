@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "node/drive/command_ramp.hpp"
-#include "node/graph/ros_distro_option.hpp"
 #include "node/ros_args/ros_arguments.hpp"
+#include "node/ros_args/ros_distro_option.hpp"
 
 namespace node {
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "common/controller_phase.hpp"
 #include "common/pose.hpp"
 #include "trelvo/route.hpp"
 
@@ -42,17 +43,6 @@ std::string cornersText(const std::vector<trelvo::Leg>& legs) {
     text += " -> " + pointText(legs[i].end.x, legs[i].end.y);
   }
   return text;
-}
-
-const char* stateName(int step) {
-  switch (step) {
-    case Controller::kFirstTurn:
-      return "first turn";
-    case Controller::kLineMove:
-      return "line move";
-    default:
-      return "final turn";
-  }
 }
 
 double seconds(Clock::duration duration) {
@@ -214,7 +204,7 @@ std::string DriveCycle::progress() const {
   const auto legs = route_.legs().size();
   if (route_.driving()) {
     return fmt::format("leg {} of {}: {}", route_.legIndex() + 1, legs,
-                       stateName(route_.controller().step));
+                       common::phaseName(common::phaseOfStep(route_.controller().step)));
   }
   return legs > 0 ? "route finished" : "no route";
 }

@@ -5,8 +5,8 @@
 #include "sim/modes/modes.hpp"
 #include "sim/output/report.hpp"
 #include "sim/output/run_files.hpp"
-#include "sim/run/route.hpp"
 #include "sim/run/run.hpp"
+#include "sim/run/scenario_path.hpp"
 
 namespace sim {
 

@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 
 #include "sim/output/statistics.hpp"
-#include "sim/run/route.hpp"
+#include "sim/run/scenario_path.hpp"
 
 namespace sim {
 namespace {

@@ -5,7 +5,7 @@
 #include "sim/output/csv_writer.hpp"
 #include "sim/output/plotter.hpp"
 #include "sim/output/report.hpp"
-#include "sim/run/route.hpp"
+#include "sim/run/scenario_path.hpp"
 
 namespace sim {
 namespace {

@@ -3,44 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "trelvo/controller.hpp"
-
 namespace sim {
-
-Phase phaseOfStep(int step) {
-  switch (step) {
-    case Controller::kFirstTurn:
-      return Phase::FirstTurn;
-    case Controller::kLineMove:
-      return Phase::LineMove;
-    default:
-      return Phase::FinalTurn;
-  }
-}
-
-const char* phaseName(Phase phase) {
-  switch (phase) {
-    case Phase::FirstTurn:
-      return "first turn";
-    case Phase::LineMove:
-      return "line move";
-    case Phase::FinalTurn:
-      break;
-  }
-  return "final turn";
-}
-
-const char* phaseKey(Phase phase) {
-  switch (phase) {
-    case Phase::FirstTurn:
-      return "first_turn";
-    case Phase::LineMove:
-      return "line_move";
-    case Phase::FinalTurn:
-      break;
-  }
-  return "final_turn";
-}
 
 void PhaseTracker::cycle(int leg, Phase phase, double time, double crossTrack,
                          double headingError) {

@@ -6,17 +6,14 @@
 #include <functional>
 #include <vector>
 
+#include "common/controller_phase.hpp"
+
 namespace sim {
 
-enum class Phase { FirstTurn, LineMove, FinalTurn };
-
-/// The phase of the controller's `step` (Controller::kFirstTurn, kLineMove, anything else the
-/// final turn).
-Phase phaseOfStep(int step);
-/// "first turn", "line move", "final turn".
-const char* phaseName(Phase phase);
-/// "first_turn", "line_move", "final_turn": the spelling of the CSV trace.
-const char* phaseKey(Phase phase);
+using common::Phase;
+using common::phaseKey;
+using common::phaseName;
+using common::phaseOfStep;
 
 struct PhaseStats {
   Phase phase;

@@ -7,11 +7,11 @@
 #include <fmt/format.h>
 
 #include "common/pose_messages.hpp"
-#include "trelvo/route.hpp"
 #include "common/vehicle.hpp"
 #include "sim/run/pause_clock.hpp"
-#include "sim/run/route.hpp"
+#include "sim/run/scenario_path.hpp"
 #include "trelvo/controller.hpp"
+#include "trelvo/route.hpp"
 
 namespace sim {
 namespace {

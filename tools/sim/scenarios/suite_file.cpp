@@ -11,11 +11,11 @@
 #include <fmt/format.h>
 
 #include "common/number_text.hpp"
-#include "trelvo/route.hpp"
-#include "sim/run/route.hpp"
+#include "sim/run/scenario_path.hpp"
 #include "sim/scenarios/suite.hpp"
 #include "sim/scenarios/usage_error.hpp"
 #include "sim/scenarios/waypoint_fill.hpp"
+#include "trelvo/route.hpp"
 
 namespace sim {
 namespace {

@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 
 #include "sim/run/failure_reason.hpp"
-#include "sim/run/route.hpp"
+#include "sim/run/scenario_path.hpp"
 
 namespace sim {
 namespace {

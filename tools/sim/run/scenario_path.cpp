@@ -1,4 +1,4 @@
-#include "sim/run/route.hpp"
+#include "sim/run/scenario_path.hpp"
 
 #include "common/pose_messages.hpp"
 

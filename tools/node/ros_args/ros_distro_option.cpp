@@ -1,4 +1,4 @@
-#include "node/graph/ros_distro_option.hpp"
+#include "node/ros_args/ros_distro_option.hpp"
 
 #include <CLI/CLI.hpp>
 

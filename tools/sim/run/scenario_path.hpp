@@ -7,8 +7,8 @@
 
 #include <nav_msgs/msg/path.hpp>
 
-#include "trelvo/route.hpp"
 #include "sim/run/run_settings.hpp"
+#include "trelvo/route.hpp"
 
 namespace sim {
 
