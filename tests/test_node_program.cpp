@@ -378,7 +378,8 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
       15s))
       << node.output();
   const std::string log = node.output();
-  EXPECT_NE(log.find("trelvo-node /robot1: trelvo-node " TRELVO_VERSION_TEXT), std::string::npos)
+  EXPECT_NE(log.find("[INFO] ["), std::string::npos) << log;
+  EXPECT_NE(log.find("] [robot1.mover]: trelvo-node " TRELVO_VERSION_TEXT), std::string::npos)
       << log;
   EXPECT_NE(log.find("namespace /robot1: 10 Hz, poses from /robot1/odom stop the vehicle when "
                      "older than 0.3 s"),

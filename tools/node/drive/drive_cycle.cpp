@@ -67,9 +67,11 @@ DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ram
 trelvo::PathReception DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   const bool wasDriving = route_.driving();
   const trelvo::PathReception reception = route_.receivePath(path);
+  pathRefusal_.clear();
   switch (reception) {
     case trelvo::PathReception::Refused:
-      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), trelvo::refusalReason(path),
+      pathRefusal_ = trelvo::refusalReason(path);
+      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), pathRefusal_,
                 wasDriving ? "the route under way goes on" : "no route is driven");
       break;
     case trelvo::PathReception::Stopped:
@@ -145,6 +147,7 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   if (const auto at = poses_.newestAt()) {
     status.poseAge = seconds(now - *at);
   }
+  status.pathRefusal = pathRefusal_;
   status.standingWarnings = stall_.standing();
   return status;
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <geometry_msgs/msg/pose_stamped.hpp>
@@ -46,6 +47,7 @@ struct DriveStatus {
   std::size_t leg = 0;            // 1-based leg under way; legs + 1 once finished
   std::string state;              // the controller's state, or what stops the vehicle
   std::optional<double> poseAge;  // s since the newest pose; nothing before the first
+  std::string pathRefusal;        // why the latest path was refused; empty: none since a route
   bool poseFresh = false;
   bool driving = false;
   std::vector<std::string> standingWarnings;  // a stall told of that still lasts
@@ -59,6 +61,9 @@ class DriveCycle {
 
   trelvo::PathReception receivePath(const nav_msgs::msg::Path& path);
   void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
+  /// A path was refused before it reached the drive (its frame not joined to the poses'): kept
+  /// for the status, as a path the route refused, until a later path is accepted.
+  void notePathRefused(std::string reason) { pathRefusal_ = std::move(reason); }
   CycleOutput cycle(Clock::time_point now);
   DriveStatus status(Clock::time_point now) const;
 
@@ -76,6 +81,7 @@ class DriveCycle {
   StallWatch stall_;
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;
+  std::string pathRefusal_;
   bool waitingLogged_ = false;
   Clock::time_point staleSince_{};
   // Refused poses since the last line that said so, and when that line was written.
