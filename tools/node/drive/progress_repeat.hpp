@@ -4,6 +4,7 @@
 // kProgressRepeat while it does not, so that a subscriber that joins late learns the state
 // without waiting for the next change.
 
+#include <chrono>
 #include <optional>
 #include <string>
 
