@@ -98,6 +98,7 @@ struct Drive {
 TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
   LogCapture log;
   Drive d;
+  d.drive.setPoseSource("TF map -> base_link");
   d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
   for (int cycle = 0; cycle < 10; ++cycle) {
     d.step();
@@ -115,6 +116,10 @@ TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
     EXPECT_EQ(d.outputs[i].progress, "stopped: no fresh pose");
   }
   EXPECT_EQ(log.count("no pose for"), 1);
+  // The lines about poses name where they come from.
+  EXPECT_EQ(log.count(" s from TF map -> base_link: zero commands until poses arrive again"), 1)
+      << log.text();
+  EXPECT_EQ(log.count(", from TF map -> base_link"), 1) << log.text();
 
   // Fresh poses again: the same route drives on.
   bool drove = false;

@@ -156,17 +156,18 @@ void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::
   switch (poseState_) {
     case PoseState::Waiting:
       if (fresh != nullptr) {
-        log_.info("first pose: {} in {}", poseText(*fresh), frameText(fresh->header.frame_id));
+        log_.info("first pose: {} in {}{}", poseText(*fresh), frameText(fresh->header.frame_id),
+                  fromSource(","));
         poseState_ = PoseState::Fresh;
       } else if (!waitingLogged_) {
-        log_.info("waiting for the first pose");
+        log_.info("waiting for the first pose{}", fromSource(""));
         waitingLogged_ = true;
       }
       break;
     case PoseState::Fresh:
       if (fresh == nullptr) {
-        log_.warn("no pose for {:.2f} s: zero commands until poses arrive again",
-                  seconds(now - *poses_.newestAt()));
+        log_.warn("no pose for {:.2f} s{}: zero commands until poses arrive again",
+                  seconds(now - *poses_.newestAt()), fromSource(""));
         poseState_ = PoseState::Stale;
         staleSince_ = now;
       }
@@ -179,6 +180,10 @@ void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::
       }
       break;
   }
+}
+
+std::string DriveCycle::fromSource(const char* separator) const {
+  return poseSource_.empty() ? std::string() : fmt::format("{} from {}", separator, poseSource_);
 }
 
 void DriveCycle::noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose) {

@@ -61,6 +61,9 @@ class DriveCycle {
 
   trelvo::PathReception receivePath(const nav_msgs::msg::Path& path);
   void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
+  /// Where the poses come from, named in the log lines about them: "/robot1/odom", "TF map ->
+  /// base_link"; unnamed until set.
+  void setPoseSource(std::string source) { poseSource_ = std::move(source); }
   /// A path was refused before it reached the drive (its frame not joined to the poses'): kept
   /// for the status, as a path the route refused, until a later path is accepted.
   void notePathRefused(std::string reason) { pathRefusal_ = std::move(reason); }
@@ -73,6 +76,8 @@ class DriveCycle {
   void notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::time_point now);
   void noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
   std::string progress() const;
+  /// " from /odom" after `separator`, or nothing while the source is unnamed.
+  std::string fromSource(const char* separator) const;
 
   trelvo::RouteFollower route_;
   PoseWatch poses_;
@@ -82,6 +87,7 @@ class DriveCycle {
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;
   std::string pathRefusal_;
+  std::string poseSource_;
   bool waitingLogged_ = false;
   Clock::time_point staleSince_{};
   // Refused poses since the last line that said so, and when that line was written.
