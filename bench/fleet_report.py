@@ -13,7 +13,6 @@ A robot reached its route when its node logged
 log is missing or incomplete (the node did not stop cleanly, or never took its route).
 """
 
-import datetime
 import pathlib
 import re
 import statistics
@@ -25,7 +24,8 @@ NODE_CPU_TARGET = 0.01  # of one core, each node
 # The node's log lines carry the local wall time to the millisecond. Its first command of a route
 # comes in the cycle that has both the route and a pose.
 FLOOR_CPU = re.compile(r"CPU ([0-9.]+) s in ([0-9.]+) s")
-LOGGED_AT = r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) trelvo-node \S+: "
+# rclcpp's console form: "[INFO] [1796714488.250000000] [robot1.trelvo_node]: ...".
+LOGGED_AT = r"\[[A-Z]+\] \[(\d+\.\d+)\] \[[^\]]+\]: "
 ROUTE_TAKEN = re.compile(LOGGED_AT + "new route of")
 FIRST_POSE = re.compile(LOGGED_AT + "first pose:")
 
@@ -73,8 +73,8 @@ def route_command_after(node_log, started):
         match = line.search(node_log)
         if not match:
             return None
-        times.append(datetime.datetime.strptime(match.group(1), "%Y-%m-%d %H:%M:%S.%f"))
-    return max(times).timestamp() - started
+        times.append(float(match.group(1)))
+    return max(times) - started
 
 
 class Robot:

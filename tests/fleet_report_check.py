@@ -5,7 +5,6 @@ at a time, each of which must show in the table and fail a target.
 Usage: fleet_report_check.py FLEET_REPORT_PY
 """
 
-import datetime
 import pathlib
 import subprocess
 import sys
@@ -14,9 +13,6 @@ import tempfile
 STARTED = 1796714488.25
 
 
-def stamp(after):
-    moment = datetime.datetime.fromtimestamp(STARTED + after)
-    return moment.strftime("%Y-%m-%d %H:%M:%S.") + f"{moment.microsecond // 1000:03d}"
 
 
 def node_log(name, route_at, pose_at, finished=True):
@@ -28,7 +24,7 @@ def node_log(name, route_at, pose_at, finished=True):
         lines.append((20.0, "route finished at (3.007, 1.495, 90.2 deg): 0.009 m and 0.2 deg "
                             "from the goal (3.000, 1.500, 90.0 deg)"))
     lines.sort()
-    return "".join(f"{stamp(at)} trelvo-node /{name}: {text.format(name=name)}\n"
+    return "".join(f"[INFO] [{STARTED + at:.9f}] [{name}.trelvo_node]: {text.format(name=name)}\n"
                    for at, text in lines)
 
 

@@ -110,9 +110,22 @@ TEST(ConfigurationWatch, EachMistakeIsToldInOneLineThatSaysWhatToDo) {
        kTwistNode,
        {writer("rt/odom", kPoseWithCovariance, 1)},
        {"/odom is published as geometry_msgs/msg/PoseWithCovarianceStamped, but this node reads "
-        "nav_msgs/msg/Odometry there and takes no pose from it: give the node "
-        "nav_msgs/msg/Odometry on odom, or geometry_msgs/msg/PoseStamped with --pose-topic "
-        "NAME"}},
+        "nav_msgs/msg/Odometry there and takes no pose from it: start trelvo-node with "
+        "--pose-topic /odom --pose-with-covariance"}},
+      {"AMCL's pose read as PoseStamped",
+       {"rt/cmd_vel", kTwist, "rt/amcl_pose", kPoseStamped},
+       {writer("rt/amcl_pose", kPoseWithCovariance, 1)},
+       {"/amcl_pose is published as geometry_msgs/msg/PoseWithCovarianceStamped, but this node "
+        "reads geometry_msgs/msg/PoseStamped there and takes no pose from it: start trelvo-node "
+        "with --pose-topic /amcl_pose --pose-with-covariance"}},
+      {"a pose of a type no option reads",
+       kTwistNode,
+       {writer("rt/odom", "geometry_msgs::msg::dds_::Pose_", 1)},
+       {"/odom is published as geometry_msgs/msg/Pose, but this node reads nav_msgs/msg/Odometry "
+        "there and takes no pose from it: give the node nav_msgs/msg/Odometry on odom, "
+        "geometry_msgs/msg/PoseStamped with --pose-topic NAME, or "
+        "geometry_msgs/msg/PoseWithCovarianceStamped with --pose-topic NAME "
+        "--pose-with-covariance"}},
       {"poses where odometry is read",
        kTwistNode,
        {writer("rt/odom", kPoseStamped, 1)},

@@ -20,6 +20,7 @@ node::NodeStatus driving() {
   status.nodeName = "trelvo_node";
   status.commandTopic = "/robot1/cmd_vel";
   status.poseTopic = "/robot1/odom";
+  status.planTopic = "/robot1/plan";
   status.driving = true;
   status.legs = 3;
   status.leg = 2;
@@ -36,6 +37,14 @@ node::NodeStatus idle() {
   status.legs = 0;
   status.leg = 0;
   status.state = "no route";
+  return status;
+}
+
+node::NodeStatus finished() {
+  node::NodeStatus status = driving();
+  status.driving = false;
+  status.leg = 4;
+  status.state = "route finished";
   return status;
 }
 
@@ -69,9 +78,25 @@ TEST(NodeDiagnostics, LevelAndMessageTellTheWorstThatHolds) {
   const std::string told = "/robot1/cmd_vel is subscribed as geometry_msgs/msg/TwistStamped, ...";
   const LevelCase cases[] = {
       {"driving", driving(), Status::OK, "driving leg 2 of 3"},
-      {"idle", idle(), Status::OK, "waiting for a route"},
+      {"idle", idle(), Status::OK, "waiting for a route on /robot1/plan"},
+      {"a route finished", finished(), Status::OK,
+       "route of 3 legs finished; waiting for a route on /robot1/plan"},
+      {"a refused path while idle",
+       changed(idle(), [](auto& s) { s.pathRefusal = "pose 2 of 2: x = nan is not finite"; }),
+       Status::WARN, "path on /robot1/plan refused: pose 2 of 2: x = nan is not finite"},
+      {"a refused path after a finish",
+       changed(finished(), [](auto& s) { s.pathRefusal = "no transform from map to odom"; }),
+       Status::WARN, "path on /robot1/plan refused: no transform from map to odom"},
+      {"poses from TF, stale",
+       changed(driving(),
+               [](auto& s) {
+                 s.poseTopic = "TF map -> base_link";
+                 s.poseAge = 1.0;
+               }),
+       Status::WARN,
+       "the newest pose from TF map -> base_link is 1.0 s old, beyond the pose timeout of 0.5 s"},
       {"driving without a pose so far", changed(driving(), [](auto& s) { s.poseAge.reset(); }),
-       Status::ERROR, "driving a route, but no pose has arrived on /robot1/odom"},
+       Status::ERROR, "driving a route, but no pose has arrived from /robot1/odom"},
       {"driving without a vehicle", changed(driving(), [](auto& s) { s.commandSubscribers = 0; }),
        Status::ERROR, "driving a route, but nothing subscribes /robot1/cmd_vel"},
       {"both wrong: the pose first",
@@ -80,7 +105,7 @@ TEST(NodeDiagnostics, LevelAndMessageTellTheWorstThatHolds) {
                  s.poseAge.reset();
                  s.commandSubscribers = 0;
                }),
-       Status::ERROR, "driving a route, but no pose has arrived on /robot1/odom"},
+       Status::ERROR, "driving a route, but no pose has arrived from /robot1/odom"},
       {"a standing warning",
        changed(driving(),
                [&](auto& s) {
@@ -88,11 +113,11 @@ TEST(NodeDiagnostics, LevelAndMessageTellTheWorstThatHolds) {
                }),
        Status::WARN, told.c_str()},
       {"a stale pose", changed(driving(), [](auto& s) { s.poseAge = 2.26; }), Status::WARN,
-       "the newest pose on /robot1/odom is 2.3 s old, beyond the pose timeout of 0.5 s"},
+       "the newest pose from /robot1/odom is 2.3 s old, beyond the pose timeout of 0.5 s"},
       {"a pose just at the timeout", changed(driving(), [](auto& s) { s.poseAge = 0.5; }),
        Status::OK, "driving leg 2 of 3"},
       {"idle without a pose so far", changed(idle(), [](auto& s) { s.poseAge.reset(); }),
-       Status::WARN, "no pose has arrived on /robot1/odom yet"},
+       Status::WARN, "no pose has arrived from /robot1/odom yet"},
       {"idle without a vehicle", changed(idle(), [](auto& s) { s.commandSubscribers = 0; }),
        Status::WARN, "nothing subscribes /robot1/cmd_vel"},
       {"a warning given whose cause has gone",
@@ -146,6 +171,11 @@ TEST(NodeDiagnostics, KeyValuesGiveRouteLegStatePoseAgeSubscribersAndLastWarning
     s.leg = 1;
   }));
   EXPECT_EQ(oneLeg.values.front().value, "1 leg");
+
+  const auto finishedStatus = node::diagnosticStatus(finished());
+  EXPECT_EQ(finishedStatus.values[0].value, "3 legs");
+  EXPECT_EQ(finishedStatus.values[1].value, "finished");
+  EXPECT_EQ(finishedStatus.values[2].value, "route finished");
 }
 
 TEST(NodeDiagnostics, TheArrayHoldsTheOneStatusStamped) {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "controller_fixtures.hpp"
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/drive_frames.hpp"
+#include "node/drive/path_handover.hpp"
+#include "node/drive/progress_repeat.hpp"
 #include "trelvo/logger.hpp"
 
 namespace {
@@ -95,6 +98,7 @@ struct Drive {
 TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
   LogCapture log;
   Drive d;
+  d.drive.setPoseSource("TF map -> base_link");
   d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
   for (int cycle = 0; cycle < 10; ++cycle) {
     d.step();
@@ -112,6 +116,10 @@ TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
     EXPECT_EQ(d.outputs[i].progress, "stopped: no fresh pose");
   }
   EXPECT_EQ(log.count("no pose for"), 1);
+  // The lines about poses name where they come from.
+  EXPECT_EQ(log.count(" s from TF map -> base_link: zero commands until poses arrive again"), 1)
+      << log.text();
+  EXPECT_EQ(log.count(", from TF map -> base_link"), 1) << log.text();
 
   // Fresh poses again: the same route drives on.
   bool drove = false;
@@ -184,18 +192,58 @@ TEST(DriveCycle, ARouteIsLoggedWithItsLegsAndFinishesWithItsError) {
       pathThrough({planarPose(0, 0, 0), planarPose(1.5, 0, 0), planarPose(1.5, 1.0, radians(90))}));
   d.stepUntil("route finished");
   const std::string text = log.text();
-  EXPECT_EQ(log.count("trelvo-node /robot1: new route of 2 legs in odom: (0.000, 0.000) -> "
+  EXPECT_EQ(log.count("] [robot1.trelvo_node]: new route of 2 legs in odom: (0.000, 0.000) -> "
                       "(1.500, 0.000) -> (1.500, 1.000), goal heading 90.0 deg"),
             1)
       << text;
   EXPECT_EQ(log.count("leg 1 of 2 reached at (1.4"), 1) << text;
   EXPECT_EQ(log.count("route finished at (1.5"), 1) << text;
   EXPECT_EQ(log.count(" from the goal (1.500, 1.000, 90.0 deg)"), 1) << text;
-  // Every line of the node's carries the wall time: "YYYY-MM-DD hh:mm:ss.mmm trelvo-node".
+  // Every line of the node's in rclcpp's form: level, wall time, logger name.
+  const std::regex rclcppLine(R"(\[(INFO|WARN)\] \[\d{10}\.\d{9}\] \[robot1\.trelvo_node\]: .+)");
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    EXPECT_EQ(line.find(" trelvo-node /robot1: "), 23u) << line;
+    EXPECT_TRUE(std::regex_match(line, rclcppLine)) << line;
   }
+}
+
+// The logger's name as rcl gives a node's, its level as rclcpp prints it, and the wall time of
+// the line in seconds since the epoch.
+TEST(NodeLog, LinesCarryLevelTimeAndTheNodesLoggerName) {
+  struct Case {
+    const char* nameSpace;
+    const char* nodeName;
+    const char* logger;
+  };
+  const Case cases[] = {{"", "trelvo_node", "trelvo_node"},
+                        {"/", "trelvo_node", "trelvo_node"},
+                        {"robot1", "trelvo_node", "robot1.trelvo_node"},
+                        {"/robot1/", "mover", "robot1.mover"},
+                        {"/fleet/robot1", "trelvo_node", "fleet.robot1.trelvo_node"}};
+  for (const auto& c : cases) {
+    node::NodeLog log{c.nameSpace, c.nodeName};
+    EXPECT_EQ(log.who(), c.logger) << c.nameSpace;
+  }
+  LogCapture capture;
+  node::NodeLog log{"robot1"};
+  const double before =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  log.info("route {}", 1);
+  log.warn("stall {}", 2);
+  std::istringstream lines(capture.text());
+  std::string info;
+  std::string warn;
+  std::getline(lines, info);
+  std::getline(lines, warn);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(
+      info, match, std::regex(R"(\[INFO\] \[(\d+\.\d{9})\] \[robot1\.trelvo_node\]: route 1)")))
+      << info;
+  EXPECT_NEAR(std::stod(match[1]), before, 1.0);
+  EXPECT_TRUE(std::regex_match(
+      warn, std::regex(R"(\[WARN\] \[\d+\.\d{9}\] \[robot1\.trelvo_node\]: stall 2)")))
+      << warn;
+  EXPECT_EQ(log.lastWarning(), "stall 2");
 }
 
 TEST(DriveCycle, RampsLimitTheRouteCommandButNeverAStop) {
@@ -240,6 +288,57 @@ TEST(DriveCycle, LookAheadIsPublishedOnlyAsAPointOnTheLine) {
     }
   }
   EXPECT_GT(published, 20);
+}
+
+// Each report of refused poses counts those since the report before, not since the start.
+TEST(DriveCycle, RefusalCountsRestartAfterEachReport) {
+  LogCapture log;
+  Drive d;
+  auto broken = planarPose(kNaN, 0, 0);
+  const auto start = d.now;
+  // 1 refusal reported at once, then bursts of `refused` more, the last of each reported.
+  for (const auto& [at, refused] : {std::pair{0s, 1}, std::pair{10s, 5}, std::pair{20s, 3}}) {
+    for (int i = 0; i < refused; ++i) {
+      d.drive.receivePose(broken, start + at - (refused - 1 - i) * 100ms);
+    }
+  }
+  EXPECT_EQ(log.count("pose refused: "), 3) << log.text();
+  EXPECT_EQ(log.count("pose refused: x = nan is not finite; the next report"), 1) << log.text();
+  EXPECT_EQ(log.count("(5 poses refused since the last report)"), 1) << log.text();
+  EXPECT_EQ(log.count("(3 poses refused since the last report)"), 1) << log.text();
+}
+
+// route_progress goes out in the cycle it changes, and while it does not change at least once a
+// second, never more often than a change or the repeat asks for.
+TEST(ProgressRepeat, EachChangeGoesOutInItsCycleAndAStandingOneEverySecond) {
+  node::ProgressRepeat repeat;
+  const auto start = Clock::now();
+  std::optional<Clock::time_point> lastSent;
+  std::string before;
+  int sent = 0;
+  // 5 s of 20 Hz cycles; the text changes at cycles 30, 31 and 75.
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    const auto now = start + cycle * kPeriod;
+    const std::string progress = cycle < 30   ? "no route"
+                                 : cycle < 31 ? "leg 1 of 1: first turn"
+                                 : cycle < 75 ? "leg 1 of 1: line move"
+                                              : "route finished";
+    const bool due = repeat.due(progress, now);
+    if (progress != before) {
+      EXPECT_TRUE(due) << "cycle " << cycle << ": a change goes out at once";
+    } else {
+      EXPECT_EQ(due, now - *lastSent >= node::kProgressRepeat) << "cycle " << cycle;
+    }
+    if (due) {
+      EXPECT_EQ(repeat.sent(), progress);
+      lastSent = now;
+      ++sent;
+    }
+    before = progress;
+  }
+  // 4 changes besides the first, and repeats at 1 s: 0, 1, 1.5 (change), 1.55 (change), 2.55,
+  // 3.55, 3.75 (change), 4.75.
+  EXPECT_EQ(sent, 8);
 }
 
 tf2_msgs::msg::TFMessage mapToOdom(double x, double y, double yawDegrees) {
@@ -330,6 +429,79 @@ TEST(DriveFrames, APathInAFrameTfDoesNotKnowIsRefusedNamingBothFrames) {
     frames.receivePath(path, now);
     EXPECT_TRUE(frames.readyPath(now)) << frame;
   }
+}
+
+// A path that the route refuses, or one that repeats the route under way, in a frame other than
+// the route's: the poses stay in the route's frame, and so does the look-ahead point.
+TEST(PathHandover, OnlyATakenRouteMovesTheFramePosesAreDrivenIn) {
+  LogCapture capture;
+  node::NodeLog log{""};
+  node::DriveCycle drive(500ms, log);
+  node::DriveFrames frames(500ms, log);
+  frames.addTransforms(mapToOdom(2, 1, 30), true);
+  auto now = Clock::now();
+  auto pose = planarPose(0, 0, 0);
+  pose.header.frame_id = "odom";
+  const auto framesAfter = [&](nav_msgs::msg::Path path) {
+    frames.receivePath(path, now);
+    node::handOverPath(frames, drive, now);
+    const auto moved = frames.toDriveFrame(pose);
+    EXPECT_TRUE(moved);
+    drive.receivePose(*moved, now);
+    drive.cycle(now);
+    now += kPeriod;
+    return std::pair{frames.driveFrame(), moved ? moved->header.frame_id : std::string()};
+  };
+  ASSERT_TRUE(frames.toDriveFrame(pose));
+  auto route = pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0)});
+  route.header.frame_id = "map";
+  EXPECT_EQ(framesAfter(route), (std::pair<std::string, std::string>{"map", "map"}));
+
+  auto refused = pathThrough({planarPose(0, 0, 0), planarPose(kNaN, 0, 0)});
+  refused.header.frame_id = "odom";
+  EXPECT_EQ(framesAfter(refused), (std::pair<std::string, std::string>{"map", "map"}));
+  EXPECT_EQ(drive.status(now).pathRefusal, "pose 2 of 2: x = nan is not finite");
+
+  auto repeated = route;  // the same numbers, named in odom
+  repeated.header.frame_id = "odom";
+  ASSERT_EQ(drive.receivePath(repeated), trelvo::PathReception::Unchanged);
+  EXPECT_EQ(framesAfter(repeated), (std::pair<std::string, std::string>{"map", "map"}));
+  EXPECT_EQ(drive.status(now).pathRefusal, "") << "a path accepted clears the refusal";
+  EXPECT_EQ(capture.count("new route"), 1) << capture.text();
+
+  auto elsewhere = pathThrough({planarPose(0, 0, 0), planarPose(0, 3, radians(90))});
+  elsewhere.header.frame_id = "odom";
+  EXPECT_EQ(framesAfter(elsewhere), (std::pair<std::string, std::string>{"odom", "odom"}));
+}
+
+// The same path twice before a cycle is one route, logged once; a path the frames refuse is told
+// in the drive's status until a route is taken.
+TEST(PathHandover, APathReceivedTwiceBeforeACycleIsLoggedOnce) {
+  LogCapture capture;
+  node::NodeLog log{""};
+  node::DriveCycle drive(500ms, log);
+  node::DriveFrames frames(500ms, log);
+  auto now = Clock::now();
+  auto pose = planarPose(0, 0, 0);
+  pose.header.frame_id = "odom";
+  ASSERT_TRUE(frames.toDriveFrame(pose));
+  auto unjoined = pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0)});
+  unjoined.header.frame_id = "map";
+  frames.receivePath(unjoined, now);
+  node::handOverPath(frames, drive, now + 500ms);
+  EXPECT_EQ(drive.status(now).pathRefusal, "no transform from map to odom within 0.5 s");
+  node::handOverPath(frames, drive, now + 600ms);
+  EXPECT_EQ(drive.status(now).pathRefusal, "no transform from map to odom within 0.5 s")
+      << "kept until a path is taken";
+
+  const auto path = pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0)});
+  frames.receivePath(path, now);
+  frames.receivePath(path, now);
+  node::handOverPath(frames, drive, now);
+  drive.receivePose(pose, now);
+  EXPECT_EQ(drive.cycle(now).progress.rfind("leg 1 of 1", 0), 0u);
+  EXPECT_EQ(capture.count("new route"), 1) << capture.text();
+  EXPECT_EQ(drive.status(now).pathRefusal, "");
 }
 
 }  // namespace

@@ -358,7 +358,8 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
   const std::string params = logFolder() + "/params.yaml";
   {
     std::ofstream file(params);
-    file << "/**/mover:\n  ros__parameters:\n    stamped: true\n    rate: 10.0\n";
+    file << "/**/mover:\n  ros__parameters:\n    stamped: true\n    rate: 10.0\n"
+            "    pose_from_tf: [map, base_link]\n";
   }
   // What ros2 launch's Node(name='mover', namespace='robot1', remappings=[('cmd_vel', '/x')],
   // parameters=['params.yaml'], ros_arguments=['-p', 'pose_timeout:=0.3']) appends.
@@ -378,12 +379,14 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
       15s))
       << node.output();
   const std::string log = node.output();
-  EXPECT_NE(log.find("trelvo-node /robot1: trelvo-node " TRELVO_VERSION_TEXT), std::string::npos)
+  EXPECT_NE(log.find("[INFO] ["), std::string::npos) << log;
+  EXPECT_NE(log.find("] [robot1.mover]: trelvo-node " TRELVO_VERSION_TEXT), std::string::npos)
       << log;
-  EXPECT_NE(log.find("namespace /robot1: 10 Hz, poses from /robot1/odom stop the vehicle when "
-                     "older than 0.3 s"),
+  EXPECT_NE(log.find("namespace /robot1: 10 Hz, poses from TF map -> base_link stop the vehicle "
+                     "when older than 0.3 s"),
             std::string::npos)
       << log;
+  EXPECT_NE(log.find("subscribes /robot1/plan (nav_msgs/msg/Path"), std::string::npos) << log;
   EXPECT_NE(log.find("publishes /x (geometry_msgs/msg/TwistStamped"), std::string::npos) << log;
   EXPECT_NE(log.find("ignored ROS arguments: --log-level debug"), std::string::npos) << log;
 }
@@ -604,8 +607,17 @@ TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
     std::string message;
     std::string rosDomainId;  // empty: the test's domain
   };
+  const std::string params = logFolder() + "/params.yaml";
+  std::ofstream(params) << "/**:\n  ros__parameters:\n    rate: fast\n";
   const std::vector<Case> cases = {
       {{"--rate", "abc"}, "--rate: 'abc' is not a number", ""},
+      {{"--ros-args", "--params-file", params},
+       "parameter file " + params + ": parameter rate = fast: 'fast' is not a number",
+       ""},
+      {{"--ros-args", "-p", "pose_from_tf:=[map, base_link, odom]"},
+       "ROS argument '-p pose_from_tf:=[map, base_link, odom]': parameter pose_from_tf = [map, "
+       "base_link, odom]: At Most 2 required but received 3",
+       ""},
       {{"--rate", "20Hz"}, "--rate: '20Hz' is not a number", ""},
       {{"--rate", "5000"}, "--rate: must be from 1 to 1000 Hz, got '5000'", ""},
       {{"--rate", "0.5"}, "--rate: must be from 1 to 1000 Hz, got '0.5'", ""},

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "common/real_time.hpp"
+#include "node/drive/path_handover.hpp"
 
 namespace node {
 
@@ -46,7 +47,7 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
 void CycleLoop::cycle() {
   const auto taken = Clock::now();
   takeInputs(taken);
-  const std::string before = progress_;
+  const std::string before = progress_.sent();
   const CycleOutput output = drive_.cycle(taken);
   topics_.publishCommand(output.command);
   const auto written = Clock::now();
@@ -59,7 +60,7 @@ void CycleLoop::cycle() {
     const long long nanoseconds =
         std::chrono::duration_cast<std::chrono::nanoseconds>(written - taken).count();
     std::fprintf(latencyLog_, "%lld.%03lld,%d\n", nanoseconds / 1000, nanoseconds % 1000,
-                 before != progress_ ? 1 : 0);
+                 before != progress_.sent() ? 1 : 0);
   }
 }
 
@@ -78,11 +79,7 @@ void CycleLoop::takeInputs(Clock::time_point now) {
   for (const auto& path : topics_.takePaths()) {
     frames_.receivePath(path, now);
   }
-  if (const auto path = frames_.readyPath(now)) {
-    if (drive_.receivePath(*path) == trelvo::PathReception::Taken) {
-      frames_.routeTaken(*path);
-    }
-  }
+  handOverPath(frames_, drive_, now);
   for (const auto& pose : poses) {
     if (const auto moved = frames_.toDriveFrame(pose)) {
       drive_.receivePose(*moved, now);
@@ -95,10 +92,8 @@ void CycleLoop::publishStatus(const CycleOutput& output, Clock::time_point now) 
   if (output.lookAhead) {
     topics_.publishLookAhead(output.lookAhead->x, output.lookAhead->y);
   }
-  if (output.progress != progress_ || now - progressSent_ >= kProgressRepeat) {
+  if (progress_.due(output.progress, now)) {
     topics_.publishProgress(output.progress);
-    progress_ = output.progress;
-    progressSent_ = now;
   }
 }
 

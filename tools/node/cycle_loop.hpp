@@ -12,13 +12,11 @@
 
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/drive_frames.hpp"
+#include "node/drive/progress_repeat.hpp"
 #include "node/node_monitor.hpp"
 #include "node/node_topics.hpp"
 
 namespace node {
-
-/// Progress is published when it changes, and at least this often for late subscribers.
-inline constexpr std::chrono::seconds kProgressRepeat{1};
 
 class CycleLoop {
  public:
@@ -42,8 +40,7 @@ class CycleLoop {
   NodeMonitor& monitor_;
   std::chrono::nanoseconds period_;
   std::FILE* latencyLog_ = nullptr;
-  std::string progress_;
-  Clock::time_point progressSent_{};
+  ProgressRepeat progress_;
 };
 
 }  // namespace node

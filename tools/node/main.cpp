@@ -17,6 +17,7 @@
 #include "node/exit_codes.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
+#include "node/ros_args/ros_names.hpp"
 
 namespace {
 
@@ -51,7 +52,7 @@ void logStart(node::NodeLog& log, const node::NodeOptions& options,
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
       "vehicle when older than {} s, {}; {}",
-      TRELVO_VERSION, options.domain, log.who().substr(log.who().find(' ') + 1), options.rate,
+      TRELVO_VERSION, options.domain, node::absoluteNamespace(options.nameSpace), options.rate,
       topics.poseTopic(), options.poseTimeout, rampText(options.ramp), topics.describe());
 }
 
@@ -94,7 +95,7 @@ void raiseControlCycle(node::NodeLog& log, int priority) {
 }
 
 int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
-  node::NodeLog log(options.nameSpace);
+  node::NodeLog log(options.nameSpace, options.nodeName);
   bool stopAcknowledged = false;
   {
     node::NodeTopics topics(options);
@@ -105,6 +106,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
                                std::chrono::duration<double>(options.poseTimeout)),
                            log, options.ramp);
+    drive.setPoseSource(topics.poseTopic());
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(1.0 / options.rate));
     node::DriveFrames frames(std::chrono::duration_cast<node::Clock::duration>(

@@ -11,6 +11,7 @@ NodeMonitor::NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& op
       log_(log),
       nameSpace_(options.nameSpace),
       nodeName_(options.nodeName),
+      planTopic_(options.topic(options.planTopic)),
       poseTimeout_(options.poseTimeout),
       configuration_(topics.watchedTopics()) {}
 
@@ -33,7 +34,9 @@ void NodeMonitor::publishDiagnostics(const DriveStatus& drive) {
   status.nameSpace = nameSpace_;
   status.nodeName = nodeName_;
   status.commandTopic = wire::rosTopicName(watched.commandTopic);
-  status.poseTopic = wire::rosTopicName(watched.poseTopic);
+  status.poseTopic = topics_.poseTopic();
+  status.planTopic = planTopic_;
+  status.pathRefusal = drive.pathRefusal;
   status.driving = drive.driving;
   status.legs = drive.legs;
   status.leg = drive.leg;

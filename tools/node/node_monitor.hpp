@@ -35,6 +35,7 @@ class NodeMonitor {
   NodeLog& log_;
   std::string nameSpace_;
   std::string nodeName_;
+  std::string planTopic_;
   double poseTimeout_;
   ConfigurationWatch configuration_;
   std::optional<Clock::time_point> lastLook_;

@@ -145,6 +145,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   // topics and the node's name.
   options.ros = parseRosArguments(argc, argv);
   const ProgramCommandLine line = programCommandLine(options.ros, programOptions(app));
+  checkParameterOptions(app, line);
   std::vector<const char*> words;
   for (const auto& word : line.arguments) {
     words.push_back(word.c_str());

@@ -12,10 +12,14 @@ struct Summary {
   std::string message;
 };
 
+std::string legsText(std::size_t legs) {
+  return fmt::format("{} leg{}", legs, legs == 1 ? "" : "s");
+}
+
 Summary summaryOf(const NodeStatus& status) {
   if (status.driving && !status.poseAge) {
     return {Status::ERROR,
-            fmt::format("driving a route, but no pose has arrived on {}", status.poseTopic)};
+            fmt::format("driving a route, but no pose has arrived from {}", status.poseTopic)};
   }
   if (status.driving && status.commandSubscribers == 0) {
     return {Status::ERROR,
@@ -24,13 +28,17 @@ Summary summaryOf(const NodeStatus& status) {
   if (!status.standingWarnings.empty()) {
     return {Status::WARN, status.standingWarnings.front()};
   }
+  if (!status.pathRefusal.empty()) {
+    return {Status::WARN,
+            fmt::format("path on {} refused: {}", status.planTopic, status.pathRefusal)};
+  }
   if (status.poseAge && *status.poseAge > status.poseTimeout) {
     return {Status::WARN,
-            fmt::format("the newest pose on {} is {:.1f} s old, beyond the pose timeout of {} s",
+            fmt::format("the newest pose from {} is {:.1f} s old, beyond the pose timeout of {} s",
                         status.poseTopic, *status.poseAge, status.poseTimeout)};
   }
   if (!status.poseAge) {
-    return {Status::WARN, fmt::format("no pose has arrived on {} yet", status.poseTopic)};
+    return {Status::WARN, fmt::format("no pose has arrived from {} yet", status.poseTopic)};
   }
   if (status.commandSubscribers == 0) {
     return {Status::WARN, fmt::format("nothing subscribes {}", status.commandTopic)};
@@ -38,7 +46,11 @@ Summary summaryOf(const NodeStatus& status) {
   if (status.driving) {
     return {Status::OK, fmt::format("driving leg {} of {}", status.leg, status.legs)};
   }
-  return {Status::OK, "waiting for a route"};
+  if (status.legs > 0) {
+    return {Status::OK, fmt::format("route of {} finished; waiting for a route on {}",
+                                    legsText(status.legs), status.planTopic)};
+  }
+  return {Status::OK, fmt::format("waiting for a route on {}", status.planTopic)};
 }
 
 diagnostic_msgs::msg::KeyValue keyValue(const char* key, std::string value) {
@@ -70,10 +82,15 @@ diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status
   message.message = std::move(summary.message);
   message.hardware_id = status.commandTopic;
   const bool route = status.legs > 0;
+  std::string leg = "none";
+  if (status.driving) {
+    leg = fmt::format("{} of {}", status.leg, status.legs);
+  } else if (route) {
+    leg = "finished";
+  }
   message.values = {
-      keyValue("route",
-               route ? fmt::format("{} leg{}", status.legs, status.legs == 1 ? "" : "s") : "none"),
-      keyValue("leg", route ? fmt::format("{} of {}", status.leg, status.legs) : "none"),
+      keyValue("route", route ? legsText(status.legs) : "none"),
+      keyValue("leg", leg),
       keyValue("state", status.state),
       keyValue("pose age",
                status.poseAge ? fmt::format("{:.2f} s", *status.poseAge) : "no pose so far"),

@@ -9,10 +9,12 @@
 //
 // Level, the first that applies:
 //   ERROR  driving a route without any pose so far, or with nothing subscribing the commands;
-//   WARN   a warning whose cause stands (a configuration mistake, a stall), a pose older than the
-//          pose timeout, no pose so far, or nothing subscribing the commands while idle;
-//   OK     driving, or waiting for a route, with all of that in order.
-// A warning whose cause has gone no longer holds the level, but stays under "last warning".
+//   WARN   a warning whose cause stands (a configuration mistake, a stall), a path refused since
+//          the last route was taken, a pose older than the pose timeout, no pose so far, or
+//          nothing subscribing the commands while idle;
+//   OK     driving, a route finished, or waiting for a route, with all of that in order.
+// A warning whose cause has gone no longer holds the level, but stays under "last warning". Each
+// message names the topic it is about (the poses' source is TF's transform under --pose-from-tf).
 
 #include <cstddef>
 #include <cstdint>
@@ -30,10 +32,12 @@ struct NodeStatus {
   std::string nameSpace;          // as --namespace gives it; empty: none
   std::string nodeName;           // its name on the ROS 2 graph, "trelvo_node"
   std::string commandTopic;       // ROS name, "/robot1/cmd_vel"
-  std::string poseTopic;          // ROS name, "/robot1/odom"
+  std::string poseTopic;          // ROS name, "/robot1/odom", or "TF map -> base_link"
+  std::string planTopic;          // ROS name, "/robot1/plan"
   bool driving = false;           // a route is being driven
-  std::size_t legs = 0;           // legs of the route; 0: no route
-  std::size_t leg = 0;            // the leg driven, from 1
+  std::size_t legs = 0;           // legs of the route driven or finished; 0: no route
+  std::size_t leg = 0;            // the leg driven, from 1; legs + 1 once finished
+  std::string pathRefusal;        // why the latest path was refused; empty: none since a route
   std::string state;              // "line move", "route finished", "stopped: no fresh pose", ...
   std::optional<double> poseAge;  // s since the newest pose arrived; nothing: none so far
   double poseTimeout = 0.5;       // s

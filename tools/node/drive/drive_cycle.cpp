@@ -57,9 +57,11 @@ DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ram
 trelvo::PathReception DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   const bool wasDriving = route_.driving();
   const trelvo::PathReception reception = route_.receivePath(path);
+  pathRefusal_.clear();
   switch (reception) {
     case trelvo::PathReception::Refused:
-      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), trelvo::refusalReason(path),
+      pathRefusal_ = trelvo::refusalReason(path);
+      log_.warn("path of {} poses refused: {}; {}", path.poses.size(), pathRefusal_,
                 wasDriving ? "the route under way goes on" : "no route is driven");
       break;
     case trelvo::PathReception::Stopped:
@@ -135,6 +137,7 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   if (const auto at = poses_.newestAt()) {
     status.poseAge = seconds(now - *at);
   }
+  status.pathRefusal = pathRefusal_;
   status.standingWarnings = stall_.standing();
   return status;
 }
@@ -143,17 +146,18 @@ void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::
   switch (poseState_) {
     case PoseState::Waiting:
       if (fresh != nullptr) {
-        log_.info("first pose: {} in {}", poseText(*fresh), frameText(fresh->header.frame_id));
+        log_.info("first pose: {} in {}{}", poseText(*fresh), frameText(fresh->header.frame_id),
+                  fromSource(","));
         poseState_ = PoseState::Fresh;
       } else if (!waitingLogged_) {
-        log_.info("waiting for the first pose");
+        log_.info("waiting for the first pose{}", fromSource(""));
         waitingLogged_ = true;
       }
       break;
     case PoseState::Fresh:
       if (fresh == nullptr) {
-        log_.warn("no pose for {:.2f} s: zero commands until poses arrive again",
-                  seconds(now - *poses_.newestAt()));
+        log_.warn("no pose for {:.2f} s{}: zero commands until poses arrive again",
+                  seconds(now - *poses_.newestAt()), fromSource(""));
         poseState_ = PoseState::Stale;
         staleSince_ = now;
       }
@@ -166,6 +170,10 @@ void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::
       }
       break;
   }
+}
+
+std::string DriveCycle::fromSource(const char* separator) const {
+  return poseSource_.empty() ? std::string() : fmt::format("{} from {}", separator, poseSource_);
 }
 
 void DriveCycle::noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <geometry_msgs/msg/pose_stamped.hpp>
@@ -46,6 +47,7 @@ struct DriveStatus {
   std::size_t leg = 0;            // 1-based leg under way; legs + 1 once finished
   std::string state;              // the controller's state, or what stops the vehicle
   std::optional<double> poseAge;  // s since the newest pose; nothing before the first
+  std::string pathRefusal;        // why the latest path was refused; empty: none since a route
   bool poseFresh = false;
   bool driving = false;
   std::vector<std::string> standingWarnings;  // a stall told of that still lasts
@@ -59,6 +61,12 @@ class DriveCycle {
 
   trelvo::PathReception receivePath(const nav_msgs::msg::Path& path);
   void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
+  /// Where the poses come from, named in the log lines about them: "/robot1/odom", "TF map ->
+  /// base_link"; unnamed until set.
+  void setPoseSource(std::string source) { poseSource_ = std::move(source); }
+  /// A path was refused before it reached the drive (its frame not joined to the poses'): kept
+  /// for the status, as a path the route refused, until a later path is accepted.
+  void notePathRefused(std::string reason) { pathRefusal_ = std::move(reason); }
   CycleOutput cycle(Clock::time_point now);
   DriveStatus status(Clock::time_point now) const;
 
@@ -68,6 +76,8 @@ class DriveCycle {
   void notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::time_point now);
   void noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
   std::string progress() const;
+  /// " from /odom" after `separator`, or nothing while the source is unnamed.
+  std::string fromSource(const char* separator) const;
 
   trelvo::RouteFollower route_;
   PoseWatch poses_;
@@ -76,6 +86,8 @@ class DriveCycle {
   StallWatch stall_;
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;
+  std::string pathRefusal_;
+  std::string poseSource_;
   bool waitingLogged_ = false;
   Clock::time_point staleSince_{};
   // Refused poses since the last line that said so, and when that line was written.

@@ -1,5 +1,7 @@
 #include "node/drive/drive_frames.hpp"
 
+#include <fmt/format.h>
+
 namespace node {
 namespace {
 
@@ -53,8 +55,9 @@ std::optional<nav_msgs::msg::Path> DriveFrames::readyPath(Clock::time_point now)
     return ready;
   }
   if (now - waitingSince_ >= transformTimeout_) {
-    log_.warn("path of {} poses in {} refused: no transform from {} to {} within {} s",
-              waiting_->poses.size(), frame, frame, poseFrame_, seconds(transformTimeout_));
+    refusal_ = fmt::format("no transform from {} to {} within {} s", frame, poseFrame_,
+                           seconds(transformTimeout_));
+    log_.warn("path of {} poses in {} refused: {}", waiting_->poses.size(), frame, *refusal_);
     waiting_.reset();
   }
   return std::nullopt;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <geometry_msgs/msg/pose_stamped.hpp>
@@ -36,6 +37,9 @@ class DriveFrames {
   /// The path that waited, once TF joins its frame to the poses'; logs its refusal when the
   /// timeout passed first.
   std::optional<nav_msgs::msg::Path> readyPath(Clock::time_point now);
+  /// Why readyPath last refused a path ("no transform from map to odom within 0.5 s"), once;
+  /// nothing when it has refused none since the last call.
+  std::optional<std::string> takeRefusal() { return std::exchange(refusal_, std::nullopt); }
   /// The drive took `path` as its route: poses are driven in its frame from now on.
   void routeTaken(const nav_msgs::msg::Path& path);
   /// `pose` in the route's frame; nothing while TF does not join the two frames.
@@ -57,6 +61,7 @@ class DriveFrames {
   std::string driveFrame_;  // of the route; empty: the poses' frame
   std::optional<nav_msgs::msg::Path> waiting_;
   Clock::time_point waitingSince_{};
+  std::optional<std::string> refusal_;
   bool poseUnjoinedLogged_ = false;
   bool transformRefusalLogged_ = false;
 };

@@ -1,48 +1,49 @@
 #include "node/drive/node_log.hpp"
 
 #include <chrono>
-#include <ctime>
 
 #include "trelvo/logger.hpp"
 
 namespace node {
 namespace {
 
-// The wall time to the millisecond, in local time as other programs' logs give it.
+// rclcpp's {time}: seconds and nanoseconds since the epoch, by the wall clock.
 std::string wallTime() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return fmt::format("{}.{:03}", text, millis);
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  return fmt::format("{}.{:09}", nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000);
 }
 
-std::string absoluteNamespace(const std::string& nameSpace) {
-  if (nameSpace.empty() || nameSpace == "/") {
-    return "/";
+// As rcl names a node's logger: its namespace without the leading '/', '/' read as '.', then the
+// node's name: "robot1.trelvo_node", "trelvo_node" at the root.
+std::string loggerName(const std::string& nameSpace, const std::string& nodeName) {
+  std::string name;
+  for (const char c : nameSpace) {
+    if (c != '/') {
+      name += c;
+    } else if (!name.empty() && name.back() != '.') {
+      name += '.';
+    }
   }
-  std::string ns = nameSpace.front() == '/' ? nameSpace : "/" + nameSpace;
-  if (ns.size() > 1 && ns.back() == '/') {
-    ns.pop_back();
+  if (!name.empty() && name.back() != '.') {
+    name += '.';
   }
-  return ns;
+  return name + nodeName;
 }
 
 }  // namespace
 
-NodeLog::NodeLog(const std::string& nameSpace)
-    : who_("trelvo-node " + absoluteNamespace(nameSpace)) {}
+NodeLog::NodeLog(const std::string& nameSpace, const std::string& nodeName)
+    : who_(loggerName(nameSpace, nodeName)) {}
 
 void NodeLog::write(bool warning, const std::string& message) const {
   static const auto logger = tovrek::Logger::Instance("spdlog").getLogger();
   if (!logger) {
     return;
   }
-  const std::string line = fmt::format("{} {}: {}", wallTime(), who_, message);
+  const std::string line =
+      fmt::format("[{}] [{}] [{}]: {}", warning ? "WARN" : "INFO", wallTime(), who_, message);
   if (warning) {
     logger->warn(line);
   } else {

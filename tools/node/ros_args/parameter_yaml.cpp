@@ -171,6 +171,23 @@ std::vector<NodeParameters> readParameterFile(const std::string& path) {
   return sections;
 }
 
+std::optional<std::vector<std::string>> listItems(const std::string& text) {
+  YAML::Node value;
+  try {
+    value = YAML::Load(text);
+  } catch (const YAML::Exception&) {
+    return std::nullopt;
+  }
+  if (!value.IsSequence()) {
+    return std::nullopt;
+  }
+  std::vector<std::string> items;
+  for (const auto& item : value) {
+    items.push_back(valueText(item, "list item"));
+  }
+  return items;
+}
+
 bool appliesTo(const std::string& nodes, const std::string& fullyQualifiedName) {
   return segmentsMatch(segments(nodes), 0, segments(fullyQualifiedName), 0);
 }

@@ -7,6 +7,7 @@
 // True, yes, on, ...) as "true" or "false", a list or map in YAML's flow form ("[1, 2]"). Nested
 // maps give dotted names, as in ROS 2: `limits: {speed: 1}` is the parameter "limits.speed".
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,10 @@ NodeParameters parseParameterRule(const std::string& rule);
 /// joined as ROS 2 joins them (`robot1: {trelvo_node: {ros__parameters: ...}}` is for
 /// "/robot1/trelvo_node"). Throws std::invalid_argument saying what is wrong, with its line.
 std::vector<NodeParameters> readParameterFile(const std::string& path);
+
+/// The items of a value text that is a YAML list, each as text ("[map, base_link]" and
+/// "['map', \"base_link\"]" give map and base_link); nothing for any other value.
+std::optional<std::vector<std::string>> listItems(const std::string& text);
 
 /// Whether parameters for `nodes` apply to the node `fullyQualifiedName` ("/robot1/trelvo_node"):
 /// as in ROS 2, "*" stands for one namespace or name and "**" for any number of them.

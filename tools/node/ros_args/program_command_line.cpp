@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "node/ros_args/parameter_yaml.hpp"
+
 namespace node {
 namespace {
 
@@ -39,13 +41,28 @@ bool givenOnCommandLine(const ProgramOption& option, const std::vector<std::stri
   return false;
 }
 
-// The option's words for the parameter, added to `arguments`.
-void addOption(const std::string& name, const std::string& value, const ProgramOption& option,
-               std::vector<std::string>& arguments) {
-  if (!option.isFlag) {
-    arguments.push_back("--" + name + "=" + value);
-    return;
+// The option's words for a parameter's value: "--rate=20"; "--pose-from-tf", "map",
+// "base_link" for a list given to an option of several values.
+std::vector<std::string> optionWords(const std::string& name, const ParameterValue& value,
+                                     const ProgramOption& option) {
+  if (option.takesList) {
+    std::optional<std::vector<std::string>> items;
+    try {
+      items = listItems(value.text);
+    } catch (const std::invalid_argument& error) {
+      throw std::invalid_argument(value.origin + ": " + error.what());
+    }
+    if (items) {
+      std::vector<std::string> words{"--" + name};
+      words.insert(words.end(), items->begin(), items->end());
+      return words;
+    }
   }
+  return {"--" + name + "=" + value.text};
+}
+
+void addFlag(const std::string& name, const std::string& value,
+             std::vector<std::string>& arguments) {
   if (value != "true" && value != "false") {
     throw std::invalid_argument("parameter " + name + " sets the flag --" + name +
                                 ": it takes true or false, not '" + value + "'");
@@ -64,7 +81,8 @@ std::vector<ProgramOption> programOptions(const CLI::App& app) {
         option->get_lnames().empty()) {
       continue;
     }
-    options.push_back({option->get_lnames(), option->get_expected_max() == 0});
+    options.push_back(
+        {option->get_lnames(), option->get_expected_max() == 0, option->get_expected_max() > 1});
   }
   return options;
 }
@@ -83,8 +101,12 @@ ProgramCommandLine programCommandLine(const RosArguments& ros,
       ignored.push_back("parameter " + parameter + " (no option --" + name + ")");
     } else if (givenOnCommandLine(*option, ros.programArgs)) {
       ignored.push_back("parameter " + parameter + " (--" + name + " is on the command line)");
+    } else if (option->isFlag) {
+      addFlag(name, value.text, result.arguments);
     } else {
-      addOption(name, value, *option, result.arguments);
+      auto words = optionWords(name, value, *option);
+      result.arguments.insert(result.arguments.end(), words.begin(), words.end());
+      result.fromParameters.push_back({parameter, value, std::move(words)});
     }
   }
   if (!ros.programArgs.empty()) {
@@ -99,6 +121,25 @@ ProgramCommandLine programCommandLine(const RosArguments& ros,
     result.notice = line;
   }
   return result;
+}
+
+void checkParameterOptions(CLI::App& app, const ProgramCommandLine& line) {
+  for (const auto& given : line.fromParameters) {
+    // CLI11 takes a vector of arguments last first, without the program's name.
+    std::vector<std::string> reversed(given.words.rbegin(), given.words.rend());
+    try {
+      app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+      std::string message = error.what();
+      const std::string optionPrefix =
+          given.words.front().substr(0, given.words.front().find('=')) + ": ";
+      if (message.rfind(optionPrefix, 0) == 0) {
+        message.erase(0, optionPrefix.size());
+      }
+      throw std::invalid_argument(given.value.origin + ": parameter " + given.parameter + " = " +
+                                  given.value.text + ": " + message);
+    }
+  }
 }
 
 }  // namespace node

@@ -25,6 +25,7 @@ namespace node {
 struct ProgramOption {
   std::vector<std::string> longNames;  // without the dashes: "pose-timeout"
   bool isFlag = false;                 // takes no value
+  bool takesList = false;              // takes several values: a parameter gives them as a list
 };
 
 /// Every long option of `app` but --help and --version.
@@ -38,10 +39,25 @@ struct ProgramCommandLine {
   /// --log-level debug, parameter use_sim_time (no option --use-sim-time), ..."; nothing when
   /// everything was applied.
   std::optional<std::string> notice;
+  /// Each option with a value that a parameter set: the parameter and the option's words among
+  /// the arguments ({"--pose-from-tf", "map", "base_link"} for pose_from_tf: [map, base_link]).
+  struct FromParameter {
+    std::string parameter;
+    ParameterValue value;
+    std::vector<std::string> words;
+  };
+  std::vector<FromParameter> fromParameters;
 };
 
-/// Throws std::invalid_argument when a flag's parameter is neither true nor false.
+/// Throws std::invalid_argument when a flag's parameter is neither true nor false. A list
+/// parameter gives each of its items as one of the option's values.
 ProgramCommandLine programCommandLine(const RosArguments& ros,
                                       const std::vector<ProgramOption>& options);
+
+/// Parses each option of `line.fromParameters` on its own with `app`, before the whole line, so
+/// that a bad value is reported with its parameter, the value and where it was given: "parameter
+/// file /etc/robot.yaml: parameter rate = fast: 'fast' is not a number". Throws
+/// std::invalid_argument so. Options that need another option are not for parameters this way.
+void checkParameterOptions(CLI::App& app, const ProgramCommandLine& line);
 
 }  // namespace node

@@ -22,7 +22,7 @@ constexpr std::array<std::string_view, 5> kIgnoredWithValue = {
 // written.
 struct Collected {
   std::vector<std::pair<RemapRule, std::string>> remaps;
-  std::vector<NodeParameters> fileSections;
+  std::vector<std::pair<NodeParameters, std::string>> fileSections;  // and the file's path
   std::vector<std::pair<NodeParameters, std::string>> parameterRules;
 };
 
@@ -59,7 +59,7 @@ int takeRosArgument(int i, int argc, const char* const* argv, Collected& collect
     collected.parameterRules.emplace_back(read(text, value, parseParameterRule), text);
   } else if (file) {
     for (auto& section : read(text, value, readParameterFile)) {
-      collected.fileSections.push_back(std::move(section));
+      collected.fileSections.emplace_back(std::move(section), value);
     }
   } else {
     ros.ignored.push_back(text);
@@ -114,20 +114,20 @@ void resolveNames(const Collected& collected, RosArguments& ros) {
 void resolveParameters(const Collected& collected, RosArguments& ros) {
   const std::string node =
       fullyQualifiedName(ros.nodeName.value_or(kDefaultNodeName), ros.nameSpace.value_or("/"), "");
-  const auto take = [&ros](const ParameterValues& values) {
+  const auto take = [&ros](const ParameterValues& values, const std::string& origin) {
     for (auto [name, value] : values) {
       std::replace(name.begin(), name.end(), '-', '_');
-      ros.parameters[name] = value;
+      ros.parameters[name] = {value, origin};
     }
   };
-  for (const auto& section : collected.fileSections) {
+  for (const auto& [section, file] : collected.fileSections) {
     if (appliesTo(section.nodes, node)) {
-      take(section.values);
+      take(section.values, "parameter file " + file);
     }
   }
   for (const auto& [rule, text] : collected.parameterRules) {
     if (appliesTo(rule.nodes, node)) {
-      take(rule.values);
+      take(rule.values, "ROS argument '" + text + "'");
     } else {
       ros.ignored.push_back(text);
     }

@@ -20,6 +20,13 @@ namespace node {
 /// The node's ROS 2 name unless `-r __node:=NAME` gives another; parameter files name it so.
 inline constexpr const char* kDefaultNodeName = "trelvo_node";
 
+/// One of the node's parameters: its value text (see parameter_yaml.hpp) and where it was given,
+/// for messages: "ROS argument '-p rate:=fast'", "parameter file /etc/robot/params.yaml".
+struct ParameterValue {
+  std::string text;
+  std::string origin;
+};
+
 struct RosArguments {
   /// argv[0] and the program's own arguments, in their order: a command line of its own.
   std::vector<std::string> programArgs;
@@ -34,7 +41,7 @@ struct RosArguments {
   /// section that applies to the node, later files over earlier ones and later sections over
   /// earlier ones, then every -p over them all, later over earlier. A '-' in a name is read as
   /// '_': `pose-timeout` is the parameter pose_timeout.
-  std::map<std::string, std::string> parameters;
+  std::map<std::string, ParameterValue> parameters;
   /// The ROS arguments the node does not apply, as written: "--log-level debug", "-r
   /// other_node:cmd_vel:=x".
   std::vector<std::string> ignored;

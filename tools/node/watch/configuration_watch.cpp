@@ -12,6 +12,7 @@ using Endpoint = wire::DiscoveredEndpoint;
 constexpr const char* kTwist = "geometry_msgs/msg/Twist";
 constexpr const char* kTwistStamped = "geometry_msgs/msg/TwistStamped";
 constexpr const char* kPoseStamped = "geometry_msgs/msg/PoseStamped";
+constexpr const char* kPoseWithCovariance = "geometry_msgs/msg/PoseWithCovarianceStamped";
 constexpr const char* kOdometry = "nav_msgs/msg/Odometry";
 
 // Another program's endpoints of `topic`, readers or writers.
@@ -58,8 +59,14 @@ std::string poseTypeLine(const std::string& topic, const std::string& theirs,
   if (theirs == kPoseStamped) {
     return fmt::format("{}: start trelvo-node with --pose-topic {}", mismatch, topic);
   }
-  return fmt::format("{}: give the node {} on odom, or {} with --pose-topic NAME", mismatch,
-                     kOdometry, kPoseStamped);
+  if (theirs == kPoseWithCovariance) {
+    return fmt::format("{}: start trelvo-node with --pose-topic {} --pose-with-covariance",
+                       mismatch, topic);
+  }
+  return fmt::format(
+      "{}: give the node {} on odom, {} with --pose-topic NAME, or {} with --pose-topic NAME "
+      "--pose-with-covariance",
+      mismatch, kOdometry, kPoseStamped, kPoseWithCovariance);
 }
 
 }  // namespace
