@@ -6,8 +6,9 @@ Usage: fleet_report.py RUN_FOLDER...
 A run folder holds run.txt (lines 'robots N', 'started EPOCH_S', 'load L', 'cpu_s C', 'cores K',
 'idle_s I', 'wall_s W': the launch time, the load average then, the CPU time of every node and
 vehicle, the machine's cores and their idle time, over the run's wall time) and, for each robot K of 1..N, robotK-node.log, robotK-sim.log and
-robotK-latency.csv (trelvo-node's --latency-log), and may hold robotK-floor.txt (trelvo-dds-floor's
-line, '... CPU C s in W s: ...': the same traffic without the node, the floor column; not a target).
+robotK-latency.csv (trelvo-node's --latency-log), and may hold window.txt (side_by_side.py's CPU
+times of every node, DDS floor and UDP floor over one window: the same-window columns, not a
+target).
 A robot reached its route when its node logged
 'route finished' and its vehicle 'reached the last waypoint'. Exits 1 when a target fails, or a
 log is missing or incomplete (the node did not stop cleanly, or never took its route).
@@ -18,12 +19,13 @@ import re
 import statistics
 import sys
 
+import window_report
+
 P99_TARGET_US = 1000.0  # pose to command, outside the controller's own pauses
 NODE_CPU_TARGET = 0.01  # of one core, each node
 
 # The node's log lines carry the local wall time to the millisecond. Its first command of a route
 # comes in the cycle that has both the route and a pose.
-FLOOR_CPU = re.compile(r"CPU ([0-9.]+) s in ([0-9.]+) s")
 # rclcpp's console form: "[INFO] [1796714488.250000000] [robot1.trelvo_node]: ...".
 LOGGED_AT = r"\[[A-Z]+\] \[(\d+\.\d+)\] \[[^\]]+\]: "
 ROUTE_TAKEN = re.compile(LOGGED_AT + "new route of")
@@ -54,14 +56,6 @@ def read_latency(path):
     return (percentile(steady, 0.99) if steady else None), share
 
 
-def read_floor(path):
-    """The CPU share of a core trelvo-dds-floor printed, or None."""
-    match = FLOOR_CPU.search(text_of(path))
-    if match is None or float(match.group(2)) <= 0:
-        return None
-    return float(match.group(1)) / float(match.group(2))
-
-
 def text_of(path):
     return path.read_text(errors="replace") if path.exists() else ""
 
@@ -85,7 +79,6 @@ class Robot:
                         "reached the last waypoint" in text_of(folder / f"{name}-sim.log"))
         self.route_after = route_command_after(node_log, started)
         self.p99_us, self.cpu_share = read_latency(folder / f"{name}-latency.csv")
-        self.floor_share = read_floor(folder / f"{name}-floor.txt")
 
 
 class Run:
@@ -101,6 +94,8 @@ class Run:
         self.machine_cores = cores - float(fields["idle_s"]) / wall
         started = float(fields["started"])
         self.robots = [Robot(folder, f"robot{k}", started) for k in range(1, self.size + 1)]
+        window = window_report.read_window(folder)
+        self.window = window[1] if window else {role: [] for role in window_report.ROLES}
 
     def values(self, attribute):
         return [getattr(robot, attribute) for robot in self.robots
@@ -116,11 +111,20 @@ def spread(values, scale, digits, middle=statistics.median):
     return f"{middle(values) * scale:.{digits}f} / {max(values) * scale:.{digits}f}"
 
 
+def window_columns(shares):
+    """'node / DDS floor / UDP' as mean shares of a core over one window, then the two ratios."""
+    if not all(shares.values()):
+        return "none | none"
+    means = " / ".join(f"{100 * statistics.mean(shares[role]):.2f}" for role in window_report.ROLES)
+    node_floor, floor_udp = window_report.ratios(shares)
+    return f"{means} | {node_floor:.2f} / {floor_udp:.2f}"
+
+
 def row(run):
     reached = sum(robot.reached for robot in run.robots)
     return (f"| {run.size} | {reached} of {run.size} | {spread(run.values('route_after'), 1, 2)} | "
             f"{spread(run.values('cpu_share'), 100, 2, statistics.mean)} | "
-            f"{spread(run.values('floor_share'), 100, 2, statistics.mean)} | "
+            f"{window_columns(run.window)} | "
             f"{spread(run.values('p99_us'), 1, 0)} | {run.fleet_cores:.2f} of {run.machine_cores:.2f} | "
             f"{run.load:.2f} |")
 
@@ -154,10 +158,11 @@ def verdicts(run):
 def main(folders):
     runs = [Run(folder) for folder in folders]
     print("| robots | routes reached | start to route command, median / worst (s) | "
-          "node CPU, mean / worst (% of a core) | DDS floor, mean / worst (% of a core) | "
+          "node CPU, mean / worst (% of a core) | same window: node / DDS floor / UDP floor, mean "
+          "(% of a core) | node ÷ DDS floor / DDS floor ÷ UDP | "
           "p99 pose to command, median / worst node (µs) | "
           "fleet CPU of the machine's (cores) | load average at the start |")
-    print("|---|---|---|---|---|---|---|---|")
+    print("|---|---|---|---|---|---|---|---|---|")
     for run in runs:
         print(row(run))
     print()

@@ -1,15 +1,13 @@
 """Prints trelvo-node's per-cycle latency and CPU share from its --latency-log file.
 
-Usage: node_report.py LATENCY.csv [FLOOR.txt]
+Usage: node_report.py LATENCY.csv
 
 The file has one row per control cycle, latency_us (from taking the newest pose to the command
 written) and progress_changed (1 where the route changed state or leg: the controller pauses
-about 10 ms there on purpose), and a closing line '# cpu_s C wall_s W'. FLOOR.txt is the line
-trelvo-dds-floor printed ('... CPU C s in W s: ...'): what the node's traffic alone costs, printed
-beside the node's share with the difference, the node's own. Exits 1 when a target fails.
+about 10 ms there on purpose), and a closing line '# cpu_s C wall_s W'. The node's share beside
+its floors, over the same window, is window_report.py's. Exits 1 when a target fails.
 """
 
-import re
 import statistics
 import sys
 
@@ -22,15 +20,7 @@ def percentile(values, fraction):
     return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
 
 
-def floor_share(path):
-    with open(path) as floor:
-        match = re.search(r"CPU ([0-9.]+) s in ([0-9.]+) s", floor.read())
-    if match is None:
-        raise SystemExit(f"node_report.py: no CPU line in {path}")
-    return float(match.group(1)) / float(match.group(2))
-
-
-def main(path, floor_path=None):
+def main(path):
     steady, changes, cpu, wall = [], [], None, None
     with open(path) as log:
         next(log)
@@ -49,10 +39,6 @@ def main(path, floor_path=None):
               f" median {statistics.median(changes):.1f} us, worst {max(changes):.1f} us")
     share = cpu / wall
     print(f"  CPU {cpu:.3f} s in {wall:.1f} s: {100 * share:.2f} % of a core")
-    if floor_path:
-        floor = floor_share(floor_path)
-        print(f"  DDS floor (the same traffic and nothing else): {100 * floor:.2f} % of a core;"
-              f" the node's own work above it: {100 * (share - floor):.2f} %")
     held = True
     for name, value, limit, unit in (("p99 pose to command", percentile(steady, 0.99), P99_TARGET_US, "us"),
                                      ("CPU share", share, CPU_TARGET, "")):
@@ -63,4 +49,4 @@ def main(path, floor_path=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:3]))
+    sys.exit(main(sys.argv[1]))

@@ -44,9 +44,12 @@ def latency_log(first_us, cpu_s, wall_s=20.0, closed=True):
     return "\n".join(rows) + "\n"
 
 
-def floor_line(cpu_s, wall_s=20.0):
-    return (f"dds floor: 400 cycles, 1000 odometry messages; CPU {cpu_s:.3f} s in {wall_s:.1f} s: "
-            f"{100 * cpu_s / wall_s:.2f} % of a core\n")
+def window(node_s=(0.10, 0.14), floor_s=(0.08, 0.12), udp_s=(0.02, 0.03), window_s=20.0):
+    # CPU seconds of each robot's node, DDS floor and UDP floor over one window of window_s.
+    lines = ["mode driving", f"window_s {window_s}"]
+    for role, seconds in (("node", node_s), ("dds_floor", floor_s), ("udp_floor", udp_s)):
+        lines += [f"{role} robot{k} {value:.6f}" for k, value in enumerate(seconds, 1)]
+    return "\n".join(lines) + "\n"
 
 
 def healthy_fleet():
@@ -58,14 +61,15 @@ def healthy_fleet():
         "robot2-node.log": node_log("robot2", route_at=0.4, pose_at=0.5),
         "robot2-sim.log": "plan: route of 3 poses sent to 1 subscriber\n" + REACHED,
         "robot2-latency.csv": latency_log(101.0, 0.196, wall_s=28.0),
-        "robot1-floor.txt": floor_line(0.08),
-        "robot2-floor.txt": floor_line(0.12),
+        "window.txt": window(),
     }
 
 
-# p99 of 200 cycles is the 199th smallest: 199 us and 299 us; CPU 0.5 % and 0.7 % of a core, the
-# floor 0.4 % and 0.6 %.
-HEALTHY_ROW = "| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | 0.50 / 0.60 | 249 / 299 | 0.50 of 0.70 | 0.31 |"
+# p99 of 200 cycles is the 199th smallest: 199 us and 299 us; CPU 0.5 % and 0.7 % of a core. Over
+# the window, nodes 0.5 % and 0.7 % (mean 0.6), DDS floors 0.4 % and 0.6 % (0.5), UDP floors 0.1 %
+# and 0.15 % (0.125): node / floor 1.2, floor / UDP 4.0.
+HEALTHY_ROW = ("| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | 0.60 / 0.50 / 0.12 | 1.20 / 4.00 | "
+               "249 / 299 | 0.50 of 0.70 | 0.31 |")
 
 CASES = [
     # (what is wrong, files changed, exit status, lines that must be printed)
@@ -80,7 +84,7 @@ CASES = [
      ["| 2 | 1 of 2 |", "every route reached: not reached by robot1 fails"]),
     ("a node stopped without its CPU line",
      {"robot2-latency.csv": latency_log(101.0, 0.196, wall_s=28.0, closed=False)}, 1,
-     ["| 2 | 2 of 2 | 0.40 / 0.50 | 0.50 / 0.50 | 0.50 / 0.60 | 249 / 299 |",
+     ["| 2 | 2 of 2 | 0.40 / 0.50 | 0.50 / 0.50 | 0.60 / 0.50 / 0.12 | 1.20 / 4.00 | 249 / 299 |",
       "each node's CPU: worst 0.50 % of a core (under 1 % of a core), no figure from robot2 fails"]),
     ("a node over 1 % of a core", {"robot1-latency.csv": latency_log(1.0, 0.21)}, 1,
      ["each node's CPU: worst 1.05 % of a core (under 1 % of a core) fails"]),
@@ -91,9 +95,10 @@ CASES = [
     ("a node that never took its route",
      {"robot2-node.log": "", "robot2-sim.log": NOT_REACHED}, 1,
      ["| 2 | 1 of 2 | 0.30 / 0.30 |", "route driven: no route command from robot2 fails"]),
-    ("no floor measured, or a floor program that failed", {"robot1-floor.txt": None,
-                                                          "robot2-floor.txt": "trelvo-dds-floor: x\n"},
-     0, ["| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | none | 249 / 299 |"]),
+    ("no window measured", {"window.txt": None},
+     0, ["| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | none | none | 249 / 299 |"]),
+    ("a floor that gave no figure", {"window.txt": window(floor_s=())},
+     0, ["| 2 | 2 of 2 | 0.40 / 0.50 | 0.60 / 0.70 | none | none | 249 / 299 |"]),
     ("a node whose log is missing", {"robot1-node.log": None}, 1,
      ["not reached by robot1 fails", "no route command from robot1 fails"]),
 ]
