@@ -75,9 +75,9 @@ long long nanoseconds(Clock::time_point t) {
 TEST(NodeOnFastdds, DrivesTheLRouteOfAFastddsPlannerAndStopsItsVehicleOnSigterm) {
   const std::string folder = logFolder();
   BackgroundProcess node({TRELVO_NODE_PROGRAM}, nodeEnvironment(), folder + "/trelvo-node.log");
-  // The L: 1.5 m along x, a quarter turn left, 1 m along y, ending facing +y.
-  BackgroundProcess peer({FASTDDS_PEER_PROGRAM, std::to_string(kDomain), "45", "0", "0", "0", "1.5",
-                          "0", "0", "1.5", "1.0", "90"},
+  // The L: 0.6 m along x, a quarter turn left, 0.4 m along y, ending facing +y.
+  BackgroundProcess peer({FASTDDS_PEER_PROGRAM, std::to_string(kDomain), "45", "0", "0", "0", "0.6",
+                          "0", "0", "0.6", "0.4", "90"},
                          peerEnvironment(), folder + "/fastdds_peer.log");
 
   // The peer reports its arrival, then sends a path on and reports the node driving it.

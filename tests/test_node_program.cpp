@@ -175,12 +175,13 @@ TEST_F(NodeProgram, DrivesAnLRouteToItsGoalWithTheVehicleOnDds) {
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
 
   const auto started = Clock::now();
-  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(1.5, 0, 0), poseAt(1.5, 1.0, 90)}));
+  // The shortest L that shows both legs, the corner and the goal heading in real time.
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(0.6, 0, 0), poseAt(0.6, 0.4, 90)}));
   bool arrived = false;
   while (!arrived && Clock::now() - started < 60s) {
     planner.listen(100ms);
     const auto& p = planner.latestOdometry.pose.pose;
-    arrived = std::hypot(p.position.x - 1.5, p.position.y - 1.0) <= 0.05 &&
+    arrived = std::hypot(p.position.x - 0.6, p.position.y - 0.4) <= 0.05 &&
               std::fabs(headingOf(p.orientation) - M_PI / 2) <= 5.0 * M_PI / 180.0 &&
               !planner.commands.empty() && isZero(planner.commands.back().twist);
   }
