@@ -5,8 +5,10 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # Its ROS 2 arguments (--ros-args), in-process.
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
-# Its frames in-process: tf2's buffer, paths and poses moved between frames.
-target_link_libraries(test_node_frames PRIVATE trelvo_node_frames)
+# Its frames in-process: tf2's buffer, paths and poses moved between frames, tf2 itself the
+# reference.
+pkg_check_modules(TRELVO_TEST_TF2 REQUIRED IMPORTED_TARGET tf2)
+target_link_libraries(test_node_frames PRIVATE trelvo_node_frames PkgConfig::TRELVO_TEST_TF2)
 
 # The programs themselves on DDS: trelvo-node with trelvo-sim --dds as its vehicle.
 target_link_libraries(test_node_program PRIVATE trelvo_wire)
