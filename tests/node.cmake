@@ -21,3 +21,8 @@ target_compile_definitions(test_node_program PRIVATE
 add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fleet_report_check.py
           ${PROJECT_SOURCE_DIR}/bench/fleet_report.py)
+
+# The parts of a Nav2 robot around the node that scripts/measure-node-nav2.sh measures it with; not
+# a test, built on demand.
+add_executable(node_nav2_probe EXCLUDE_FROM_ALL ${CMAKE_CURRENT_SOURCE_DIR}/node_nav2_probe.cpp)
+target_link_libraries(node_nav2_probe PRIVATE trelvo_wire trelvo_tools_common)
