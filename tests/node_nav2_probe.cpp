@@ -16,8 +16,8 @@
 //
 // Figures: stops (a zero command after a moving one, before the last command), the largest
 // distance of the vehicle from the route, the time from the first moving command to the last; for
-// clock, the first command's stamp against /clock, and the longest run of zero commands after the
-// step.
+// clock, the first command's stamp against /clock, and the longest run of zero commands in the 2 s
+// after the step.
 
 #include <algorithm>
 #include <chrono>
@@ -137,7 +137,7 @@ class Probe {
       std::printf(
           ", first command stamped %.3f s with /clock at %.3f s (%s), first command after the "
           "step stamped %.3f s with /clock at %.3f s, %.3f s after the step; longest run of zero "
-          "commands after the step %.3f s",
+          "commands in the 2 s after the step %.3f s",
           firstStamp_, clockAtFirstStamp_, firstStampBeforeClock_ ? "before any /clock" : "after",
           stampAfterStep_, clockAtStampAfterStep_, stampAfterStepDelay_, longestZeroAfterStep_);
     }
@@ -209,7 +209,7 @@ class Probe {
         zeroSince_ = now;
       }
       wasZero_ = true;
-      if (stepAt_) {
+      if (stepAt_ && now - *stepAt_ <= 2s) {
         longestZeroAfterStep_ = std::max(longestZeroAfterStep_,
                                          std::chrono::duration<double>(now - zeroSince_).count());
       }

@@ -67,7 +67,7 @@ void CycleLoop::cycle() {
 // the poses are moved into, then the poses.
 void CycleLoop::takeInputs(Clock::time_point now) {
   if (const auto back = topics_.advanceClock()) {
-    frames_.clockJumpedBack(*back);
+    frames_.clockJumpedBack(*back, now);
   }
   for (const auto& transforms : topics_.takeTransforms()) {
     frames_.addTransforms(transforms, false, now);

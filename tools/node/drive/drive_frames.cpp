@@ -27,7 +27,11 @@ void DriveFrames::addTransforms(const tf2_msgs::msg::TFMessage& message, bool is
                                 Clock::time_point at) {
   const auto refusals = frames_.addTransforms(message, isStatic);
   if (const auto back = frames_.takeStampJumpBack()) {
-    transformsCleared(fmt::format("a transform's stamp went back {:.1f} s", *back));
+    if (clockJumpedAt_ && at - *clockJumpedAt_ <= kStampJumpBack) {
+      restartPoses();
+    } else {
+      transformsCleared(fmt::format("a transform's stamp went back {:.1f} s", *back));
+    }
   }
   for (const auto& transform : message.transforms) {
     links_[transform.child_frame_id] = {transform.header.frame_id, at, isStatic};
@@ -39,15 +43,20 @@ void DriveFrames::addTransforms(const tf2_msgs::msg::TFMessage& message, bool is
   }
 }
 
-void DriveFrames::clockJumpedBack(double seconds) {
+void DriveFrames::clockJumpedBack(double seconds, Clock::time_point at) {
   frames_.clear();
+  clockJumpedAt_ = at;
   transformsCleared(fmt::format("the clock went back {:.1f} s", seconds));
 }
 
-void DriveFrames::transformsCleared(const std::string& why) {
+void DriveFrames::restartPoses() {
   if (tfPoses_) {
     tfPoses_->restart();
   }
+}
+
+void DriveFrames::transformsCleared(const std::string& why) {
+  restartPoses();
   log_.warn("{}: the transforms are cleared, as tf2_ros clears them on a jump back in time", why);
 }
 

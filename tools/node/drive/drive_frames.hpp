@@ -39,9 +39,11 @@ class DriveFrames {
   /// Transforms from /tf or /tf_static that arrived at `at`. A stamp that went back clears the
   /// buffer, with one line.
   void addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic, Clock::time_point at);
-  /// The clock stamps are taken from went back `seconds` (a simulator reset): the transforms are
-  /// cleared, as tf2_ros clears its buffer, so that the new ones are taken.
-  void clockJumpedBack(double seconds);
+  /// The clock stamps are taken from went back `seconds` at `at` (a simulator reset): the
+  /// transforms are cleared, as tf2_ros clears its buffer, so that the new ones are taken.
+  /// Transforms stamped before the reset may still arrive in the next kStampJumpBack: the stamps'
+  /// own jump back then clears the buffer again, without a second line.
+  void clockJumpedBack(double seconds, Clock::time_point at);
   /// A path arrived; a path still waiting for its transform is replaced.
   void receivePath(const nav_msgs::msg::Path& path, Clock::time_point now);
   /// The path that waited, once TF joins its frame to the poses'; logs its refusal when the
@@ -70,6 +72,7 @@ class DriveFrames {
 
   bool joined(const std::string& pathFrame) const;
   void transformsCleared(const std::string& why);
+  void restartPoses();
   std::vector<std::pair<std::string, const Link*>> linksBetween(const std::string& a,
                                                                 const std::string& b) const;
 
@@ -84,6 +87,7 @@ class DriveFrames {
   Clock::time_point waitingSince_{};
   bool poseUnjoinedLogged_ = false;
   bool transformRefusalLogged_ = false;
+  std::optional<Clock::time_point> clockJumpedAt_;
 };
 
 }  // namespace node
