@@ -147,8 +147,8 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   return output;
 }
 
-// The fresh pose, unless two writers publish poses now, or did when it arrived: then the vehicle
-// stops on the spot, its route held, as it does without a pose.
+// The fresh pose, unless two writers publish poses now: then the vehicle stops on the spot, its
+// route held, as it does without a pose. Poses are taken from neither writer meanwhile.
 const geometry_msgs::msg::PoseStamped* DriveCycle::ownPose(Clock::time_point now) {
   const auto writers = writers_.publishing(now);
   if (writers.size() > 1) {
@@ -166,10 +166,6 @@ const geometry_msgs::msg::PoseStamped* DriveCycle::ownPose(Clock::time_point now
     return nullptr;
   }
   const auto* pose = poses_.fresh(now);
-  const auto shared = writers_.lastShared();
-  if (pose != nullptr && shared && *poses_.newestAt() <= *shared) {
-    pose = nullptr;  // kept from before the second writer came
-  }
   if (writersShared_ && pose != nullptr) {
     log_.info("one writer of {} remains ({}): driving on its poses", poseSource_,
               writers.empty() ? std::string("none") : writers.front());

@@ -4,11 +4,7 @@ namespace node {
 
 bool PoseWriters::receive(const std::string& writer, Clock::time_point at) {
   lastPose_[writer] = at;
-  if (publishing(at).size() > 1) {
-    lastShared_ = at;
-    return false;
-  }
-  return true;
+  return publishing(at).size() == 1;
 }
 
 std::vector<std::string> PoseWriters::publishing(Clock::time_point now) const {

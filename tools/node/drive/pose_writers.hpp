@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,8 @@ class PoseWriters {
   bool receive(const std::string& writer, Clock::time_point at);
   /// The writers publishing at `now`, in their GUIDs' order.
   std::vector<std::string> publishing(Clock::time_point now) const;
-  /// When a pose last arrived while another writer was publishing; nothing if never.
-  std::optional<Clock::time_point> lastShared() const { return lastShared_; }
-
  private:
   std::map<std::string, Clock::time_point> lastPose_;
-  std::optional<Clock::time_point> lastShared_;
 };
 
 }  // namespace node
