@@ -388,6 +388,47 @@ TEST(DriveCycle, ASecondPoseWriterStopsTheVehicleAndHoldsTheRouteUntilOneRemains
   EXPECT_LT(std::hypot(d.vehicle.x - 3, d.vehicle.y - 3), 0.1);
 }
 
+// A stray writer's one pose at the corner of leg 1, after which both writers fall silent: with a
+// pose timeout longer than the writers' window, the newest pose is still fresh when the stray
+// writer stops counting, but it is never the stray one, so leg 1 does not end on it.
+TEST(DriveCycle, NoLegEndsOnAForeignPose) {
+  LogCapture log;
+  node::NodeLog nodeLog{""};
+  node::DriveCycle drive(3s, nodeLog);
+  drive.receivePath(
+      pathThrough({planarPose(0, 0, 0), planarPose(3, 0, 0), planarPose(3, 3, radians(90))}));
+  auto now = Clock::now();
+  for (int i = 0; i <= 28; ++i, now += kPeriod) {
+    drive.receivePose(planarPose(0.1 * i, 0, 0), now, "own");
+    drive.cycle(now);
+  }
+  ASSERT_EQ(log.count("reached"), 0) << log.text();
+  drive.receivePose(planarPose(3, 0, 0), now, "stray");
+  for (int i = 0; i < 40; ++i, now += kPeriod) {
+    // On the corner's pose the controller would turn for leg 2.
+    EXPECT_NE(drive.cycle(now).progress, "leg 1 of 2: final turn") << i;
+  }
+  EXPECT_EQ(log.count("reached"), 0) << log.text();
+  EXPECT_EQ(drive.status(now).leg, 1u);
+}
+
+// A writer counts as publishing until a full window has passed since its last pose.
+TEST(PoseWriters, AWriterCountsForItsWindowAfterItsLastPose) {
+  const auto start = Clock::now();
+  struct Case {
+    Clock::duration later;
+    bool alone;
+  };
+  for (const Case& c : {Case{0ms, false}, Case{node::kPoseWriterWindow, false},
+                        Case{node::kPoseWriterWindow + 1ns, true}}) {
+    node::PoseWriters writers;
+    EXPECT_TRUE(writers.receive("a", start));
+    EXPECT_EQ(writers.receive("b", start + c.later), c.alone)
+        << std::chrono::duration<double>(c.later).count();
+    EXPECT_EQ(writers.publishing(start + c.later).size(), c.alone ? 1u : 2u);
+  }
+}
+
 // Poses as often as the pose timeout or less often are told of once, with the measured period and
 // what to do; a source a little faster than the timeout is not.
 TEST(DriveCycle, PosesNoFasterThanThePoseTimeoutAreToldOnceWithAdvice) {
