@@ -15,7 +15,8 @@
 //                                           100 s (the node runs --use-sim-time --stamped)
 //
 // Figures: stops (a zero command after a moving one, before the last command), the largest
-// distance of the vehicle from the route, the time from the first moving command to the last; for
+// distance of the vehicle from the route, the time from the first moving command to the last, the
+// worst status the node published on /diagnostics; for
 // clock, the first command's stamp against /clock, and the longest run of zero commands in the 2 s
 // after the step.
 
@@ -102,7 +103,8 @@ class Probe {
         odomOut_(participant_, "rt/odom", wire::odometryQos().get()),
         tf_(participant_, "rt/tf", wire::tfQos().get()),
         amcl_(participant_, "rt/amcl_pose", wire::odometryQos().get()),
-        clock_(participant_, "rt/clock", wire::clockQos().get()) {
+        clock_(participant_, "rt/clock", wire::clockQos().get()),
+        diagnostics_(participant_, "rt/diagnostics", wire::statusQos().get()) {
     if (mode_ == "clock") {
       stamped_.emplace(participant_, "rt/cmd_vel", wire::commandQos().get());
     } else {
@@ -141,7 +143,7 @@ class Probe {
           firstStamp_, clockAtFirstStamp_, firstStampBeforeClock_ ? "before any /clock" : "after",
           stampAfterStep_, clockAtStampAfterStep_, stampAfterStepDelay_, longestZeroAfterStep_);
     }
-    std::printf("\n");
+    std::printf("; worst diagnostics: level %d, '%s'\n", worstLevel_, worstDiagnostic_.c_str());
   }
 
  private:
@@ -162,6 +164,14 @@ class Probe {
     } else {
       for (const auto& twist : stamped_->take()) {
         onCommand(twist.twist, now, twist.header.stamp);
+      }
+    }
+    for (const auto& array : diagnostics_.take()) {
+      for (const auto& status : array.status) {
+        if (status.level > worstLevel_) {
+          worstLevel_ = status.level;
+          worstDiagnostic_ = status.message;
+        }
       }
     }
     disturb(now);
@@ -275,6 +285,9 @@ class Probe {
   wire::Publisher<tf2_msgs::msg::TFMessage> tf_;
   wire::Publisher<geometry_msgs::msg::PoseWithCovarianceStamped> amcl_;
   wire::Publisher<rosgraph_msgs::msg::Clock> clock_;
+  wire::Subscription<diagnostic_msgs::msg::DiagnosticArray> diagnostics_;
+  std::string worstDiagnostic_;
+  int worstLevel_ = -1;
   std::optional<wire::Subscription<geometry_msgs::msg::Twist>> commands_;
   std::optional<wire::Subscription<geometry_msgs::msg::TwistStamped>> stamped_;
   wire::Guid ownWriter_{};
