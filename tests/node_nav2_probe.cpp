@@ -100,7 +100,6 @@ class Probe {
         route_(std::move(route)),
         participant_(wire::domainFromEnvironment(), wire::rosParticipantQos().get()),
         odomIn_(participant_, "rt/odom", wire::poseSourceQos().get()),
-        odomOut_(participant_, "rt/odom", wire::odometryQos().get()),
         tf_(participant_, "rt/tf", wire::tfQos().get()),
         amcl_(participant_, "rt/amcl_pose", wire::odometryQos().get()),
         clock_(participant_, "rt/clock", wire::clockQos().get()),
@@ -110,9 +109,12 @@ class Probe {
     } else {
       commands_.emplace(participant_, "rt/cmd_vel", wire::commandQos().get());
     }
-    dds_guid_t guid;
-    dds_get_guid(odomOut_.entity(), &guid);
-    std::copy(std::begin(guid.v), std::end(guid.v), ownWriter_.begin());
+    if (mode_ == "stray") {
+      odomOut_.emplace(participant_, "rt/odom", wire::odometryQos().get());
+      dds_guid_t guid;
+      dds_get_guid(odomOut_->entity(), &guid);
+      std::copy(std::begin(guid.v), std::end(guid.v), ownWriter_.begin());
+    }
   }
 
   void run(const std::atomic<bool>& stop) {
@@ -247,7 +249,7 @@ class Probe {
       stray.pose.pose.position.x = 5.0;
       stray.pose.pose.position.y = 5.0;
       if (now - lastStray_ >= 20ms) {
-        odomOut_.publish(stray);
+        odomOut_->publish(stray);
         lastStray_ = now;
       }
     }
@@ -281,7 +283,8 @@ class Probe {
   std::vector<Point> route_;
   wire::Participant participant_;
   wire::Subscription<nav_msgs::msg::Odometry> odomIn_;
-  wire::Publisher<nav_msgs::msg::Odometry> odomOut_;
+  // Only the stray run has a second odometry writer, which discovery would show in every run.
+  std::optional<wire::Publisher<nav_msgs::msg::Odometry>> odomOut_;
   wire::Publisher<tf2_msgs::msg::TFMessage> tf_;
   wire::Publisher<geometry_msgs::msg::PoseWithCovarianceStamped> amcl_;
   wire::Publisher<rosgraph_msgs::msg::Clock> clock_;

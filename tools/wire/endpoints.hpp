@@ -161,7 +161,8 @@ class Subscription : public Endpoint {
   }
 
   // A writer's GUID, asked of DDS once per writer: a sample names its writer only by a handle
-  // local to this reader.
+  // local to this reader. A writer no longer matched when its last samples are taken is known by
+  // that handle alone, in the GUID's last 8 bytes, so that two writers still differ.
   Guid writerOf(dds_instance_handle_t handle) {
     const auto known = writers_.find(handle);
     if (known != writers_.end()) {
@@ -172,6 +173,10 @@ class Subscription : public Endpoint {
       std::copy(std::begin(data->key.v), std::end(data->key.v), guid.begin());
       dds_builtintopic_free_endpoint(data);
       writers_.emplace(handle, guid);
+      return guid;
+    }
+    for (std::size_t i = 0; i < sizeof(handle); ++i) {
+      guid[guid.size() - 1 - i] = static_cast<std::uint8_t>(handle >> (8 * i));
     }
     return guid;
   }

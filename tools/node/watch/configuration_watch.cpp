@@ -130,8 +130,9 @@ void ConfigurationWatch::watchPoseTopic(const std::vector<Endpoint>& endpoints,
   }
   if (sameTypeCount > 1) {
     causes.push_back({"pose writers" + sameTypeWriters,
-                      fmt::format("{} publishers of {} ({}): the controller takes all their "
-                                  "poses as one vehicle's; leave only the vehicle's own",
+                      fmt::format("{} publishers of {} ({}): while more than one publishes, "
+                                  "no pose is taken and the vehicle stands; leave only the "
+                                  "vehicle's own",
                                   sameTypeCount, topic, ours)});
   }
 }
