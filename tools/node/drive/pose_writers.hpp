@@ -23,6 +23,7 @@ class PoseWriters {
   bool receive(const std::string& writer, Clock::time_point at);
   /// The writers publishing at `now`, in their GUIDs' order.
   std::vector<std::string> publishing(Clock::time_point now) const;
+
  private:
   std::map<std::string, Clock::time_point> lastPose_;
 };
