@@ -5,8 +5,10 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # Its ROS 2 arguments (--ros-args), in-process.
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
-# Its frames in-process: tf2's buffer, paths and poses moved between frames.
-target_link_libraries(test_node_frames PRIVATE trelvo_node_frames)
+# Its frames in-process: tf2's buffer, paths and poses moved between frames, tf2 itself the
+# reference.
+pkg_check_modules(TRELVO_TEST_TF2 REQUIRED IMPORTED_TARGET tf2)
+target_link_libraries(test_node_frames PRIVATE trelvo_node_frames PkgConfig::TRELVO_TEST_TF2)
 
 # The programs themselves on DDS: trelvo-node with trelvo-sim --dds as its vehicle.
 target_link_libraries(test_node_program PRIVATE trelvo_wire)
@@ -19,3 +21,8 @@ target_compile_definitions(test_node_program PRIVATE
 add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fleet_report_check.py
           ${PROJECT_SOURCE_DIR}/bench/fleet_report.py)
+
+# The parts of a Nav2 robot around the node that scripts/measure-node-nav2.sh measures it with; not
+# a test, built on demand.
+add_executable(node_nav2_probe EXCLUDE_FROM_ALL ${CMAKE_CURRENT_SOURCE_DIR}/node_nav2_probe.cpp)
+target_link_libraries(node_nav2_probe PRIVATE trelvo_wire trelvo_tools_common)

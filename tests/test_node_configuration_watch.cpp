@@ -99,13 +99,13 @@ TEST(ConfigurationWatch, EachMistakeIsToldInOneLineThatSaysWhatToDo) {
       {"two odometry publishers",
        kTwistNode,
        {writer("rt/odom", kOdometry, 1), writer("rt/odom", kOdometry, 2)},
-       {"2 publishers of /odom (nav_msgs/msg/Odometry): the controller takes all their poses as "
-        "one vehicle's; leave only the vehicle's own"}},
+       {"2 publishers of /odom (nav_msgs/msg/Odometry): while more than one publishes, no pose "
+        "is taken and the vehicle stands; leave only the vehicle's own"}},
       {"two odometry publishers in one program",
        kTwistNode,
        {writer("rt/odom", kOdometry, 1, 1), writer("rt/odom", kOdometry, 1, 2)},
-       {"2 publishers of /odom (nav_msgs/msg/Odometry): the controller takes all their poses as "
-        "one vehicle's; leave only the vehicle's own"}},
+       {"2 publishers of /odom (nav_msgs/msg/Odometry): while more than one publishes, no pose "
+        "is taken and the vehicle stands; leave only the vehicle's own"}},
       {"AMCL's pose where odometry is read",
        kTwistNode,
        {writer("rt/odom", kPoseWithCovariance, 1)},

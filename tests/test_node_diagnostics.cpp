@@ -188,4 +188,36 @@ TEST(NodeDiagnostics, TheArrayHoldsTheOneStatusStamped) {
   EXPECT_EQ(array.status.front(), node::diagnosticStatus(driving()));
 }
 
+// Just past the pose timeout is a stale pose; two writers of the pose topic are named and come
+// before everything else, since their poses stop the vehicle whatever else holds.
+TEST(NodeDiagnostics, APoseJustPastTheTimeoutWarnsAndTwoPoseWritersAreAnError) {
+  const std::vector<std::string> writers = {"0110aa", "0220bb"};
+  const LevelCase cases[] = {
+      {"a pose just past the timeout", changed(driving(), [](auto& s) { s.poseAge = 0.5001; }),
+       Status::WARN,
+       "the newest pose on /robot1/odom is 0.5 s old, beyond the pose timeout of 0.5 s"},
+      {"two pose writers", changed(driving(), [&](auto& s) { s.poseWriters = writers; }),
+       Status::ERROR,
+       "2 writers publish /robot1/odom (0110aa, 0220bb): stopped, the route held until one "
+       "remains"},
+      {"two pose writers, no vehicle and a stale pose",
+       changed(driving(),
+               [&](auto& s) {
+                 s.poseWriters = writers;
+                 s.commandSubscribers = 0;
+                 s.poseAge = 3.0;
+               }),
+       Status::ERROR,
+       "2 writers publish /robot1/odom (0110aa, 0220bb): stopped, the route held until one "
+       "remains"},
+      {"one pose writer", changed(idle(), [&](auto& s) { s.poseWriters = {writers[0]}; }),
+       Status::OK, "waiting for a route"},
+  };
+  for (const auto& c : cases) {
+    const Status status = node::diagnosticStatus(c.status);
+    EXPECT_EQ(status.level, c.level) << c.what;
+    EXPECT_EQ(status.message, c.message) << c.what;
+  }
+}
+
 }  // namespace

@@ -98,7 +98,7 @@ struct Drive {
 TEST(DriveCycle, StalePoseStopsTheVehicleKeepsTheRouteAndLogsOnce) {
   LogCapture log;
   Drive d;
-  d.drive.setPoseSource("TF map -> base_link");
+  d.drive.setPoseSource("TF map -> base_link", true);
   d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(-2, 0, 0)}));
   for (int cycle = 0; cycle < 10; ++cycle) {
     d.step();
@@ -363,7 +363,7 @@ TEST(DriveFrames, ARouteInMapEndsAtItsGoalInMapFromPosesInOdom) {
     node::NodeLog log{"robot1"};
     node::DriveCycle drive(500ms, log);
     node::DriveFrames frames(500ms, log);
-    frames.addTransforms(mapToOdom(2, 1, 30), true);
+    frames.addTransforms(mapToOdom(2, 1, 30), true, Clock::now());
     Unicycle vehicle{0, 0, 0};  // in odom, where map's (2, 1) lies
     auto now = Clock::now();
     auto path = pathThrough(
@@ -377,7 +377,7 @@ TEST(DriveFrames, ARouteInMapEndsAtItsGoalInMapFromPosesInOdom) {
     bool finished = false;
     for (int cycle = 0; cycle < 2000 && !finished; ++cycle, now += kPeriod) {
       if (cycle == 300) {
-        frames.addTransforms(mapToOdom(2 + correction, 1, 30), true);
+        frames.addTransforms(mapToOdom(2 + correction, 1, 30), true, now);
       }
       auto pose = vehicle.pose();
       pose.header.frame_id = "odom";
@@ -502,6 +502,299 @@ TEST(PathHandover, APathReceivedTwiceBeforeACycleIsLoggedOnce) {
   EXPECT_EQ(drive.cycle(now).progress.rfind("leg 1 of 1", 0), 0u);
   EXPECT_EQ(capture.count("new route"), 1) << capture.text();
   EXPECT_EQ(drive.status(now).pathRefusal, "");
+
+// A stray writer of the pose topic sends (5, 5) for 3 s while the vehicle drives leg 1 of an L:
+// not one command moves the vehicle, the leg under way stays, and once the stray writer is gone
+// the vehicle drives on and ends leg 1 at its corner, not where a foreign pose said.
+TEST(DriveCycle, ASecondPoseWriterStopsTheVehicleAndHoldsTheRouteUntilOneRemains) {
+  LogCapture log;
+  Drive d;
+  d.drive.setPoseSource("/odom", false);
+  d.drive.receivePath(
+      pathThrough({planarPose(0, 0, 0), planarPose(3, 0, 0), planarPose(3, 3, radians(90))}));
+  const auto cycle = [&d](bool stray) {
+    d.drive.receivePose(d.vehicle.pose(), d.now, "own");
+    if (stray) {
+      d.drive.receivePose(planarPose(5, 5, 0), d.now, "stray");
+    }
+    d.outputs.push_back(d.drive.cycle(d.now));
+    d.vehicle.apply(d.outputs.back().command, std::chrono::duration<double>(kPeriod).count());
+    d.now += kPeriod;
+    return d.outputs.back();
+  };
+  for (int i = 0; i < 30; ++i) {
+    cycle(false);
+  }
+  ASSERT_EQ(d.drive.status(d.now).leg, 1u);
+  const double strayFrom = d.vehicle.x;
+  ASSERT_GT(strayFrom, 0.1);
+  for (int i = 0; i < 60; ++i) {
+    const auto output = cycle(true);
+    EXPECT_FALSE(moving(output.command)) << i;
+    EXPECT_EQ(output.progress, "stopped: two writers of the pose topic");
+    const auto status = d.drive.status(d.now);
+    EXPECT_EQ(status.leg, 1u);
+    EXPECT_EQ(status.poseWriters, (std::vector<std::string>{"own", "stray"}));
+  }
+  EXPECT_NEAR(d.vehicle.x, strayFrom, 0.05);
+  EXPECT_EQ(log.count("2 writers publish /odom (own, stray)"), 1) << log.text();
+  EXPECT_EQ(log.count("reached"), 0) << log.text();
+
+  // The stray writer's last pose leaves the window 1 s later: the vehicle drives on.
+  int stopped = 0;
+  while (!moving(cycle(false).command) && stopped < 100) {
+    ++stopped;
+  }
+  EXPECT_LE(stopped, 1000ms / kPeriod + 1);
+  EXPECT_GE(stopped, 1000ms / kPeriod - 1);
+  EXPECT_TRUE(d.drive.status(d.now).poseWriters.empty());
+  EXPECT_EQ(log.count("one writer of /odom remains (own)"), 1);
+  for (int i = 0; i < 2000 && d.outputs.back().progress != "route finished"; ++i) {
+    cycle(false);
+  }
+  ASSERT_EQ(d.outputs.back().progress, "route finished");
+  const auto corner = log.text().find("leg 1 of 2 reached at (");
+  ASSERT_NE(corner, std::string::npos) << log.text();
+  EXPECT_GT(std::stod(log.text().substr(corner + 23)), 2.9) << log.text();
+  EXPECT_LT(std::hypot(d.vehicle.x - 3, d.vehicle.y - 3), 0.1);
+}
+
+// A stray writer's one pose at the corner of leg 1, after which both writers fall silent: with a
+// pose timeout longer than the writers' window, the newest pose is still fresh when the stray
+// writer stops counting, but it is never the stray one, so leg 1 does not end on it.
+TEST(DriveCycle, NoLegEndsOnAForeignPose) {
+  LogCapture log;
+  node::NodeLog nodeLog{""};
+  node::DriveCycle drive(3s, nodeLog);
+  drive.receivePath(
+      pathThrough({planarPose(0, 0, 0), planarPose(3, 0, 0), planarPose(3, 3, radians(90))}));
+  auto now = Clock::now();
+  for (int i = 0; i <= 28; ++i, now += kPeriod) {
+    drive.receivePose(planarPose(0.1 * i, 0, 0), now, "own");
+    drive.cycle(now);
+  }
+  ASSERT_EQ(log.count("reached"), 0) << log.text();
+  drive.receivePose(planarPose(3, 0, 0), now, "stray");
+  for (int i = 0; i < 40; ++i, now += kPeriod) {
+    // On the corner's pose the controller would turn for leg 2.
+    EXPECT_NE(drive.cycle(now).progress, "leg 1 of 2: final turn") << i;
+  }
+  EXPECT_EQ(log.count("reached"), 0) << log.text();
+  EXPECT_EQ(drive.status(now).leg, 1u);
+}
+
+// A writer counts as publishing until a full window has passed since its last pose.
+TEST(PoseWriters, AWriterCountsForItsWindowAfterItsLastPose) {
+  const auto start = Clock::now();
+  struct Case {
+    Clock::duration later;
+    bool alone;
+  };
+  for (const Case& c : {Case{0ms, false}, Case{node::kPoseWriterWindow, false},
+                        Case{node::kPoseWriterWindow + 1ns, true}}) {
+    node::PoseWriters writers;
+    EXPECT_TRUE(writers.receive("a", start));
+    EXPECT_EQ(writers.receive("b", start + c.later), c.alone)
+        << std::chrono::duration<double>(c.later).count();
+    EXPECT_EQ(writers.publishing(start + c.later).size(), c.alone ? 1u : 2u);
+  }
+}
+
+// Poses as often as the pose timeout or less often are told of once, with the measured period and
+// what to do; a source a little faster than the timeout is not.
+TEST(DriveCycle, PosesNoFasterThanThePoseTimeoutAreToldOnceWithAdvice) {
+  struct Case {
+    Clock::duration period;
+    bool fromTf;
+    int told;
+    const char* advice;
+  };
+  for (const Case& c : {Case{500ms, false, 1, "--pose-from-tf map base_link"},
+                        Case{1000ms, false, 1, "every 1.00 s"}, Case{450ms, false, 0, ""},
+                        Case{600ms, true, 1, "publish the transforms faster"}}) {
+    SCOPED_TRACE(std::chrono::duration<double>(c.period).count());
+    LogCapture log;
+    node::NodeLog nodeLog{""};
+    node::DriveCycle drive(500ms, nodeLog);
+    drive.setPoseSource(c.fromTf ? "TF map -> base_link" : "/amcl_pose", c.fromTf);
+    auto now = Clock::now();
+    for (int pose = 0; pose < 20; ++pose, now += c.period) {
+      drive.receivePose(planarPose(0, 0, 0), now);
+      drive.receivePose(planarPose(0, 0, 0), now);  // two in one cycle count as one arrival
+      drive.cycle(now);
+    }
+    EXPECT_EQ(log.count("no faster than the pose timeout of 0.5 s"), c.told) << log.text();
+    if (c.told > 0) {
+      EXPECT_EQ(log.count(c.advice), 1) << log.text();
+    }
+    if (c.fromTf) {
+      EXPECT_EQ(log.count("--pose-from-tf"), 0);
+    }
+  }
+}
+
+geometry_msgs::msg::TransformStamped transformAt(const std::string& parent,
+                                                 const std::string& child, double x,
+                                                 int32_t seconds) {
+  geometry_msgs::msg::TransformStamped transform;
+  transform.header.frame_id = parent;
+  transform.header.stamp.sec = seconds;
+  transform.child_frame_id = child;
+  transform.transform.translation.x = x;
+  return transform;
+}
+
+tf2_msgs::msg::TFMessage transforms(std::vector<geometry_msgs::msg::TransformStamped> list) {
+  tf2_msgs::msg::TFMessage message;
+  message.transforms = std::move(list);
+  return message;
+}
+
+// The robot's pose from TF map -> odom -> base_link. After a simulator reset its transforms come
+// stamped 100 s earlier: tf2 alone would refuse them as old data for good. Whether the clock says
+// so first (transforms sent before the reset still arriving after it) or the stamps do, there is
+// one line, and the pose flows again in the cycle the new transforms arrive.
+TEST(DriveFrames, TimeGoingBackClearsTheTransformsAndPosesFlowAgainAtOnce) {
+  for (const bool clockFirst : {false, true}) {
+    SCOPED_TRACE(clockFirst);
+    LogCapture capture;
+    node::NodeLog log{""};
+    node::DriveFrames frames(500ms, log, {"map", "base_link"});
+    const auto now = Clock::now();
+    for (int32_t t = 1000; t <= 1002; ++t) {
+      frames.addTransforms(
+          transforms({transformAt("map", "odom", 1, t), transformAt("odom", "base_link", t, t)}),
+          false, now);
+      const auto pose = frames.poseFromTf();
+      ASSERT_TRUE(pose);
+      EXPECT_DOUBLE_EQ(pose->pose.position.x, 1 + t);
+    }
+    if (clockFirst) {
+      frames.clockJumpedBack(100.0, now);
+      // Sent before the reset, taken after the clock's.
+      frames.addTransforms(transforms({transformAt("map", "odom", 1, 1003),
+                                       transformAt("odom", "base_link", 1003, 1003)}),
+                           false, now + 50ms);
+    }
+    frames.addTransforms(
+        transforms({transformAt("map", "odom", 1, 902), transformAt("odom", "base_link", 2, 902)}),
+        false, now + 100ms);
+    const auto pose = frames.poseFromTf();
+    ASSERT_TRUE(pose);
+    EXPECT_DOUBLE_EQ(pose->pose.position.x, 3);
+    EXPECT_EQ(pose->header.stamp.sec, 902);
+    EXPECT_EQ(capture.count("the transforms are cleared"), 1) << capture.text();
+    EXPECT_EQ(capture.count(clockFirst ? "the clock went back 100.0 s"
+                                       : "a transform's stamp went back 100.0 s"),
+              1)
+        << capture.text();
+    EXPECT_EQ(capture.count("refused"), 0) << capture.text();
+  }
+}
+
+// A transform stamped a little before the newest (a late message) is no jump back in time.
+TEST(DriveFrames, ALateTransformWithinASecondClearsNothing) {
+  LogCapture capture;
+  node::NodeLog log{""};
+  node::DriveFrames frames(500ms, log, {"odom", "base_link"});
+  frames.addTransforms(transforms({transformAt("odom", "base_link", 1, 1000)}), false,
+                       Clock::now());
+  ASSERT_TRUE(frames.poseFromTf());
+  auto late = transformAt("odom", "base_link", 0.5, 999);
+  late.header.stamp.nanosec = 1;
+  frames.addTransforms(transforms({late}), false, Clock::now());
+  EXPECT_FALSE(frames.poseFromTf());  // nothing newer than the pose handed out
+  EXPECT_EQ(capture.count("cleared"), 0);
+}
+
+// Poses in odom for a route in map: the link from odom to map is lost (odom hung under another
+// parent), rejoined and lost again. Each loss is told once; none while it lasts.
+TEST(DriveFrames, ALostRejoinedAndLostLinkWarnsTwice) {
+  LogCapture capture;
+  node::NodeLog log{""};
+  node::DriveFrames frames(500ms, log);
+  const auto now = Clock::now();
+  frames.addTransforms(transforms({transformAt("map", "odom", 1, 1000)}), false, now);
+  auto path = pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0)});
+  path.header.frame_id = "map";
+  frames.receivePath(path, now);
+  const auto ready = frames.readyPath(now);
+  ASSERT_TRUE(ready);
+  frames.routeTaken(*ready);
+  auto pose = planarPose(0, 0, 0);
+  pose.header.frame_id = "odom";
+  const std::string lost = "no transform from odom to map";
+  struct Step {
+    const char* parent;
+    bool joined;
+    int told;
+  };
+  int32_t t = 1001;
+  for (const Step& step :
+       {Step{"map", true, 0}, Step{"earth", false, 1}, Step{"earth", false, 1},
+        Step{"map", true, 1}, Step{"earth", false, 2}, Step{"earth", false, 2}}) {
+    SCOPED_TRACE(step.parent);
+    frames.addTransforms(transforms({transformAt(step.parent, "odom", 1, t++)}), false, now);
+    const auto moved = frames.toDriveFrame(pose);
+    EXPECT_EQ(moved.has_value(), step.joined);
+    if (moved) {
+      EXPECT_DOUBLE_EQ(moved->pose.position.x, 1);
+    }
+    EXPECT_EQ(capture.count(lost), step.told) << capture.text();
+  }
+}
+
+// A route in map on poses in odom: the localisation's map -> odom is told of once it has not
+// arrived for ten transform timeouts, a static one never, and nothing when no frames are crossed.
+TEST(DriveFrames, ALocalisationThatStopsIsToldAfterTenTransformTimeouts) {
+  struct Case {
+    const char* pathFrame;
+    bool isStatic;
+    Clock::duration silence;
+    bool told;
+  };
+  for (const Case& c : {Case{"map", false, 5000ms, false}, Case{"map", false, 5001ms, true},
+                        Case{"map", true, 60s, false}, Case{"odom", false, 60s, false}}) {
+    SCOPED_TRACE(std::string(c.pathFrame) + (c.isStatic ? " static " : " moving ") +
+                 std::to_string(std::chrono::duration<double>(c.silence).count()));
+    node::NodeLog log{""};
+    node::DriveFrames frames(500ms, log);
+    const auto now = Clock::now();
+    frames.addTransforms(transforms({transformAt("map", "odom", 1, 1000)}), c.isStatic, now);
+    frames.addTransforms(transforms({transformAt("odom", "base_link", 0, 1000)}), false,
+                         now + c.silence);
+    auto pose = planarPose(0, 0, 0);
+    pose.header.frame_id = "odom";
+    ASSERT_TRUE(frames.toDriveFrame(pose));
+    auto path = pathThrough({planarPose(0, 0, 0), planarPose(2, 0, 0)});
+    path.header.frame_id = c.pathFrame;
+    frames.receivePath(path, now);
+    const auto ready = frames.readyPath(now);
+    ASSERT_TRUE(ready);
+    frames.routeTaken(*ready);
+    ASSERT_TRUE(frames.toDriveFrame(pose));
+    const auto silent = frames.silentLocalisation(now + c.silence);
+    EXPECT_EQ(silent.has_value(), c.told);
+    if (silent) {
+      EXPECT_NE(silent->find("map -> odom has not arrived for 5.0 s"), std::string::npos)
+          << *silent;
+    }
+  }
+}
+
+// With the pose from TF, the chain map -> odom -> base_link is watched: the odometry link arrives,
+// the localisation's does not.
+TEST(DriveFrames, APoseFromTfWatchesTheLocalisationLinkOfItsChain) {
+  node::NodeLog log{""};
+  node::DriveFrames frames(500ms, log, {"map", "base_link"});
+  const auto now = Clock::now();
+  frames.addTransforms(transforms({transformAt("map", "odom", 1, 1000)}), false, now);
+  frames.addTransforms(transforms({transformAt("odom", "base_link", 0, 1010)}), false, now + 10s);
+  const auto silent = frames.silentLocalisation(now + 10s);
+  ASSERT_TRUE(silent);
+  EXPECT_NE(silent->find("map -> odom"), std::string::npos) << *silent;
+  frames.addTransforms(transforms({transformAt("map", "odom", 1, 1010)}), false, now + 10s);
+  EXPECT_FALSE(frames.silentLocalisation(now + 10s));
 }
 
 }  // namespace

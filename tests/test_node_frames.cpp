@@ -7,6 +7,9 @@
 #include <cmath>
 #include <random>
 
+#include <tf2/LinearMath/Quaternion.h>
+#include <tf2/buffer_core.h>
+
 #include "node/frames/frame_buffer.hpp"
 #include "node/frames/frame_poses.hpp"
 #include "node/frames/path_transform_wait.hpp"
@@ -322,7 +325,8 @@ TEST(NodeFrames, RefusedTransformsAreReportedNotPrintedAndTheRestTaken) {
       {"not a number", nan, "TF_NAN_INPUT"},
       {"no unit quaternion", unnormalised, "TF_DENORMALIZED_QUATERNION"},
       {"repeated stamp", good, "TF_REPEATED_DATA"},
-      {"older than the cache", planar("odom", "base_link", 0.0, 0.0, 0.0, stamp(5)), "TF_OLD_DATA"},
+      // A stamp older than the cache (tf2's TF_OLD_DATA) is a clock gone back: it clears the
+      // buffer and is taken (AStampGoingBackClearsMovingTransformsAndKeepsStaticOnes).
       {"negative stamp", planar("odom", "base_link", 0.0, 0.0, 0.0, stamp(-3)),
        "from odom to base_link refused: stamp -3 s 0 ns is not a time"},
       {"nanoseconds past a second",
@@ -410,6 +414,98 @@ TEST(NodeFrames, NewPathTakesThePlaceOfTheWaitingOneAndItsTime) {
   const auto result = wait.poll(frames, start + 3s);
   ASSERT_TRUE(result.path.has_value());
   EXPECT_EQ(result.path->poses[0].pose.position.x, 1.0);
+}
+
+// tf2 itself as the reference: each pose of the path becomes a frame of its own under map, and
+// tf2 looks it up from odom. Through a transform tilted about all three axes, every moved pose
+// must be where tf2 puts that frame, position and orientation.
+TEST(NodeFrames, PathMovedThroughATiltedTransformAgreesWithTf2) {
+  tf2::Quaternion tilt;
+  tilt.setRPY(0.2, -0.3, 0.7);
+  geometry_msgs::msg::TransformStamped mapToOdom = planar("map", "odom", 1.5, -2.0, 0.0);
+  mapToOdom.transform.translation.z = 0.4;
+  mapToOdom.transform.rotation.x = tilt.x();
+  mapToOdom.transform.rotation.y = tilt.y();
+  mapToOdom.transform.rotation.z = tilt.z();
+  mapToOdom.transform.rotation.w = tilt.w();
+  FrameBuffer frames;
+  addStatic(frames, mapToOdom);
+
+  tf2::BufferCore reference;
+  const auto toTf2 = [](const std::string& parent, const std::string& child,
+                        const geometry_msgs::msg::Vector3& t,
+                        const geometry_msgs::msg::Quaternion& q) {
+    geometry_msgs::TransformStamped transform;
+    transform.header.frame_id = parent;
+    transform.child_frame_id = child;
+    transform.transform.translation.x = t.x;
+    transform.transform.translation.y = t.y;
+    transform.transform.translation.z = t.z;
+    transform.transform.rotation.x = q.x;
+    transform.transform.rotation.y = q.y;
+    transform.transform.rotation.z = q.z;
+    transform.transform.rotation.w = q.w;
+    return transform;
+  };
+  // tf2 names transforms parent -> child; odom's pose in map is the node's map -> odom.
+  ASSERT_TRUE(reference.setTransform(
+      toTf2("map", "odom", mapToOdom.transform.translation, mapToOdom.transform.rotation), "test",
+      true));
+  const auto path =
+      pathIn("map", {poseAt("map", 0.0, 0.0, 0.0), poseAt("map", 3.0, 1.0, 45.0),
+                     poseAt("map", -2.5, 4.0, -120.0), poseAt("map", 7.0, -3.0, 179.0)});
+  for (std::size_t i = 0; i < path.poses.size(); ++i) {
+    const auto& pose = path.poses[i].pose;
+    geometry_msgs::msg::Vector3 position;
+    position.x = pose.position.x;
+    position.y = pose.position.y;
+    position.z = pose.position.z;
+    ASSERT_TRUE(reference.setTransform(
+        toTf2("map", "pose" + std::to_string(i), position, pose.orientation), "test", true));
+  }
+  const auto moved = node::pathInFrame(path, "odom", frames);
+  ASSERT_TRUE(moved);
+  for (std::size_t i = 0; i < path.poses.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto expected =
+        reference.lookupTransform("odom", "pose" + std::to_string(i), ros::Time(0)).transform;
+    const auto& pose = moved->poses[i].pose;
+    EXPECT_NEAR(pose.position.x, expected.translation.x, kClose);
+    EXPECT_NEAR(pose.position.y, expected.translation.y, kClose);
+    EXPECT_NEAR(pose.position.z, expected.translation.z, kClose);
+    // q and -q are one rotation.
+    const auto& q = pose.orientation;
+    const auto& e = expected.rotation;
+    EXPECT_NEAR(std::fabs(q.x * e.x + q.y * e.y + q.z * e.z + q.w * e.w), 1.0, kClose);
+  }
+}
+
+// A moving transform stamped over a second before the newest of its frame clears the buffer, so
+// that it is taken instead of refused as old data; static transforms stay.
+TEST(NodeFrames, AStampGoingBackClearsMovingTransformsAndKeepsStaticOnes) {
+  FrameBuffer frames;
+  addStatic(frames, planar("map", "odom", 2.0, 1.0, 0.0));
+  addMoving(frames, planar("odom", "base_link", 1.0, 0.0, 0.0, stamp(1000)));
+  addMoving(frames, planar("odom", "base_link", 1.1, 0.0, 0.0, stamp(1000, 500000000)));
+  EXPECT_FALSE(frames.takeStampJumpBack());
+  addMoving(frames, planar("odom", "base_link", 0.2, 0.0, 0.0, stamp(999, 500000000)));
+  EXPECT_FALSE(frames.takeStampJumpBack());  // a second back: a late message
+  addMoving(frames, planar("odom", "base_link", 0.3, 0.0, 0.0, stamp(999, 499999999)));
+  const auto back = frames.takeStampJumpBack();
+  ASSERT_TRUE(back);
+  EXPECT_NEAR(*back, 1.000000001, 1e-9);
+  EXPECT_FALSE(frames.takeStampJumpBack());
+  const auto base = frames.lookup("map", "base_link");
+  ASSERT_TRUE(base);
+  EXPECT_NEAR(base->transform.translation.x, 2.3, kClose);
+  EXPECT_EQ(base->header.stamp, stamp(999, 499999999));
+
+  // Older than tf2's cache, which tf2 alone refuses as TF_OLD_DATA: taken.
+  EXPECT_TRUE(
+      frames.addTransforms(message({planar("odom", "base_link", 0.4, 0.0, 0.0, stamp(5))}), false)
+          .empty());
+  EXPECT_NEAR(frames.takeStampJumpBack().value_or(0.0), 994.499999999, 1e-9);
+  EXPECT_EQ(frames.lookup("map", "base_link")->header.stamp, stamp(5));
 }
 
 }  // namespace

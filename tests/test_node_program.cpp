@@ -684,4 +684,50 @@ TEST_F(NodeProgram, HelpListsTheRampOptionsAndTheExitStatuses) {
   }
 }
 
+// Under use_sim_time (given as a ROS parameter) every command is stamped with /clock's time, zero
+// before the first, never the wall clock; a simulator reset that sends the clock back is logged
+// once, and the stamps follow it.
+TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
+  constexpr int kDomain = 206;
+  BackgroundProcess node(
+      {TRELVO_NODE_PROGRAM, "--stamped", "--ros-args", "-p", "use_sim_time:=true"},
+      environmentFor(kDomain), logFolder() + "/trelvo-node.log");
+  wire::Participant participant(kDomain);
+  wire::Publisher<rosgraph_msgs::msg::Clock> clock(participant, wire::ddsTopicName("", "/clock"),
+                                                   wire::clockQos().get());
+  wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
+      participant, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get());
+  ASSERT_TRUE(dds_loopback::eventually(
+      [&] { return clock.matchedSubscriptions() > 0 && commands.matchedPublications() > 0; }, 10s));
+  const auto runClock = [&](int32_t sec, uint32_t nanosec) {
+    rosgraph_msgs::msg::Clock time;
+    time.clock.sec = sec;
+    time.clock.nanosec = nanosec;
+    std::vector<builtin_interfaces::msg::Time> stamps;
+    const bool followed = dds_loopback::eventually(
+        [&] {
+          clock.publish(time);
+          for (const auto& command : commands.take()) {
+            stamps.push_back(command.header.stamp);
+          }
+          return !stamps.empty() && stamps.back() == time.clock;
+        },
+        3s);
+    return std::make_pair(followed, stamps);
+  };
+  const auto [started, first] = runClock(12, 250000000);
+  ASSERT_TRUE(started) << node.output();
+  for (const auto& stamp : first) {
+    EXPECT_TRUE(stamp.sec == 0 || stamp.sec == 12) << stamp.sec;  // never the wall clock
+  }
+  const auto [reset, second] = runClock(2, 0);
+  ASSERT_TRUE(reset) << node.output();
+  EXPECT_TRUE(dds_loopback::eventually([&] {
+    return node.output().find("the clock went back 10.2 s") != std::string::npos;
+  })) << node.output();
+  const std::string log = node.output();
+  EXPECT_EQ(log.find("the transforms are cleared"), log.rfind("the transforms are cleared"));
+  EXPECT_EQ(log.find("ignored ROS arguments"), std::string::npos) << log;
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -73,6 +75,48 @@ TEST(WireLoopback, BestEffortPoseSourceTakesReliableOdometry) {
     return !received.empty();
   }));
   EXPECT_EQ(received.back(), odometry);
+}
+
+// Two vehicles' odometry on one topic: each pose comes with the GUID of the writer that sent it,
+// as DDS names that writer, so that the node can tell a second pose source from its own.
+TEST(WireLoopback, EachPoseNamesItsWriter) {
+  dds_loopback::useLoopbackOnly();
+  wire::Participant vehicles(203);
+  wire::Participant node(203);
+  wire::Publisher<nav_msgs::msg::Odometry> own(vehicles, "rt/odom", wire::odometryQos().get());
+  wire::Publisher<nav_msgs::msg::Odometry> stray(vehicles, "rt/odom", wire::odometryQos().get());
+  wire::Subscription<nav_msgs::msg::Odometry> subscription(node, "rt/odom",
+                                                           wire::poseSourceQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return subscription.matchedPublications() == 2; }));
+  const auto guidOf = [](const wire::Endpoint& endpoint) {
+    dds_guid_t guid;
+    EXPECT_EQ(dds_get_guid(endpoint.entity(), &guid), DDS_RETCODE_OK);
+    wire::Guid bytes{};
+    std::copy(std::begin(guid.v), std::end(guid.v), bytes.begin());
+    return bytes;
+  };
+  nav_msgs::msg::Odometry odometry;
+  odometry.pose.pose.position.x = 1.0;
+  own.publish(odometry);
+  odometry.pose.pose.position.x = 5.0;
+  stray.publish(odometry);
+  odometry.pose.pose.position.x = 1.1;
+  own.publish(odometry);
+
+  std::vector<wire::Written<nav_msgs::msg::Odometry>> received;
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    for (auto& written : subscription.takeWithWriters()) {
+      received.push_back(std::move(written));
+    }
+    return received.size() >= 3;
+  }));
+  ASSERT_EQ(received.size(), 3u);
+  for (const auto& written : received) {
+    EXPECT_EQ(written.writer, guidOf(written.message.pose.pose.position.x == 5.0 ? stray : own))
+        << written.message.pose.pose.position.x;
+  }
+  EXPECT_NE(guidOf(own), guidOf(stray));
+  EXPECT_EQ(wire::guidText(guidOf(own)).size(), 32u);
 }
 
 diagnostic_msgs::msg::DiagnosticArray twoStatuses() {

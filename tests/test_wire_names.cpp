@@ -10,6 +10,7 @@
 #include "dds_loopback.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/qos.hpp"
+#include "wire/stamps.hpp"
 #include "wire/topic_names.hpp"
 
 namespace {
@@ -84,6 +85,7 @@ TEST(WireNames, DdsTypesAreNamedAsRos2NamesThem) {
   EXPECT_EQ(typeNameOf<std_msgs::msg::String>(participant), "std_msgs::msg::dds_::String_");
   EXPECT_EQ(typeNameOf<diagnostic_msgs::msg::DiagnosticArray>(participant),
             "diagnostic_msgs::msg::dds_::DiagnosticArray_");
+  EXPECT_EQ(typeNameOf<rosgraph_msgs::msg::Clock>(participant), "rosgraph_msgs::msg::dds_::Clock_");
   EXPECT_EQ(wire::ddsTypeName<geometry_msgs::msg::TwistStamped>(),
             "geometry_msgs::msg::dds_::TwistStamped_");
 }
@@ -140,6 +142,35 @@ TEST(WireNames, TheTopicCarriesTheRtName) {
   char name[128] = {};
   dds_get_name(publisher.topic(), name, sizeof name);
   EXPECT_STREQ(name, "rt/robot1/cmd_vel");
+}
+
+// Under simulated time stamps are the newest /clock value, zero before the first, and a clock that
+// goes back says by how much; the wall clock ignores nothing and reports no jump.
+TEST(WireStamps, SimulatedTimeIsTheNewestClockAndItsJumpsBackAreTold) {
+  const auto at = [](int32_t sec, uint32_t nanosec) {
+    builtin_interfaces::msg::Time time;
+    time.sec = sec;
+    time.nanosec = nanosec;
+    return time;
+  };
+  wire::StampClock sim(true);
+  EXPECT_EQ(sim.now(), at(0, 0));
+  EXPECT_FALSE(sim.advance(at(12, 0)));
+  EXPECT_EQ(sim.now(), at(12, 0));
+  EXPECT_FALSE(sim.advance(at(12, 0)));
+  EXPECT_FALSE(sim.advance(at(12, 500000000)));
+  const auto back = sim.advance(at(11, 900000000));
+  ASSERT_TRUE(back);
+  EXPECT_NEAR(*back, 0.6, 1e-9);
+  EXPECT_EQ(sim.now(), at(11, 900000000));
+  EXPECT_NEAR(sim.advance(at(0, 0)).value_or(0.0), 11.9, 1e-9);
+
+  const wire::StampClock wall(false);
+  const auto before = wire::wallClockStamp();
+  const auto now = wall.now();
+  EXPECT_GE(wire::secondsBetween(before, now), 0.0);
+  EXPECT_LT(wire::secondsBetween(before, now), 1.0);
+  EXPECT_NEAR(wire::secondsBetween(at(5, 999999999), at(3, 1)), -2.999999998, 1e-12);
 }
 
 }  // namespace

@@ -73,6 +73,8 @@ const std::map<std::string, std::string> kJazzyHashes = {
      "RIHS01_8ffef65ee2d088c63b1e8fcd31e800ba9fc8dbe0ee15ca60d1676de5218087a7"},
     {"rmw_dds_common::msg::dds_::ParticipantEntitiesInfo_",
      "RIHS01_91a0593bacdcc50ea9bdcf849a938b128412cc1ea821245c663bcd26f83c295e"},
+    {"rosgraph_msgs::msg::dds_::Clock_",
+     "RIHS01_692f7a66e93a3c83e71765d033b60349ba68023a8c689a79e48078bcb5c58564"},
     {"std_msgs::msg::dds_::Header_",
      "RIHS01_f49fb3ae2cf070f793645ff749683ac6b06203e41c891e17701b1cb597ce6a01"},
     {"std_msgs::msg::dds_::String_",

@@ -52,7 +52,7 @@ void CycleLoop::cycle() {
   topics_.publishCommand(output.command);
   const auto written = Clock::now();
   publishStatus(output, written);
-  monitor_.cycle(drive_, written);
+  monitor_.cycle(drive_, frames_, written);
   if (latencyLog_ != nullptr) {
     // A change of state or leg blocks the controller for its own pauses: marked, so that the
     // benchmark can tell those cycles apart. Microseconds are written from whole nanoseconds:
@@ -64,25 +64,29 @@ void CycleLoop::cycle() {
   }
 }
 
-// Transforms first, then paths, whose frame the poses are moved into, then the poses.
+// The clock first, whose jump back clears the transforms; then transforms, then paths, whose frame
+// the poses are moved into, then the poses.
 void CycleLoop::takeInputs(Clock::time_point now) {
+  if (const auto back = topics_.advanceClock()) {
+    frames_.clockJumpedBack(*back, now);
+  }
   for (const auto& transforms : topics_.takeTransforms()) {
-    frames_.addTransforms(transforms, false);
+    frames_.addTransforms(transforms, false, now);
   }
   for (const auto& transforms : topics_.takeStaticTransforms()) {
-    frames_.addTransforms(transforms, true);
+    frames_.addTransforms(transforms, true, now);
   }
   auto poses = topics_.takePoses();
   if (auto pose = frames_.poseFromTf()) {
-    poses.push_back(std::move(*pose));
+    poses.push_back({std::move(*pose), std::string()});
   }
   for (const auto& path : topics_.takePaths()) {
     frames_.receivePath(path, now);
   }
   handOverPath(frames_, drive_, now);
-  for (const auto& pose : poses) {
+  for (const auto& [pose, writer] : poses) {
     if (const auto moved = frames_.toDriveFrame(pose)) {
-      drive_.receivePose(*moved, now);
+      drive_.receivePose(*moved, now, writer);
     }
   }
   topics_.setDriveFrame(frames_.driveFrame());

@@ -106,7 +106,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
                                std::chrono::duration<double>(options.poseTimeout)),
                            log, options.ramp);
-    drive.setPoseSource(topics.poseTopic());
+    drive.setPoseSource(topics.poseTopic(), !options.poseFromTf.empty());
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(1.0 / options.rate));
     node::DriveFrames frames(std::chrono::duration_cast<node::Clock::duration>(

@@ -1,7 +1,6 @@
 #include "node/node_monitor.hpp"
 
 #include "node/diagnostics/node_diagnostics.hpp"
-#include "wire/stamps.hpp"
 #include "wire/topic_names.hpp"
 
 namespace node {
@@ -15,7 +14,7 @@ NodeMonitor::NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& op
       poseTimeout_(options.poseTimeout),
       configuration_(topics.watchedTopics()) {}
 
-void NodeMonitor::cycle(const DriveCycle& drive, Clock::time_point now) {
+void NodeMonitor::cycle(const DriveCycle& drive, const DriveFrames& frames, Clock::time_point now) {
   if (lastLook_ && now - *lastLook_ < kMonitorPeriod) {
     return;
   }
@@ -25,10 +24,20 @@ void NodeMonitor::cycle(const DriveCycle& drive, Clock::time_point now) {
        configuration_.update(topics_.endpoints(), status.driving, now)) {
     log_.warn("{}", warning);
   }
-  publishDiagnostics(status);
+  // A localisation that stops matters while a route is driven through its transform.
+  std::optional<std::string> silent;
+  if (status.driving) {
+    silent = frames.silentLocalisation(now);
+  }
+  if (silent && !silenceLogged_) {
+    log_.warn("{}", *silent);
+  }
+  silenceLogged_ = silent.has_value();
+  publishDiagnostics(status, silent);
 }
 
-void NodeMonitor::publishDiagnostics(const DriveStatus& drive) {
+void NodeMonitor::publishDiagnostics(const DriveStatus& drive,
+                                     const std::optional<std::string>& silent) {
   const WatchedTopics watched = topics_.watchedTopics();
   NodeStatus status;
   status.nameSpace = nameSpace_;
@@ -47,8 +56,12 @@ void NodeMonitor::publishDiagnostics(const DriveStatus& drive) {
   status.standingWarnings = configuration_.standing();
   status.standingWarnings.insert(status.standingWarnings.end(), drive.standingWarnings.begin(),
                                  drive.standingWarnings.end());
+  if (silent) {
+    status.standingWarnings.push_back(*silent);
+  }
+  status.poseWriters = drive.poseWriters;
   status.lastWarning = log_.lastWarning();
-  topics_.publishDiagnostics(diagnosticArray(status, wire::wallClockStamp()));
+  topics_.publishDiagnostics(diagnosticArray(status, topics_.stamp()));
 }
 
 }  // namespace node

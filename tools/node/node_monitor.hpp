@@ -7,9 +7,11 @@
 // seconds, so a look every control cycle would cost the node's cycles and tell nothing more.
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "node/drive/drive_cycle.hpp"
+#include "node/drive/drive_frames.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/node_topics.hpp"
 #include "node/watch/configuration_watch.hpp"
@@ -26,10 +28,10 @@ class NodeMonitor {
 
   /// Called after each control cycle; in the first and then once every kMonitorPeriod, looks at
   /// the network and publishes diagnostics with the drive's state.
-  void cycle(const DriveCycle& drive, Clock::time_point now);
+  void cycle(const DriveCycle& drive, const DriveFrames& frames, Clock::time_point now);
 
  private:
-  void publishDiagnostics(const DriveStatus& drive);
+  void publishDiagnostics(const DriveStatus& drive, const std::optional<std::string>& silent);
 
   NodeTopics& topics_;
   NodeLog& log_;
@@ -39,6 +41,7 @@ class NodeMonitor {
   double poseTimeout_;
   ConfigurationWatch configuration_;
   std::optional<Clock::time_point> lastLook_;
+  bool silenceLogged_ = false;  // a silent localisation told of, not yet of its end
 };
 
 }  // namespace node

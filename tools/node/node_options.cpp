@@ -50,6 +50,9 @@ void addTopicOptions(CLI::App& app, NodeOptions& options) {
   withCovariance->needs("--pose-topic");
   app.add_flag("--stamped", options.stamped,
                "Publishes cmd_vel as geometry_msgs/msg/TwistStamped instead of Twist");
+  app.add_flag("--use-sim-time", options.useSimTime,
+               "Stamps what it publishes with the simulator's time from /clock (rosgraph_msgs/msg/"
+               "Clock), as ROS 2's use_sim_time; pose and transform ages keep the steady clock");
   const auto topicCheck = common::rosNameCheck(
       "topic name", [](const std::string& text) { wire::ddsTopicName("", text); });
   app.add_option("--plan-topic", options.planTopic, "Takes paths from this topic")

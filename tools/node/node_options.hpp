@@ -26,6 +26,7 @@ struct NodeOptions {
   bool poseWithCovariance = false;      // poseTopic carries PoseWithCovarianceStamped
   std::vector<std::string> poseFromTf;  // {GLOBAL, BASE}: the pose from TF; empty: from a topic
   bool stamped = false;                 // publish TwistStamped instead of Twist
+  bool useSimTime = false;              // stamps in /clock's time, as ROS 2's use_sim_time
   int realtimePriority = 0;             // SCHED_FIFO priority of the control cycle; 0: normal
   std::string latencyLog;               // empty: none; else one line per cycle, for the benchmark
   RampLimits ramp;                      // --max-accel, --max-decel, --max-turn-accel; all 0: off

@@ -1,5 +1,6 @@
 #include "node/node_topics.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "wire/qos.hpp"
@@ -38,11 +39,19 @@ NodeTopics::NodeTopics(const NodeOptions& options)
       diagnostics_(participant_,
                    wire::ddsTopicName(options.nameSpace, options.topic("/diagnostics")),
                    rosQos<diagnostic_msgs::msg::DiagnosticArray>(wire::statusQos(), options).get()),
+      clock_(options.useSimTime),
       discovery_(participant_) {
   const auto& ns = options.nameSpace;
   note("subscribes", plan_, wire::pathQos().get());
   note("subscribes", tf_, wire::tfQos().get());
   note("subscribes", tfStatic_, wire::tfStaticQos().get());
+  if (options.useSimTime) {
+    // Absolute, as ROS 2's time source subscribes it.
+    clockTopic_.emplace(participant_,
+                        wire::ddsTopicName(options.nameSpace, options.topic("/clock")),
+                        rosQos<rosgraph_msgs::msg::Clock>(wire::clockQos(), options).get());
+    note("subscribes", *clockTopic_, wire::clockQos().get());
+  }
   subscribePoses(options);
   if (options.stamped) {
     stampedCommand_.emplace(
@@ -64,6 +73,9 @@ NodeTopics::NodeTopics(const NodeOptions& options)
                                       diagnostics_.entity()};
   if (const wire::Endpoint* poses = poseEndpoint()) {
     endpoints.push_back(poses->entity());
+  }
+  if (clockTopic_) {
+    endpoints.push_back(clockTopic_->entity());
   }
   graph_.emplace(participant_, options.nodeName, options.nameSpace, options.rosDistro, endpoints);
 }
@@ -125,29 +137,44 @@ WatchedTopics NodeTopics::watchedTopics() const {
           poses ? poses->typeName() : std::string()};
 }
 
-std::vector<geometry_msgs::msg::PoseStamped> NodeTopics::takePoses() {
-  std::vector<geometry_msgs::msg::PoseStamped> poses;
+std::vector<WrittenPose> NodeTopics::takePoses() {
+  std::vector<WrittenPose> poses;
   if (poses_) {
-    poses = poses_->take();
+    for (auto& written : poses_->takeWithWriters()) {
+      poses.push_back({std::move(written.message), wire::guidText(written.writer)});
+    }
   } else if (covariancePoses_) {
-    for (const auto& withCovariance : covariancePoses_->take()) {
+    for (const auto& written : covariancePoses_->takeWithWriters()) {
       geometry_msgs::msg::PoseStamped pose;
-      pose.header = withCovariance.header;
-      pose.pose = withCovariance.pose.pose;
-      poses.push_back(pose);
+      pose.header = written.message.header;
+      pose.pose = written.message.pose.pose;
+      poses.push_back({pose, wire::guidText(written.writer)});
     }
   } else if (odometry_) {
-    for (const auto& odometry : odometry_->take()) {
+    for (const auto& written : odometry_->takeWithWriters()) {
+      const auto& odometry = written.message;
       if (!odometry.child_frame_id.empty()) {
         baseFrame_ = odometry.child_frame_id;
       }
       geometry_msgs::msg::PoseStamped pose;
       pose.header = odometry.header;
       pose.pose = odometry.pose.pose;
-      poses.push_back(pose);
+      poses.push_back({pose, wire::guidText(written.writer)});
     }
   }
   return poses;
+}
+
+std::optional<double> NodeTopics::advanceClock() {
+  std::optional<double> back;
+  if (clockTopic_) {
+    for (const auto& clock : clockTopic_->take()) {
+      if (const auto step = clock_.advance(clock.clock)) {
+        back = std::max(back.value_or(0.0), *step);
+      }
+    }
+  }
+  return back;
 }
 
 void NodeTopics::publishCommand(const geometry_msgs::msg::Twist& command) {
@@ -190,7 +217,7 @@ std::uint32_t NodeTopics::commandReaders() const {
 
 std_msgs::msg::Header NodeTopics::header(const std::string& frame) const {
   std_msgs::msg::Header header;
-  header.stamp = wire::wallClockStamp();
+  header.stamp = clock_.now();
   header.frame_id = frame;
   return header;
 }

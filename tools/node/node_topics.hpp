@@ -13,6 +13,7 @@
 //   route_progress     std_msgs/msg/String            published, reliable
 //   /diagnostics       diagnostic_msgs/msg/DiagnosticArray  published, reliable, once a second
 //   /tf, /tf_static    tf2_msgs/msg/TFMessage         subscribed, as tf2_ros's listener
+//   /clock             rosgraph_msgs/msg/Clock        subscribed under --use-sim-time, best effort
 //
 // Beside them it reads DDS discovery: the readers and writers of every topic on the domain.
 
@@ -30,6 +31,7 @@
 #include <geometry_msgs/msg/twist_stamped.hpp>
 #include <nav_msgs/msg/odometry.hpp>
 #include <nav_msgs/msg/path.hpp>
+#include <rosgraph_msgs/msg/clock.hpp>
 #include <std_msgs/msg/string.hpp>
 #include <tf2_msgs/msg/tf_message.hpp>
 
@@ -39,8 +41,14 @@
 #include "wire/endpoints.hpp"
 #include "wire/participant.hpp"
 #include "wire/ros_graph.hpp"
+#include "wire/stamps.hpp"
 
 namespace node {
+
+struct WrittenPose {
+  geometry_msgs::msg::PoseStamped pose;
+  std::string writer;  // the DDS GUID of its writer, as text
+};
 
 class NodeTopics {
  public:
@@ -48,8 +56,14 @@ class NodeTopics {
 
   /// Every path that arrived since the last call, oldest first.
   std::vector<nav_msgs::msg::Path> takePaths() { return plan_.take(); }
-  /// Every pose that arrived since the last call, from odometry or the pose topic, oldest first.
-  std::vector<geometry_msgs::msg::PoseStamped> takePoses();
+  /// Every pose that arrived since the last call, from odometry or the pose topic, oldest first,
+  /// each with its writer's GUID as text.
+  std::vector<WrittenPose> takePoses();
+  /// Takes the /clock values that arrived (under --use-sim-time) as the stamps' time. Returns how
+  /// far the clock went back, when it did.
+  std::optional<double> advanceClock();
+  /// Now, as ROS 2 stamps messages: the wall clock, or the simulator's under --use-sim-time.
+  builtin_interfaces::msg::Time stamp() const { return clock_.now(); }
 
   /// TF's transforms that arrived since the last call, oldest first.
   std::vector<tf2_msgs::msg::TFMessage> takeTransforms() { return tf_.take(); }
@@ -106,6 +120,8 @@ class NodeTopics {
   wire::Publisher<geometry_msgs::msg::PointStamped> lookAhead_;
   wire::Publisher<std_msgs::msg::String> progress_;
   wire::Publisher<diagnostic_msgs::msg::DiagnosticArray> diagnostics_;
+  wire::StampClock clock_;
+  std::optional<wire::Subscription<rosgraph_msgs::msg::Clock>> clockTopic_;
   wire::Discovery discovery_;
   std::optional<wire::RosGraph> graph_;
   std::string description_;

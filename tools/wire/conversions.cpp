@@ -157,6 +157,12 @@ std_msgs::msg::String toRos(const std_msgs_msg_dds__String_& sample) {
   return message;
 }
 
+rosgraph_msgs::msg::Clock toRos(const rosgraph_msgs_msg_dds__Clock_& sample) {
+  rosgraph_msgs::msg::Clock message;
+  message.clock = toRos(sample.clock);
+  return message;
+}
+
 std_msgs_msg_dds__Header_ toSample(const std_msgs::msg::Header& message) {
   return {toSample(message.stamp), borrowed(message.frame_id)};
 }
@@ -239,6 +245,10 @@ TFMessageSample::TFMessageSample(const tf2_msgs::msg::TFMessage& message) : samp
   sample_.transforms._buffer = transforms_.data();
   // The buffer belongs to this object: Cyclone must never free it.
   sample_.transforms._release = false;
+}
+
+rosgraph_msgs_msg_dds__Clock_ toSample(const rosgraph_msgs::msg::Clock& message) {
+  return {toSample(message.clock)};
 }
 
 }  // namespace wire

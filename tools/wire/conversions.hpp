@@ -18,6 +18,7 @@
 #include <geometry_msgs/msg/twist_stamped.hpp>
 #include <nav_msgs/msg/odometry.hpp>
 #include <nav_msgs/msg/path.hpp>
+#include <rosgraph_msgs/msg/clock.hpp>
 #include <std_msgs/msg/header.hpp>
 #include <std_msgs/msg/string.hpp>
 #include <tf2_msgs/msg/tf_message.hpp>
@@ -31,6 +32,7 @@
 #include "geometry_msgs/msg/TwistStamped.h"
 #include "nav_msgs/msg/Odometry.h"
 #include "nav_msgs/msg/Path.h"
+#include "rosgraph_msgs/msg/Clock.h"
 #include "std_msgs/msg/String.h"
 #include "tf2_msgs/msg/TFMessage.h"
 
@@ -50,6 +52,7 @@ tf2_msgs::msg::TFMessage toRos(const tf2_msgs_msg_dds__TFMessage_& sample);
 nav_msgs::msg::Path toRos(const nav_msgs_msg_dds__Path_& sample);
 nav_msgs::msg::Odometry toRos(const nav_msgs_msg_dds__Odometry_& sample);
 std_msgs::msg::String toRos(const std_msgs_msg_dds__String_& sample);
+rosgraph_msgs::msg::Clock toRos(const rosgraph_msgs_msg_dds__Clock_& sample);
 
 std_msgs_msg_dds__Header_ toSample(const std_msgs::msg::Header& message);
 geometry_msgs_msg_dds__Pose_ toSample(const geometry_msgs::msg::Pose& message);
@@ -63,6 +66,7 @@ geometry_msgs_msg_dds__TransformStamped_ toSample(
     const geometry_msgs::msg::TransformStamped& message);
 nav_msgs_msg_dds__Odometry_ toSample(const nav_msgs::msg::Odometry& message);
 std_msgs_msg_dds__String_ toSample(const std_msgs::msg::String& message);
+rosgraph_msgs_msg_dds__Clock_ toSample(const rosgraph_msgs::msg::Clock& message);
 
 /// The sample of a path, with the pose sequence it points into.
 class PathSample {

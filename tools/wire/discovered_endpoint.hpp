@@ -12,6 +12,17 @@ namespace wire {
 /// A DDS GUID: 12 bytes of its participant's prefix, then 4 naming the entity inside it.
 using Guid = std::array<std::uint8_t, 16>;
 
+/// The GUID as 32 lower-case hex digits, as DDS tools print it.
+inline std::string guidText(const Guid& guid) {
+  constexpr const char* kDigits = "0123456789abcdef";
+  std::string text;
+  for (const auto byte : guid) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0xf];
+  }
+  return text;
+}
+
 struct DiscoveredEndpoint {
   enum class Kind { Reader, Writer };
 

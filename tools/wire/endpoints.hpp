@@ -5,13 +5,18 @@
 
 #include <dds/dds.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wire/dds_error.hpp"
+#include "wire/discovered_endpoint.hpp"
 #include "wire/message_wire.hpp"
 #include "wire/participant.hpp"
 
@@ -82,6 +87,13 @@ class Publisher : public Endpoint {
   }
 };
 
+/// A message with the DDS writer that published it.
+template <typename Message>
+struct Written {
+  Message message;
+  Guid writer;
+};
+
 template <typename Message>
 class Subscription : public Endpoint {
  public:
@@ -94,31 +106,19 @@ class Subscription : public Endpoint {
   /// Every message that arrived since the last call, oldest first.
   std::vector<Message> take() {
     std::vector<Message> messages;
-    std::array<void*, kBatch> samples{};
-    std::array<dds_sample_info_t, kBatch> infos{};
-    for (;;) {
-      // Cyclone lends the samples, strings and sequences included, until the loan is returned.
-      samples.fill(nullptr);
-      const int32_t count = checked(dds_take(entity_, samples.data(), infos.data(), kBatch, kBatch),
-                                    "taking samples");
-      try {
-        for (int32_t i = 0; i < count; ++i) {
-          if (infos[i].valid_data) {
-            using Sample = typename MessageWire<Message>::Sample;
-            messages.push_back(MessageWire<Message>::fromSample(*static_cast<Sample*>(samples[i])));
-          }
-        }
-      } catch (...) {
-        dds_return_loan(entity_, samples.data(), count);
-        throw;
-      }
-      if (count > 0) {
-        checked(dds_return_loan(entity_, samples.data(), count), "returning a loan");
-      }
-      if (count < static_cast<int32_t>(kBatch)) {
-        return messages;
-      }
-    }
+    takeEach([&messages](Message message, const dds_sample_info_t&) {
+      messages.push_back(std::move(message));
+    });
+    return messages;
+  }
+
+  /// As take(), each message with the writer that published it.
+  std::vector<Written<Message>> takeWithWriters() {
+    std::vector<Written<Message>> messages;
+    takeEach([this, &messages](Message message, const dds_sample_info_t& info) {
+      messages.push_back({std::move(message), writerOf(info.publication_handle)});
+    });
+    return messages;
   }
 
   /// How many publishers this subscription is matched with now.
@@ -130,6 +130,58 @@ class Subscription : public Endpoint {
 
  private:
   static constexpr std::size_t kBatch = 16;
+
+  template <typename Use>
+  void takeEach(Use&& use) {
+    std::array<void*, kBatch> samples{};
+    std::array<dds_sample_info_t, kBatch> infos{};
+    for (;;) {
+      // Cyclone lends the samples, strings and sequences included, until the loan is returned.
+      samples.fill(nullptr);
+      const int32_t count = checked(dds_take(entity_, samples.data(), infos.data(), kBatch, kBatch),
+                                    "taking samples");
+      try {
+        for (int32_t i = 0; i < count; ++i) {
+          if (infos[i].valid_data) {
+            using Sample = typename MessageWire<Message>::Sample;
+            use(MessageWire<Message>::fromSample(*static_cast<Sample*>(samples[i])), infos[i]);
+          }
+        }
+      } catch (...) {
+        dds_return_loan(entity_, samples.data(), count);
+        throw;
+      }
+      if (count > 0) {
+        checked(dds_return_loan(entity_, samples.data(), count), "returning a loan");
+      }
+      if (count < static_cast<int32_t>(kBatch)) {
+        return;
+      }
+    }
+  }
+
+  // A writer's GUID, asked of DDS once per writer: a sample names its writer only by a handle
+  // local to this reader. A writer no longer matched when its last samples are taken is known by
+  // that handle alone, in the GUID's last 8 bytes, so that two writers still differ.
+  Guid writerOf(dds_instance_handle_t handle) {
+    const auto known = writers_.find(handle);
+    if (known != writers_.end()) {
+      return known->second;
+    }
+    Guid guid{};
+    if (dds_builtintopic_endpoint_t* data = dds_get_matched_publication_data(entity_, handle)) {
+      std::copy(std::begin(data->key.v), std::end(data->key.v), guid.begin());
+      dds_builtintopic_free_endpoint(data);
+      writers_.emplace(handle, guid);
+      return guid;
+    }
+    for (std::size_t i = 0; i < sizeof(handle); ++i) {
+      guid[guid.size() - 1 - i] = static_cast<std::uint8_t>(handle >> (8 * i));
+    }
+    return guid;
+  }
+
+  std::map<dds_instance_handle_t, Guid> writers_;
 };
 
 }  // namespace wire

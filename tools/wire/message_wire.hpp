@@ -64,6 +64,11 @@ struct MessageWire<std_msgs::msg::String>
                        &std_msgs_msg_dds__String__desc> {};
 
 template <>
+struct MessageWire<rosgraph_msgs::msg::Clock>
+    : PlainMessageWire<rosgraph_msgs::msg::Clock, rosgraph_msgs_msg_dds__Clock_,
+                       &rosgraph_msgs_msg_dds__Clock__desc> {};
+
+template <>
 struct MessageWire<nav_msgs::msg::Path> {
   using Sample = nav_msgs_msg_dds__Path_;
   static const dds_topic_descriptor_t& descriptor() { return nav_msgs_msg_dds__Path__desc; }

@@ -37,6 +37,13 @@ Qos poseSourceQos() {
   return qos;
 }
 
+Qos clockQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_reliability(qos.get(), DDS_RELIABILITY_BEST_EFFORT, 0);
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, 1);
+  return qos;
+}
+
 Qos odometryQos() {
   return rosDefaultQos();
 }

@@ -30,6 +30,9 @@ Qos tfQos();
 /// subscribers that come later; a subscriber that joins late receives one message from every
 /// broadcaster at once, and a depth of 1 would keep only the last of them.
 Qos tfStaticQos();
+/// The simulated time on /clock, as ROS 2 nodes subscribe it under use_sim_time: best effort, keep
+/// last 1; only the newest time counts.
+Qos clockQos();
 /// What the node reports (route progress, the look-ahead point): ROS 2's default profile, which
 /// command-line tools and RViz subscribe with.
 Qos statusQos();

@@ -17,6 +17,15 @@ std::string legsText(std::size_t legs) {
 }
 
 Summary summaryOf(const NodeStatus& status) {
+  if (status.poseWriters.size() > 1) {
+    std::string writers;
+    for (const auto& writer : status.poseWriters) {
+      writers += (writers.empty() ? "" : ", ") + writer;
+    }
+    return {Status::ERROR,
+            fmt::format("{} writers publish {} ({}): stopped, the route held until one remains",
+                        status.poseWriters.size(), status.poseTopic, writers)};
+  }
   if (status.driving && !status.poseAge) {
     return {Status::ERROR,
             fmt::format("driving a route, but no pose has arrived from {}", status.poseTopic)};

@@ -8,7 +8,8 @@
 // known by its command topic ("/robot1/cmd_vel").
 //
 // Level, the first that applies:
-//   ERROR  driving a route without any pose so far, or with nothing subscribing the commands;
+//   ERROR  two or more writers publishing the pose topic (the vehicle stopped, its route held);
+//          driving a route without any pose so far, or with nothing subscribing the commands;
 //   WARN   a warning whose cause stands (a configuration mistake, a stall), a path refused since
 //          the last route was taken, a pose older than the pose timeout, no pose so far, or
 //          nothing subscribing the commands while idle;
@@ -43,7 +44,8 @@ struct NodeStatus {
   double poseTimeout = 0.5;       // s
   std::uint32_t commandSubscribers = 0;
   std::vector<std::string> standingWarnings;
-  std::string lastWarning;  // empty: none given
+  std::vector<std::string> poseWriters;  // GUIDs, while more than one publishes poses
+  std::string lastWarning;               // empty: none given
 };
 
 /// "trelvo_node: route", "robot1/trelvo_node: route" for the namespace "robot1" or "/robot1/".
@@ -52,7 +54,7 @@ std::string diagnosticName(std::string_view nameSpace, std::string_view nodeName
 /// The status of `status`, as described above.
 diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status);
 
-/// The array to publish: the status, stamped `stamp` (the wall clock, wire::wallClockStamp()).
+/// The array to publish: the status, stamped `stamp` (ROS 2's time, wire::StampClock).
 diagnostic_msgs::msg::DiagnosticArray diagnosticArray(const NodeStatus& status,
                                                       const builtin_interfaces::msg::Time& stamp);
 

@@ -1,5 +1,7 @@
 #include "node/drive/drive_cycle.hpp"
 
+#include <utility>
+
 #include <fmt/format.h>
 
 #include "common/controller_phase.hpp"
@@ -54,6 +56,11 @@ double seconds(Clock::duration duration) {
 DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp)
     : poses_(poseTimeout), ramp_(ramp), log_(log) {}
 
+void DriveCycle::setPoseSource(std::string name, bool fromTf) {
+  poseSource_ = std::move(name);
+  poseFromTf_ = fromTf;
+}
+
 trelvo::PathReception DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   const bool wasDriving = route_.driving();
   const trelvo::PathReception reception = route_.receivePath(path);
@@ -80,9 +87,15 @@ trelvo::PathReception DriveCycle::receivePath(const nav_msgs::msg::Path& path) {
   return reception;
 }
 
-void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at) {
+void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at,
+                             const std::string& writer) {
+  if (!writers_.receive(writer, at)) {
+    return;
+  }
   const std::string problem = poses_.receive(pose, at);
   if (problem.empty()) {
+    rate_.arrived(at);
+    notePoseRate();
     return;
   }
   ++posesRefused_;
@@ -99,8 +112,7 @@ void DriveCycle::receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock:
 
 CycleOutput DriveCycle::cycle(Clock::time_point now) {
   CycleOutput output;
-  const auto* pose = poses_.fresh(now);
-  notePoses(pose, now);
+  const auto* pose = ownPose(now);
   if (pose == nullptr) {
     route_.holdStill();
   } else {
@@ -127,6 +139,53 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   return output;
 }
 
+// The fresh pose, unless two writers publish poses now: then the vehicle stops on the spot, its
+// route held, as it does without a pose. Poses are taken from neither writer meanwhile.
+const geometry_msgs::msg::PoseStamped* DriveCycle::ownPose(Clock::time_point now) {
+  const auto writers = writers_.publishing(now);
+  if (writers.size() > 1) {
+    if (!writersShared_) {
+      std::string names;
+      for (const auto& writer : writers) {
+        names += (names.empty() ? "" : ", ") + writer;
+      }
+      log_.warn(
+          "{} writers publish {} ({}): their poses cannot all be this vehicle's, so none is "
+          "taken; the vehicle stops and the route is held until one writer remains",
+          writers.size(), poseSource_, names);
+      writersShared_ = true;
+    }
+    return nullptr;
+  }
+  const auto* pose = poses_.fresh(now);
+  if (writersShared_ && pose != nullptr) {
+    log_.info("one writer of {} remains ({}): driving on its poses", poseSource_,
+              writers.empty() ? std::string("none") : writers.front());
+    writersShared_ = false;
+  }
+  if (!writersShared_) {
+    notePoses(pose, now);
+  }
+  return pose;
+}
+
+void DriveCycle::notePoseRate() {
+  const auto period = rate_.period();
+  if (slowPosesLogged_ || !period || *period < poses_.timeout()) {
+    return;
+  }
+  slowPosesLogged_ = true;
+  const std::string advice =
+      poseFromTf_ ? std::string("publish the transforms faster, or raise --pose-timeout")
+                  : std::string(
+                        "take the pose from TF with --pose-from-tf map base_link (odometry's "
+                        "rate, corrected by localisation), or raise --pose-timeout");
+  log_.warn(
+      "poses from {} arrive every {:.2f} s, no faster than the pose timeout of {} s, so the "
+      "vehicle stops whenever one is late: {}",
+      poseSource_, seconds(*period), seconds(poses_.timeout()), advice);
+}
+
 DriveStatus DriveCycle::status(Clock::time_point now) const {
   DriveStatus status;
   status.legs = route_.legs().size();
@@ -139,6 +198,9 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   }
   status.pathRefusal = pathRefusal_;
   status.standingWarnings = stall_.standing();
+  if (const auto writers = writers_.publishing(now); writers.size() > 1) {
+    status.poseWriters = writers;
+  }
   return status;
 }
 
@@ -203,6 +265,9 @@ void DriveCycle::noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::P
 }
 
 std::string DriveCycle::progress() const {
+  if (writersShared_) {
+    return "stopped: two writers of the pose topic";
+  }
   if (poseState_ == PoseState::Waiting) {
     return "waiting for the first pose";
   }

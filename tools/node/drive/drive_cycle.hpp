@@ -20,7 +20,9 @@
 
 #include "node/drive/command_ramp.hpp"
 #include "node/drive/node_log.hpp"
+#include "node/drive/pose_rate.hpp"
 #include "node/drive/pose_watch.hpp"
+#include "node/drive/pose_writers.hpp"
 #include "node/watch/stall_watch.hpp"
 #include "trelvo/route.hpp"
 
@@ -51,6 +53,7 @@ struct DriveStatus {
   bool poseFresh = false;
   bool driving = false;
   std::vector<std::string> standingWarnings;  // a stall told of that still lasts
+  std::vector<std::string> poseWriters;       // GUIDs, while more than one publishes poses
 };
 
 class DriveCycle {
@@ -59,11 +62,14 @@ class DriveCycle {
   /// no route) is published at once.
   DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp = {});
 
+  /// Where poses come from, named in the log lines about them: "/robot1/odom", "TF map ->
+  /// base_link" (`fromTf`); "the pose topic" until set.
+  void setPoseSource(std::string name, bool fromTf);
   trelvo::PathReception receivePath(const nav_msgs::msg::Path& path);
-  void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
-  /// Where the poses come from, named in the log lines about them: "/robot1/odom", "TF map ->
-  /// base_link"; unnamed until set.
-  void setPoseSource(std::string source) { poseSource_ = std::move(source); }
+  /// A pose from `writer` (its DDS GUID as text; empty for poses from TF). While a second writer
+  /// publishes, no pose is taken: the vehicle stops and the route is held until one remains.
+  void receivePose(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at,
+                   const std::string& writer = {});
   /// A path was refused before it reached the drive (its frame not joined to the poses'): kept
   /// for the status, as a path the route refused, until a later path is accepted.
   void notePathRefused(std::string reason) { pathRefusal_ = std::move(reason); }
@@ -73,7 +79,9 @@ class DriveCycle {
  private:
   enum class PoseState { Waiting, Fresh, Stale };
 
+  const geometry_msgs::msg::PoseStamped* ownPose(Clock::time_point now);
   void notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::time_point now);
+  void notePoseRate();
   void noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
   std::string progress() const;
   /// " from /odom" after `separator`, or nothing while the source is unnamed.
@@ -81,15 +89,20 @@ class DriveCycle {
 
   trelvo::RouteFollower route_;
   PoseWatch poses_;
+  PoseWriters writers_;
+  PoseRate rate_;
   CommandRamp ramp_;
   std::optional<Clock::time_point> lastCycle_;
   StallWatch stall_;
   NodeLog& log_;
   PoseState poseState_ = PoseState::Waiting;
   std::string pathRefusal_;
-  std::string poseSource_;
   bool waitingLogged_ = false;
   Clock::time_point staleSince_{};
+  std::string poseSource_ = "the pose topic";
+  bool poseFromTf_ = false;
+  bool writersShared_ = false;  // told of a second pose writer, not yet of its end
+  bool slowPosesLogged_ = false;
   // Refused poses since the last line that said so, and when that line was written.
   int posesRefused_ = 0;
   std::optional<Clock::time_point> refusalLogged_;

@@ -9,6 +9,7 @@
 // or with no frame, is driven as it is.
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,13 +26,24 @@
 
 namespace node {
 
+/// A localisation is taken as stopped when its transform has not arrived for this many transform
+/// timeouts.
+inline constexpr int kLocalisationSilence = 10;
+
 class DriveFrames {
  public:
   /// `poseFromTf` {GLOBAL, BASE}: the robot's pose comes from TF; empty: from a topic.
   DriveFrames(Clock::duration transformTimeout, NodeLog& log,
               const std::vector<std::string>& poseFromTf = {});
 
-  void addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic);
+  /// Transforms from /tf or /tf_static that arrived at `at`. A stamp that went back clears the
+  /// buffer, with one line.
+  void addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic, Clock::time_point at);
+  /// The clock stamps are taken from went back `seconds` at `at` (a simulator reset): the
+  /// transforms are cleared, as tf2_ros clears its buffer, so that the new ones are taken.
+  /// Transforms stamped before the reset may still arrive in the next kStampJumpBack: the stamps'
+  /// own jump back then clears the buffer again, without a second line.
+  void clockJumpedBack(double seconds, Clock::time_point at);
   /// A path arrived; a path still waiting for its transform is replaced.
   void receivePath(const nav_msgs::msg::Path& path, Clock::time_point now);
   /// The path that waited, once TF joins its frame to the poses'; logs its refusal when the
@@ -49,11 +61,26 @@ class DriveFrames {
   std::optional<geometry_msgs::msg::PoseStamped> poseFromTf();
   /// The frame the route is driven in; the poses' own while the route names none.
   std::string driveFrame() const { return driveFrame_.empty() ? poseFrame_ : driveFrame_; }
+  /// While poses are moved between frames (the route in another frame than the poses, or the pose
+  /// from TF), a moving transform between them that has not arrived for kLocalisationSilence
+  /// transform timeouts: the localisation that publishes it may have stopped. Nothing otherwise.
+  std::optional<std::string> silentLocalisation(Clock::time_point now) const;
 
  private:
+  struct Link {
+    std::string parent;
+    Clock::time_point arrived;
+    bool isStatic = false;
+  };
+
   bool joined(const std::string& pathFrame) const;
+  void transformsCleared(const std::string& why);
+  void restartPoses();
+  std::vector<std::pair<std::string, const Link*>> linksBetween(const std::string& a,
+                                                                const std::string& b) const;
 
   FrameBuffer frames_;
+  std::map<std::string, Link> links_;  // by child frame, as the transforms last arrived
   std::optional<TfPoseFeed> tfPoses_;
   Clock::duration transformTimeout_;
   NodeLog& log_;
@@ -64,6 +91,7 @@ class DriveFrames {
   std::optional<std::string> refusal_;
   bool poseUnjoinedLogged_ = false;
   bool transformRefusalLogged_ = false;
+  std::optional<Clock::time_point> clockJumpedAt_;
 };
 
 }  // namespace node

@@ -25,6 +25,8 @@ class PoseWatch {
  public:
   explicit PoseWatch(Clock::duration timeout) : timeout_(timeout) {}
 
+  Clock::duration timeout() const { return timeout_; }
+
   /// Keeps `pose` as the newest when the controller takes it; else returns why it is refused.
   std::string receive(const geometry_msgs::msg::PoseStamped& pose, Clock::time_point at);
   /// When the newest pose arrived; nothing before the first.

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
+
+#include "wire/stamps.hpp"
 
 namespace node {
 namespace {
@@ -97,6 +100,9 @@ std::vector<std::string> FrameBuffer::addTransforms(const tf2_msgs::msg::TFMessa
           transform.header.frame_id, transform.child_frame_id, stamp.sec, stamp.nanosec));
       continue;
     }
+    if (!isStatic) {
+      noteStamp(transform.child_frame_id, stamp);
+    }
     const Tf2Lines lines;
     if (!core_->setTransform(toTf2(transform), authority, isStatic)) {
       refusals.push_back(lines.last().empty()
@@ -106,6 +112,31 @@ std::vector<std::string> FrameBuffer::addTransforms(const tf2_msgs::msg::TFMessa
     }
   }
   return refusals;
+}
+
+void FrameBuffer::noteStamp(const std::string& frame, const builtin_interfaces::msg::Time& stamp) {
+  const auto newest = newestStamps_.find(frame);
+  if (newest == newestStamps_.end()) {
+    newestStamps_.emplace(frame, stamp);
+    return;
+  }
+  const double step = wire::secondsBetween(newest->second, stamp);
+  if (step < -std::chrono::duration<double>(kStampJumpBack).count()) {
+    clear();
+    stampJumpBack_ = -step;
+    newestStamps_.emplace(frame, stamp);
+  } else if (step > 0.0) {
+    newest->second = stamp;
+  }
+}
+
+void FrameBuffer::clear() {
+  core_->clear();
+  newestStamps_.clear();
+}
+
+std::optional<double> FrameBuffer::takeStampJumpBack() {
+  return std::exchange(stampJumpBack_, std::nullopt);
 }
 
 std::optional<geometry_msgs::msg::TransformStamped> FrameBuffer::lookup(

@@ -11,6 +11,7 @@
 // odometry. Nav2's controller takes the robot's pose and transforms its plan the same way.
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ namespace node {
 
 /// How long the buffer keeps moving transforms: tf2's default.
 inline constexpr std::chrono::seconds kTransformCacheTime{10};
+/// A moving transform stamped this much before the newest of its frame means its publisher's clock
+/// went back (a simulator reset, an NTP step), not a late message.
+inline constexpr std::chrono::seconds kStampJumpBack{1};
 
 class FrameBuffer {
  public:
@@ -41,7 +45,16 @@ class FrameBuffer {
   /// taken. tf2 refuses a transform without frames, from a frame to itself, with a number that is
   /// not finite or a rotation that is not a unit quaternion, and a moving one whose stamp repeats
   /// or lies beyond the cache time before the newest of its frame.
+  /// A moving transform stamped more than kStampJumpBack before the newest of its frame clears
+  /// the buffer first, as tf2_ros clears it when time jumps back: otherwise tf2 would refuse every
+  /// later transform of that frame as old data until the clock caught up.
   std::vector<std::string> addTransforms(const tf2_msgs::msg::TFMessage& message, bool isStatic);
+
+  /// Forgets every moving transform; static ones stay, as in tf2.
+  void clear();
+  /// How many seconds a stamp went back when it last cleared the buffer; nothing when it did not
+  /// since the last call.
+  std::optional<double> takeStampJumpBack();
 
   /// The transform that maps coordinates in `source` into `target`: header.frame_id is `target`,
   /// child_frame_id `source`, the stamp the time it holds at. `at` zero (the default) means the
@@ -51,7 +64,11 @@ class FrameBuffer {
       const builtin_interfaces::msg::Time& at = builtin_interfaces::msg::Time()) const;
 
  private:
+  void noteStamp(const std::string& frame, const builtin_interfaces::msg::Time& stamp);
+
   std::unique_ptr<tf2::BufferCore> core_;
+  std::map<std::string, builtin_interfaces::msg::Time> newestStamps_;  // of each moving frame
+  std::optional<double> stampJumpBack_;
 };
 
 }  // namespace node

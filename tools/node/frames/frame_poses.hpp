@@ -39,6 +39,11 @@ class TfPoseFeed {
 
   /// The robot's pose when it holds at a later time than the last one handed out.
   std::optional<geometry_msgs::msg::PoseStamped> next(const FrameBuffer& frames);
+  /// After the buffer was cleared for a jump back in time: the next pose is handed out whatever
+  /// its stamp.
+  void restart() { lastStamp_.reset(); }
+  const std::string& globalFrame() const { return globalFrame_; }
+  const std::string& baseFrame() const { return baseFrame_; }
 
  private:
   std::string globalFrame_;

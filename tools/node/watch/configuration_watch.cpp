@@ -27,14 +27,6 @@ std::vector<const Endpoint*> othersOn(const std::vector<Endpoint>& endpoints,
   return found;
 }
 
-std::string hex(const wire::Guid& guid) {
-  std::string text;
-  for (const auto byte : guid) {
-    text += fmt::format("{:02x}", byte);
-  }
-  return text;
-}
-
 std::string commandTypeLine(const std::string& topic, const std::string& theirs,
                             const std::string& ours) {
   const std::string mismatch =
@@ -121,7 +113,7 @@ void ConfigurationWatch::watchCommandTopic(const std::vector<Endpoint>& endpoint
   }
   for (const auto* writer : othersOn(endpoints, topics_.commandTopic, Endpoint::Kind::Writer)) {
     causes.push_back(
-        {"command writer " + hex(writer->endpoint),
+        {"command writer " + wire::guidText(writer->endpoint),
          fmt::format("another node publishes {} ({}) and drives the same vehicle: stop it, or "
                      "give each vehicle its own namespace (--namespace)",
                      topic, wire::rosTypeName(writer->type))});
@@ -136,7 +128,7 @@ void ConfigurationWatch::watchPoseTopic(const std::vector<Endpoint>& endpoints,
   int sameTypeCount = 0;
   for (const auto* writer : othersOn(endpoints, topics_.poseTopic, Endpoint::Kind::Writer)) {
     if (writer->type == topics_.poseType) {
-      sameTypeWriters += " " + hex(writer->endpoint);
+      sameTypeWriters += " " + wire::guidText(writer->endpoint);
       ++sameTypeCount;
     } else {
       const std::string theirs = wire::rosTypeName(writer->type);
@@ -145,8 +137,9 @@ void ConfigurationWatch::watchPoseTopic(const std::vector<Endpoint>& endpoints,
   }
   if (sameTypeCount > 1) {
     causes.push_back({"pose writers" + sameTypeWriters,
-                      fmt::format("{} publishers of {} ({}): the controller takes all their "
-                                  "poses as one vehicle's; leave only the vehicle's own",
+                      fmt::format("{} publishers of {} ({}): while more than one publishes, "
+                                  "no pose is taken and the vehicle stands; leave only the "
+                                  "vehicle's own",
                                   sameTypeCount, topic, ours)});
   }
 }
