@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "trelvo/trelvo.hpp"
+#include "trelvo/geometry.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "trelvo/trelvo.hpp"
+#include "trelvo/geometry.hpp"
 
 namespace {
 

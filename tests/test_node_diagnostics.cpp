@@ -195,7 +195,7 @@ TEST(NodeDiagnostics, APoseJustPastTheTimeoutWarnsAndTwoPoseWritersAreAnError) {
   const LevelCase cases[] = {
       {"a pose just past the timeout", changed(driving(), [](auto& s) { s.poseAge = 0.5001; }),
        Status::WARN,
-       "the newest pose on /robot1/odom is 0.5 s old, beyond the pose timeout of 0.5 s"},
+       "the newest pose from /robot1/odom is 0.5 s old, beyond the pose timeout of 0.5 s"},
       {"two pose writers", changed(driving(), [&](auto& s) { s.poseWriters = writers; }),
        Status::ERROR,
        "2 writers publish /robot1/odom (0110aa, 0220bb): stopped, the route held until one "
@@ -211,7 +211,7 @@ TEST(NodeDiagnostics, APoseJustPastTheTimeoutWarnsAndTwoPoseWritersAreAnError) {
        "2 writers publish /robot1/odom (0110aa, 0220bb): stopped, the route held until one "
        "remains"},
       {"one pose writer", changed(idle(), [&](auto& s) { s.poseWriters = {writers[0]}; }),
-       Status::OK, "waiting for a route"},
+       Status::OK, "waiting for a route on /robot1/plan"},
   };
   for (const auto& c : cases) {
     const Status status = node::diagnosticStatus(c.status);

@@ -438,7 +438,7 @@ TEST(PathHandover, OnlyATakenRouteMovesTheFramePosesAreDrivenIn) {
   node::NodeLog log{""};
   node::DriveCycle drive(500ms, log);
   node::DriveFrames frames(500ms, log);
-  frames.addTransforms(mapToOdom(2, 1, 30), true);
+  frames.addTransforms(mapToOdom(2, 1, 30), true, Clock::now());
   auto now = Clock::now();
   auto pose = planarPose(0, 0, 0);
   pose.header.frame_id = "odom";
@@ -502,6 +502,7 @@ TEST(PathHandover, APathReceivedTwiceBeforeACycleIsLoggedOnce) {
   EXPECT_EQ(drive.cycle(now).progress.rfind("leg 1 of 1", 0), 0u);
   EXPECT_EQ(capture.count("new route"), 1) << capture.text();
   EXPECT_EQ(drive.status(now).pathRefusal, "");
+}
 
 // A stray writer of the pose topic sends (5, 5) for 3 s while the vehicle drives leg 1 of an L:
 // not one command moves the vehicle, the leg under way stays, and once the stray writer is gone

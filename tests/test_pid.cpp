@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "trelvo/trelvo.hpp"
+#include "trelvo/pid.hpp"
 
 namespace {
 
