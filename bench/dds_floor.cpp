@@ -65,9 +65,9 @@ int main(int argc, char** argv) {
         "%.3f s in %.1f s: %.2f %% of a core\n",
         cycles, messages, readers, readers == 1 ? "" : "s", cpu, wall, 100.0 * cpu / wall);
     if (readers == 0 || !acknowledged) {
-      std::fprintf(stderr, "trelvo-dds-floor: %s\n",
-                   readers == 0 ? "no reader took the commands"
-                                : "the last command was not acknowledged");
+      std::fprintf(
+          stderr, "trelvo-dds-floor: %s\n",
+          readers == 0 ? "no reader took the commands" : "the last command was not acknowledged");
       return 1;
     }
     return 0;

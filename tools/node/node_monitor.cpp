@@ -33,7 +33,9 @@ void NodeMonitor::cycle(const DriveCycle& drive, const DriveFrames& frames, Cloc
     log_.warn("{}", *silent);
   }
   silenceLogged_ = silent.has_value();
-  publishDiagnostics(status, silent);
+  if (topics_.diagnosticsRead()) {
+    publishDiagnostics(status, silent);
+  }
 }
 
 void NodeMonitor::publishDiagnostics(const DriveStatus& drive,

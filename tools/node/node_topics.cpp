@@ -188,7 +188,12 @@ void NodeTopics::publishCommand(const geometry_msgs::msg::Twist& command) {
   stampedCommand_->publish(stamped);
 }
 
+// The look-ahead point, the progress and the diagnostics are for people and tools that may not be
+// there: nothing is written while no reader is matched. A reader that joins gets the next one.
 void NodeTopics::publishLookAhead(double x, double y) {
+  if (lookAhead_.matchedSubscriptions() == 0) {
+    return;
+  }
   geometry_msgs::msg::PointStamped point;
   point.header = header(driveFrame_);
   point.point.x = x;
@@ -197,9 +202,16 @@ void NodeTopics::publishLookAhead(double x, double y) {
 }
 
 void NodeTopics::publishProgress(const std::string& text) {
+  if (progress_.matchedSubscriptions() == 0) {
+    return;
+  }
   std_msgs::msg::String message;
   message.data = text;
   progress_.publish(message);
+}
+
+bool NodeTopics::diagnosticsRead() const {
+  return diagnostics_.matchedSubscriptions() > 0;
 }
 
 void NodeTopics::publishDiagnostics(const diagnostic_msgs::msg::DiagnosticArray& diagnostics) {

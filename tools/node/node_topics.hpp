@@ -87,6 +87,8 @@ class NodeTopics {
   const std::vector<wire::DiscoveredEndpoint>& endpoints() { return discovery_.endpoints(); }
 
   void publishCommand(const geometry_msgs::msg::Twist& command);
+  /// Whether anyone reads /diagnostics now: the status is built only for a reader.
+  bool diagnosticsRead() const;
   void publishDiagnostics(const diagnostic_msgs::msg::DiagnosticArray& diagnostics);
   void publishLookAhead(double x, double y);
   void publishProgress(const std::string& text);
