@@ -5,6 +5,8 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # Its ROS 2 arguments (--ros-args), in-process.
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
+# Its lifecycle's state machine, in-process.
+target_link_libraries(test_node_lifecycle PRIVATE trelvo_node_lifecycle)
 # Its frames in-process: tf2's buffer, paths and poses moved between frames.
 target_link_libraries(test_node_frames PRIVATE trelvo_node_frames)
 
