@@ -17,6 +17,11 @@ target_compile_definitions(test_node_program PRIVATE
   TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>"
   TRELVO_VERSION_TEXT="${PROJECT_VERSION}")
 
+# The program as a managed node, driven by a lifecycle manager's clients in rmw_cyclonedds's layout.
+target_link_libraries(test_node_managed PRIVATE trelvo_wire)
+add_dependencies(test_node_managed trelvo-node)
+target_compile_definitions(test_node_managed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
+
 # The fleet benchmark's report over logs written as the node and the vehicle write them.
 add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fleet_report_check.py
