@@ -229,6 +229,9 @@ TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
 
   EXPECT_EQ(manager.change(3), true);
   EXPECT_EQ(manager.state(), State(3, "active"));
+  manager.drive(300ms);  // the path sent while inactive was dropped, not kept for now
+  EXPECT_TRUE(std::none_of(manager.commands.begin(), manager.commands.end(),
+                           [](const TimedCommand& c) { return !isZero(c.twist); }));
   manager.sendPath(2.0);
   manager.drive(1500ms);
   ASSERT_TRUE(std::any_of(manager.commands.begin(), manager.commands.end(),
@@ -255,8 +258,15 @@ TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
             0);
   EXPECT_EQ(manager.state(), State(2, "inactive"));
 
-  // configuring, inactive, activating, active, deactivating, inactive
-  EXPECT_EQ(manager.announcedGoals(), (std::vector<int>{10, 2, 13, 3, 14, 2}));
+  // Active again: the route ended with the deactivation, and stays ended.
+  EXPECT_EQ(manager.change(3), true);
+  manager.commands.clear();
+  manager.drive(300ms);
+  EXPECT_TRUE(std::none_of(manager.commands.begin(), manager.commands.end(),
+                           [](const TimedCommand& c) { return !isZero(c.twist); }));
+
+  // configuring, inactive, activating, active, deactivating, inactive, activating, active
+  EXPECT_EQ(manager.announcedGoals(), (std::vector<int>{10, 2, 13, 3, 14, 2, 13, 3}));
   EXPECT_TRUE(dds_loopback::eventually([&] { return manager.graphListsChangeStateReader(); }));
   EXPECT_NE(node.output().find("dropped a request that cannot be read"), std::string::npos)
       << node.output();
