@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +34,7 @@ using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 
 constexpr int kDomain = 205;
+constexpr int kBrokenServerDomain = 206;
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;
 
@@ -270,6 +272,59 @@ TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
   EXPECT_TRUE(dds_loopback::eventually([&] { return manager.graphListsChangeStateReader(); }));
   EXPECT_NE(node.output().find("dropped a request that cannot be read"), std::string::npos)
       << node.output();
+}
+
+// The client is no client that takes any reply: against a server that answers as rmw_cyclonedds
+// does not (no request header, another client's id, another sequence number), it gets no reply.
+TEST(NodeManaged, TheClientTakesNoReplyThatLacksItsRequestHeader) {
+  dds_loopback::useLoopbackOnly();
+  wire::Participant participant(kBrokenServerDomain);
+  ServiceClient client(participant, "broken/get_state", "lifecycle_msgs::srv::dds_::GetState",
+                       "0b.1");
+  const wire::Qos qos = wire::withUserData(wire::serviceQos(), "serviceid=0c.1;");
+  const dds_entity_t requests = dds_create_reader(
+      participant.handle(),
+      wire::createSerializedTopic(participant.handle(), "rq/broken/get_stateRequest",
+                                  "lifecycle_msgs::srv::dds_::GetState_Request_"),
+      qos.get(), nullptr);
+  const dds_entity_t replies = dds_create_writer(
+      participant.handle(),
+      wire::createSerializedTopic(participant.handle(), "rr/broken/get_stateReply",
+                                  "lifecycle_msgs::srv::dds_::GetState_Response_"),
+      qos.get(), nullptr);
+  ASSERT_TRUE(dds_loopback::eventually([&] { return client.serviceAvailable(); }));
+  const Bytes state = CdrWriter().u8(3).text("active").bytes();
+  const struct {
+    const char* fault;
+    int idChange;
+    int sequenceChange;
+    bool header;
+  } servers[] = {
+      {"no request header", 0, 0, false},
+      {"another client's id", 1, 0, true},
+      {"another sequence number", 0, 1, true},
+      {"none: answers as rmw_cyclonedds", 0, 0, true},
+  };
+  for (const auto& server : servers) {
+    std::thread answer([&] {
+      std::optional<wire::SerializedSample> request;
+      dds_loopback::eventually(
+          [&] { return (request = wire::takeSerialized(requests)).has_value(); });
+      ASSERT_TRUE(request && request->bytes.size() >= 20);
+      Bytes reply(request->bytes.begin(), request->bytes.begin() + (server.header ? 20 : 4));
+      if (server.header) {
+        reply[4] = static_cast<std::uint8_t>(reply[4] + server.idChange);
+        reply[12] = static_cast<std::uint8_t>(reply[12] + server.sequenceChange);
+      }
+      reply.insert(reply.end(), state.begin(), state.end());
+      dds_write(replies, &reply);
+    });
+    const auto reply = client.call(CdrWriter().u8(0).bytes(), 500ms);
+    answer.join();
+    EXPECT_EQ(reply.has_value(),
+              server.idChange == 0 && server.sequenceChange == 0 && server.header)
+        << server.fault;
+  }
 }
 
 }  // namespace
