@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,20 @@ TEST(NodeLifecycle, AvailableTransitionsAreThoseLeavingTheCurrentState) {
     EXPECT_EQ(ids(available), c.ids) << node::stateLabel(c.state);
     for (const auto& transition : available) {
       EXPECT_EQ(transition.start, c.state);
+    }
+  }
+}
+
+TEST(NodeLifecycle, TheTransitionGraphHoldsEachTransitionOnce) {
+  const auto graph = LifecycleMachine::transitions();
+  EXPECT_EQ(graph.size(), 25u);  // rcl_lifecycle's default state machine
+  std::set<std::pair<int, int>> seen;
+  for (const auto& transition : graph) {
+    EXPECT_TRUE(seen.insert({static_cast<int>(transition.start), transition.id}).second);
+  }
+  for (const S state : LifecycleMachine::states()) {
+    for (const auto& transition : LifecycleMachine(state).availableTransitions()) {
+      EXPECT_EQ(seen.count({static_cast<int>(state), transition.id}), 1u);
     }
   }
 }

@@ -52,6 +52,17 @@ Sequence lent(std::vector<Element>& elements) {
   return sequence;
 }
 
+void replyTransitions(const std::vector<LifecycleTransition>& listed,
+                      const wire::ServiceServer::Reply& reply) {
+  std::vector<lifecycle_msgs_msg_dds__TransitionDescription_> transitions;
+  for (const auto& transition : listed) {
+    transitions.push_back(descriptionSample(transition));
+  }
+  lifecycle_msgs_srv_dds__GetAvailableTransitions_Response_ response{
+      lent<dds_sequence_lifecycle_msgs_msg_dds__TransitionDescription_>(transitions)};
+  reply(&response);
+}
+
 std::uint64_t nanosecondsSinceEpoch() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                         std::chrono::system_clock::now().time_since_epoch())
@@ -80,6 +91,10 @@ LifecycleServices::LifecycleServices(const wire::Participant& participant,
           service(participant, options, "get_available_transitions",
                   lifecycle_msgs_srv_dds__GetAvailableTransitions_Request__desc,
                   lifecycle_msgs_srv_dds__GetAvailableTransitions_Response__desc, dropped_)),
+      getTransitionGraph_(service(participant, options, "get_transition_graph",
+                                  lifecycle_msgs_srv_dds__GetAvailableTransitions_Request__desc,
+                                  lifecycle_msgs_srv_dds__GetAvailableTransitions_Response__desc,
+                                  dropped_)),
       transitionEvent_(
           participant, lifecycle_msgs_msg_dds__TransitionEvent__desc,
           wire::ddsTopicName(options.nameSpace,
@@ -115,13 +130,12 @@ bool LifecycleServices::serve(Clock::time_point now) {
       now);
   getAvailableTransitions_.serve(
       [this](const void*, const wire::ServiceServer::Reply& reply) {
-        std::vector<lifecycle_msgs_msg_dds__TransitionDescription_> transitions;
-        for (const auto& transition : machine_.availableTransitions()) {
-          transitions.push_back(descriptionSample(transition));
-        }
-        lifecycle_msgs_srv_dds__GetAvailableTransitions_Response_ response{
-            lent<dds_sequence_lifecycle_msgs_msg_dds__TransitionDescription_>(transitions)};
-        reply(&response);
+        replyTransitions(machine_.availableTransitions(), reply);
+      },
+      now);
+  getTransitionGraph_.serve(
+      [](const void*, const wire::ServiceServer::Reply& reply) {
+        replyTransitions(LifecycleMachine::transitions(), reply);
       },
       now);
   return machine_.state() == LifecycleState::Active;
@@ -168,10 +182,14 @@ void LifecycleServices::announce(const LifecycleTransition& transition) {
   transitionEvent_.publish(event);
 }
 
+std::vector<const wire::ServiceServer*> LifecycleServices::servers() const {
+  return {&changeState_, &getState_, &getAvailableStates_, &getAvailableTransitions_,
+          &getTransitionGraph_};
+}
+
 std::vector<dds_entity_t> LifecycleServices::endpoints() const {
   std::vector<dds_entity_t> entities;
-  for (const auto* server :
-       {&changeState_, &getState_, &getAvailableStates_, &getAvailableTransitions_}) {
+  for (const auto* server : servers()) {
     entities.push_back(server->requestReader());
     entities.push_back(server->replyWriter());
   }
@@ -181,8 +199,7 @@ std::vector<dds_entity_t> LifecycleServices::endpoints() const {
 
 std::string LifecycleServices::describe() const {
   std::string text = "serves ";
-  for (const auto* server :
-       {&changeState_, &getState_, &getAvailableStates_, &getAvailableTransitions_}) {
+  for (const auto* server : servers()) {
     text += server->describe() + ", ";
   }
   return text + "publishes " + wire::rosTopicName(transitionEvent_.topicName()) + " (" +

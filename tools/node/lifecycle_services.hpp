@@ -1,8 +1,9 @@
 #pragma once
 
 // The node's lifecycle on the ROS 2 network, as rclcpp_lifecycle serves a managed node's: the
-// services <node>/change_state, <node>/get_state, <node>/get_available_states and
-// <node>/get_available_transitions (lifecycle_msgs/srv), and the topic <node>/transition_event,
+// services <node>/change_state, <node>/get_state, <node>/get_available_states,
+// <node>/get_available_transitions and <node>/get_transition_graph (lifecycle_msgs/srv), and the
+// topic <node>/transition_event,
 // on which each transition taken is announced. The states and transitions are the lifecycle
 // machine's; this is only its edge to DDS.
 //
@@ -46,6 +47,7 @@ class LifecycleServices {
  private:
   ChangeResult work(LifecycleState transitionState);
   void answerChangeState(const void* request, const wire::ServiceServer::Reply& reply);
+  std::vector<const wire::ServiceServer*> servers() const;
   void announce(const LifecycleTransition& transition);
 
   NodeLog& log_;
@@ -56,6 +58,7 @@ class LifecycleServices {
   wire::ServiceServer getState_;
   wire::ServiceServer getAvailableStates_;
   wire::ServiceServer getAvailableTransitions_;
+  wire::ServiceServer getTransitionGraph_;
   wire::SamplePublisher<lifecycle_msgs_msg_dds__TransitionEvent_> transitionEvent_;
 };
 

@@ -1,5 +1,7 @@
 #include "node/lifecycle/lifecycle_machine.hpp"
 
+#include <iterator>
+
 namespace node {
 namespace {
 
@@ -99,6 +101,10 @@ std::vector<LifecycleState> LifecycleMachine::states() {
   return {S::Unknown,    S::Unconfigured, S::Inactive,       S::Active,
           S::Finalized,  S::Configuring,  S::CleaningUp,     S::ShuttingDown,
           S::Activating, S::Deactivating, S::ErrorProcessing};
+}
+
+std::vector<LifecycleTransition> LifecycleMachine::transitions() {
+  return {std::begin(kTransitions), std::end(kTransitions)};
 }
 
 std::vector<LifecycleTransition> LifecycleMachine::availableTransitions() const {

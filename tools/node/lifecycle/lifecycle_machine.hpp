@@ -76,6 +76,8 @@ class LifecycleMachine {
   /// Every state, as get_available_states lists them: the primary states, then the transition
   /// states.
   static std::vector<LifecycleState> states();
+  /// Every transition, as get_transition_graph lists them.
+  static std::vector<LifecycleTransition> transitions();
   /// The transitions that leave the current state, as get_available_transitions lists them.
   std::vector<LifecycleTransition> availableTransitions() const;
 
