@@ -1,10 +1,13 @@
 // A service's requests and replies as rmw_cyclonedds frames them: the request header taken apart
-// and put together, the request read through Cyclone's serializer, and every request that cannot
-// be read refused without a crash.
+// and put together, the request read through Cyclone's serializer, every request that cannot be
+// read refused without a crash; and, on DDS (loopback only), a reply held until the asking
+// client's reply reader has matched.
 
 #include <gtest/gtest.h>
 
 #include <lifecycle_msgs/srv/ChangeState_Request.h>
+#include <lifecycle_msgs/srv/GetState_Request.h>
+#include <lifecycle_msgs/srv/GetState_Response.h>
 
 #include <chrono>
 #include <cstdint>
@@ -13,9 +16,13 @@
 #include <variant>
 #include <vector>
 
+#include "dds_loopback.hpp"
 #include "wire/cdr_body.hpp"
+#include "wire/qos.hpp"
 #include "wire/rate_limited_log.hpp"
 #include "wire/request_header.hpp"
+#include "wire/serialized_topic.hpp"
+#include "wire/service_server.hpp"
 #include "wire/topic_names.hpp"
 #include "wire/user_data.hpp"
 
@@ -169,6 +176,82 @@ TEST(WireService, UserDataValuesAreFoundByTheirKey) {
   EXPECT_EQ(wire::userDataValue(text, "serviceid"), "");
   EXPECT_EQ(wire::userDataValue("client=1;", "clientid"), "");
   EXPECT_EQ(wire::userDataValue("xclientid=1;", "clientid"), "");
+}
+
+// A client's request writer or reply reader, marked with its client id as rmw_cyclonedds marks
+// them.
+dds_entity_t clientEndpoint(const wire::Participant& participant, bool writer, const char* id) {
+  const wire::Qos qos = wire::withUserData(wire::serviceQos(), std::string("clientid=") + id + ";");
+  if (writer) {
+    return dds_create_writer(
+        participant.handle(),
+        wire::createSerializedTopic(participant.handle(), "rq/svc/get_stateRequest",
+                                    "lifecycle_msgs::srv::dds_::GetState_Request_"),
+        qos.get(), nullptr);
+  }
+  return dds_create_reader(
+      participant.handle(),
+      wire::createSerializedTopic(participant.handle(), "rr/svc/get_stateReply",
+                                  "lifecycle_msgs::srv::dds_::GetState_Response_"),
+      qos.get(), nullptr);
+}
+
+TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne) {
+  constexpr int kDomain = 207;
+  dds_loopback::useLoopbackOnly();
+  wire::Participant participant(kDomain);
+  std::vector<std::string> lines;
+  wire::RateLimitedLog log([&](const std::string& line) { lines.push_back(line); });
+  wire::ServiceServer server(participant, "rq/svc/get_stateRequest", "rr/svc/get_stateReply",
+                             lifecycle_msgs_srv_dds__GetState_Request__desc,
+                             lifecycle_msgs_srv_dds__GetState_Response__desc, kLargest, log);
+  int answered = 0;
+  const auto answer = [&](const void*, const wire::ServiceServer::Reply& reply) {
+    ++answered;
+    lifecycle_msgs_srv_dds__GetState_Response_ response{{3, const_cast<char*>("active")}};
+    reply(&response);
+  };
+  const auto serveUntil = [&](auto condition, wire::ServiceServer::Clock::duration later) {
+    return dds_loopback::eventually([&] {
+      server.serve(answer, wire::ServiceServer::Clock::now() + later);
+      return condition();
+    });
+  };
+
+  // The request comes before the client's reply reader: the reply waits for it.
+  const dds_entity_t request = clientEndpoint(participant, true, "c1");
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    dds_publication_matched_status_t status{};
+    dds_get_publication_matched_status(request, &status);
+    return status.current_count > 0;
+  }));
+  const Bytes asked = wire::frame({7, 1}, {0});
+  dds_write(request, &asked);
+  ASSERT_TRUE(serveUntil([&] { return answered == 1; }, {}));
+  const dds_entity_t reader = clientEndpoint(participant, false, "c1");
+  std::optional<wire::SerializedSample> reply;
+  ASSERT_TRUE(serveUntil([&] { return (reply = wire::takeSerialized(reader)).has_value(); }, {}));
+  const auto framed = wire::unframe(reply->bytes, kLargest);
+  ASSERT_TRUE(std::holds_alternative<wire::FramedPayload>(framed));
+  EXPECT_EQ(std::get<wire::FramedPayload>(framed).header.client, 7u);
+  EXPECT_EQ(std::get<wire::FramedPayload>(framed).header.sequence, 1);
+  EXPECT_TRUE(lines.empty());
+
+  // A client whose reply reader never comes: its reply is dropped after the wait, and said so.
+  const dds_entity_t other = clientEndpoint(participant, true, "c2");
+  const Bytes otherAsked = wire::frame({8, 1}, {0});
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    dds_publication_matched_status_t status{};
+    dds_get_publication_matched_status(other, &status);
+    return status.current_count > 0;
+  }));
+  dds_write(other, &otherAsked);
+  ASSERT_TRUE(serveUntil([&] { return answered == 2; }, {}));
+  server.serve(answer, wire::ServiceServer::Clock::now() + wire::ServiceServer::kReplyReaderWait +
+                           std::chrono::milliseconds(100));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("did not match"), std::string::npos) << lines[0];
+  EXPECT_FALSE(wire::takeSerialized(reader).has_value());  // not to the other client's reader
 }
 
 }  // namespace
