@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "node/lifecycle/lifecycle_machine.hpp"
