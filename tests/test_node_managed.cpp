@@ -251,6 +251,9 @@ TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
                                       [](const TimedCommand& c) { return isZero(c.twist); });
   ASSERT_NE(firstZero, manager.commands.end());
   EXPECT_LT(firstZero->at - asked, (answered - asked) + kDeliverySlack);
+  using Milliseconds = std::chrono::duration<double, std::milli>;
+  RecordProperty("deactivate_reply_ms", std::to_string(Milliseconds(answered - asked).count()));
+  RecordProperty("deactivate_stop_ms", std::to_string(Milliseconds(firstZero->at - asked).count()));
   for (auto command = firstZero; command != manager.commands.end(); ++command) {
     EXPECT_TRUE(isZero(command->twist)) << "a command after the stop";
   }
