@@ -5,6 +5,8 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # Its ROS 2 arguments (--ros-args), in-process.
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
+# Its lifecycle's state machine, in-process.
+target_link_libraries(test_node_lifecycle PRIVATE trelvo_node_lifecycle)
 # Its frames in-process: tf2's buffer, paths and poses moved between frames, tf2 itself the
 # reference.
 pkg_check_modules(TRELVO_TEST_TF2 REQUIRED IMPORTED_TARGET tf2)
@@ -16,6 +18,11 @@ add_dependencies(test_node_program trelvo-node trelvo-sim)
 target_compile_definitions(test_node_program PRIVATE
   TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>"
   TRELVO_VERSION_TEXT="${PROJECT_VERSION}")
+
+# The program as a managed node, driven by a lifecycle manager's clients in rmw_cyclonedds's layout.
+target_link_libraries(test_node_managed PRIVATE trelvo_wire)
+add_dependencies(test_node_managed trelvo-node)
+target_compile_definitions(test_node_managed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
 
 # The fleet benchmark's report over logs written as the node and the vehicle write them.
 add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault

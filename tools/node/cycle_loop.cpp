@@ -46,10 +46,17 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
 
 void CycleLoop::cycle() {
   const auto taken = Clock::now();
+  const bool commanding = !commanding_ || commanding_(taken);
+  if (commanded_ && !commanding) {
+    frames_.receivePath(nav_msgs::msg::Path{}, taken);  // an empty path ends the route
+  }
+  commanded_ = commanding;
   takeInputs(taken);
   const std::string before = progress_.sent();
   const CycleOutput output = drive_.cycle(taken);
-  topics_.publishCommand(output.command);
+  if (commanding) {
+    topics_.publishCommand(output.command);
+  }
   const auto written = Clock::now();
   publishStatus(output, written);
   monitor_.cycle(drive_, frames_, written);
@@ -81,7 +88,9 @@ void CycleLoop::takeInputs(Clock::time_point now) {
     poses.push_back({std::move(*pose), std::string()});
   }
   for (const auto& path : topics_.takePaths()) {
-    frames_.receivePath(path, now);
+    if (commanded_) {
+      frames_.receivePath(path, now);
+    }
   }
   handOverPath(frames_, drive_, now);
   for (const auto& [pose, writer] : poses) {

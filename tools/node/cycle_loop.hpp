@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,14 @@ class CycleLoop {
   CycleLoop(const CycleLoop&) = delete;
   CycleLoop& operator=(const CycleLoop&) = delete;
 
+  /// Asked at the start of each cycle whether the node commands the vehicle now (a managed node
+  /// only while active); without it, always. While it does not, paths are dropped and no command
+  /// goes out; the route under way ends when it stops.
+  void gateCommands(std::function<bool(Clock::time_point)> commanding) {
+    commanding_ = std::move(commanding);
+    commanded_ = false;  // no route yet to end, whatever the first answer
+  }
+
   /// Runs cycles until `stop` becomes true (a signal handler sets it).
   void run(const std::atomic<bool>& stop);
 
@@ -41,6 +50,8 @@ class CycleLoop {
   std::chrono::nanoseconds period_;
   std::FILE* latencyLog_ = nullptr;
   ProgressRepeat progress_;
+  std::function<bool(Clock::time_point)> commanding_;
+  bool commanded_ = true;
 };
 
 }  // namespace node

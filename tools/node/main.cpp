@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/exit_codes.hpp"
+#include "node/lifecycle_services.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
 #include "node/ros_args/ros_names.hpp"
@@ -47,13 +49,17 @@ std::string rampText(const node::RampLimits& ramp) {
                      limit(ramp.maxTurnAccel, "rad/s2"));
 }
 
-void logStart(node::NodeLog& log, const node::NodeOptions& options,
-              const node::NodeTopics& topics) {
+void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
+              const std::optional<node::LifecycleServices>& lifecycle) {
+  const std::string managed =
+      lifecycle ? "; a managed node, unconfigured until configured and activated: " +
+                      lifecycle->describe()
+                : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
-      "vehicle when older than {} s, {}; {}",
+      "vehicle when older than {} s, {}; {}{}",
       TRELVO_VERSION, options.domain, node::absoluteNamespace(options.nameSpace), options.rate,
-      topics.poseTopic(), options.poseTimeout, rampText(options.ramp), topics.describe());
+      topics.poseTopic(), options.poseTimeout, rampText(options.ramp), topics.describe(), managed);
 }
 
 // The vehicle must not drive on under the last command: a stop, delivered before leaving. True
@@ -99,7 +105,13 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   bool stopAcknowledged = false;
   {
     node::NodeTopics topics(options);
-    logStart(log, options, topics);
+    std::optional<node::LifecycleServices> lifecycle;
+    if (options.lifecycle) {
+      lifecycle.emplace(topics.participant(), options, log,
+                        [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); });
+      topics.announce(lifecycle->endpoints());
+    }
+    logStart(log, options, topics, lifecycle);
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }
@@ -116,6 +128,10 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     raiseControlCycle(log, options.realtimePriority);
     {
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
+      if (lifecycle) {
+        loop.gateCommands(
+            [&lifecycle](node::Clock::time_point now) { return lifecycle->serve(now); });
+      }
       loop.run(stop);
     }
     stopAcknowledged = deliverStop(log, topics);

@@ -119,6 +119,12 @@ void addRampOptions(CLI::App& app, RampLimits& ramp) {
       ->group(kRampGroup);
 }
 
+void addLifecycleOption(CLI::App& app, NodeOptions& options) {
+  app.add_flag("--lifecycle", options.lifecycle,
+               "Runs as a ROS 2 managed node: starts unconfigured, serves NODE/change_state and "
+               "NODE/get_state, and commands the vehicle only while active");
+}
+
 std::string exitStatusHelp() {
   return fmt::format(
       "Exit status:\n"
@@ -143,6 +149,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   addTopicOptions(app, options);
   addCycleOptions(app, options);
   addRampOptions(app, options.ramp);
+  addLifecycleOption(app, options);
   addRosDistroOption(app, options.rosDistro);
   // ROS 2's arguments become the program's own: parameters as options, the rest kept for the
   // topics and the node's name.

@@ -29,6 +29,7 @@ struct NodeOptions {
   bool useSimTime = false;              // stamps in /clock's time, as ROS 2's use_sim_time
   int realtimePriority = 0;             // SCHED_FIFO priority of the control cycle; 0: normal
   std::string latencyLog;               // empty: none; else one line per cycle, for the benchmark
+  bool lifecycle = false;               // a managed node: starts unconfigured, drives while active
   RampLimits ramp;                      // --max-accel, --max-decel, --max-turn-accel; all 0: off
   std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
   wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces

@@ -86,6 +86,12 @@ class NodeTopics {
   /// The readers and writers alive on the domain now, the node's own marked; never waits.
   const std::vector<wire::DiscoveredEndpoint>& endpoints() { return discovery_.endpoints(); }
 
+  /// The node's participant, for the node's other endpoints (the lifecycle's services).
+  const wire::Participant& participant() const { return participant_; }
+  /// Adds readers and writers of the participant made beside these topics to the node's place in
+  /// the ROS 2 graph.
+  void announce(const std::vector<dds_entity_t>& endpoints) { graph_->addEndpoints(endpoints); }
+
   void publishCommand(const geometry_msgs::msg::Twist& command);
   /// Whether anyone reads /diagnostics now: the status is built only for a reader.
   bool diagnosticsRead() const;

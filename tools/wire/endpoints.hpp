@@ -94,6 +94,21 @@ struct Written {
   Guid writer;
 };
 
+/// A writer of samples of a C type idlc generated (`Sample`, of the DDS type `type`), written as
+/// they are: for ROS 2 messages the node builds as samples (lifecycle_msgs' TransitionEvent).
+template <typename Sample>
+class SamplePublisher : public Endpoint {
+ public:
+  SamplePublisher(const Participant& participant, const dds_topic_descriptor_t& type,
+                  const std::string& ddsTopic, const dds_qos_t* qos)
+      : Endpoint(participant, type, ddsTopic) {
+    entity_ =
+        checked(dds_create_writer(participant.handle(), topic_, qos, nullptr), "creating a writer");
+  }
+
+  void publish(const Sample& sample) { checked(dds_write(entity_, &sample), "writing a sample"); }
+};
+
 template <typename Message>
 class Subscription : public Endpoint {
  public:

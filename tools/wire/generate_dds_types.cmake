@@ -6,6 +6,9 @@
 # ROS 2 too), the IDL is rewritten to ROS 2's DDS names (rosidl_idl_to_dds.cmake), and idlc turns it
 # into C: final types (plain XCDR1, as ROS 2 sends), without type information, so that endpoints
 # match other ROS 2 programs by type name alone.
+#
+# A service's request and response are messages in the package's srv/ folder
+# (srv/ChangeState_Request.msg), which become types of the module srv; they have no type hash here.
 set(rosidl_root ${OUT_ROOT}/rosidl_idl)
 set(dds_idl_root ${OUT_ROOT}/dds_idl)
 set(c_root ${OUT_ROOT}/c)
@@ -20,10 +23,12 @@ endfunction()
 
 set(dds_idl_files)
 foreach(package IN LISTS PACKAGES)
-  file(GLOB msg_files RELATIVE ${MSG_ROOT}/${package} ${MSG_ROOT}/${package}/msg/*.msg)
+  file(GLOB msg_files RELATIVE ${MSG_ROOT}/${package} ${MSG_ROOT}/${package}/msg/*.msg
+       ${MSG_ROOT}/${package}/srv/*.msg)
   run(${CMAKE_COMMAND} -E chdir ${MSG_ROOT}/${package} ${PYTHON} ${ROSIDL} translate --to idl
       -o ${rosidl_root}/${package} ${package} ${msg_files})
-  file(GLOB idl_files RELATIVE ${rosidl_root} ${rosidl_root}/${package}/msg/*.idl)
+  file(GLOB idl_files RELATIVE ${rosidl_root} ${rosidl_root}/${package}/msg/*.idl
+       ${rosidl_root}/${package}/srv/*.idl)
   foreach(idl IN LISTS idl_files)
     run(${CMAKE_COMMAND} -DIN=${rosidl_root}/${idl} -DOUT=${dds_idl_root}/${idl}
         -DPACKAGE=${package} -P ${CMAKE_CURRENT_LIST_DIR}/rosidl_idl_to_dds.cmake)

@@ -64,6 +64,10 @@ Qos statusQos() {
   return rosDefaultQos();
 }
 
+Qos serviceQos() {
+  return rosDefaultQos();
+}
+
 std::string qosText(const dds_qos_t* qos) {
   dds_reliability_kind_t reliability = DDS_RELIABILITY_BEST_EFFORT;
   dds_duration_t blocking = 0;

@@ -37,6 +37,10 @@ Qos clockQos();
 /// command-line tools and RViz subscribe with.
 Qos statusQos();
 
+/// Requests and replies of the services the node serves, as rmw_cyclonedds gives ROS 2's service
+/// profile: reliable, volatile, keep last 10.
+Qos serviceQos();
+
 /// The QoS that matters for matching, as ROS 2 users name it: "reliable, volatile, keep last 10".
 std::string qosText(const dds_qos_t* qos);
 

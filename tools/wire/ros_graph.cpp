@@ -159,10 +159,12 @@ Qos rosDiscoveryQos(RosDistro distro) {
 RosGraph::RosGraph(const Participant& participant, std::string_view nodeName,
                    std::string_view nameSpace, RosDistro distro,
                    const std::vector<dds_entity_t>& endpoints)
-    : distro_(distro), participant_(guidOf(participant.handle())) {
-  const NodeRecord node{bounded(checkedNodeName(nodeName), "node name"),
-                        bounded(rosNodeNamespace(nameSpace), "node namespace"),
-                        classified(participant.handle(), endpoints)};
+    : distro_(distro),
+      participantHandle_(participant.handle()),
+      participant_(guidOf(participant.handle())),
+      nodeName_(bounded(checkedNodeName(nodeName), "node name")),
+      nameSpace_(bounded(rosNodeNamespace(nameSpace), "node namespace")),
+      endpoints_(endpoints) {
   topic_ = checked(dds_create_topic(participant.handle(), &participantEntitiesInfoType(distro),
                                     kRosDiscoveryTopic, nullptr, nullptr),
                    "creating the topic ros_discovery_info");
@@ -170,12 +172,22 @@ RosGraph::RosGraph(const Participant& participant, std::string_view nodeName,
     writer_ = checked(
         dds_create_writer(participant.handle(), topic_, rosDiscoveryQos(distro).get(), nullptr),
         "creating the writer of ros_discovery_info");
-    checked(write(distro, writer_, participant_, &node), "writing ros_discovery_info");
+    publish();
   } catch (...) {
     dds_delete(writer_);
     dds_delete(topic_);
     throw;
   }
+}
+
+void RosGraph::addEndpoints(const std::vector<dds_entity_t>& endpoints) {
+  endpoints_.insert(endpoints_.end(), endpoints.begin(), endpoints.end());
+  publish();
+}
+
+void RosGraph::publish() {
+  const NodeRecord node{nodeName_, nameSpace_, classified(participantHandle_, endpoints_)};
+  checked(write(distro_, writer_, participant_, &node), "writing ros_discovery_info");
 }
 
 RosGraph::~RosGraph() {

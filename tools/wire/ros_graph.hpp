@@ -12,6 +12,7 @@
 
 #include <dds/dds.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -50,12 +51,23 @@ class RosGraph {
   RosGraph(const RosGraph&) = delete;
   RosGraph& operator=(const RosGraph&) = delete;
 
+  /// Adds the readers and writers `endpoints`, each of the participant given at construction, to
+  /// the node's and publishes the node again: for endpoints made after the node was announced.
+  /// Throws as the constructor does.
+  void addEndpoints(const std::vector<dds_entity_t>& endpoints);
+
   /// The writer of ros_discovery_info, itself no endpoint of the node.
   dds_entity_t writer() const { return writer_; }
 
  private:
+  void publish();
+
   RosDistro distro_;
+  dds_entity_t participantHandle_;
   Guid participant_;
+  std::string nodeName_;
+  std::string nameSpace_;
+  std::vector<dds_entity_t> endpoints_;
   dds_entity_t topic_ = 0;
   dds_entity_t writer_ = 0;
 };

@@ -12,7 +12,10 @@
 file(READ ${IN} text)
 get_filename_component(type ${IN} NAME_WE)
 string(REGEX REPLACE "([A-Za-z0-9_]+)::msg::([A-Za-z0-9_]+)" "\\1::msg::dds_::\\2_" text "${text}")
-string(REPLACE "module msg {" "module msg { module dds_ {" text "${text}")
+# rosidl puts every .msg in the module msg; a service's request and response belong to srv.
+get_filename_component(folder ${IN} DIRECTORY)
+get_filename_component(kind ${folder} NAME)
+string(REPLACE "module msg {" "module ${kind} { module dds_ {" text "${text}")
 string(REPLACE "struct ${type} {" "struct ${type}_ {" text "${text}")
 string(REGEX REPLACE "};[ \n]*};[ \n]*$" "};\n};\n};\n" text "${text}")
 string(REGEX REPLACE "@default *\\([^)]*\\)" "" text "${text}")

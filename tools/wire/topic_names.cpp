@@ -55,6 +55,27 @@ std::string ddsTopicName(std::string_view ns, std::string_view name) {
   return topic;
 }
 
+std::string ddsRequestTopicName(std::string_view ns, std::string_view name) {
+  // The resolved name after "rt".
+  return "rq" + ddsTopicName(ns, name).substr(2) + "Request";
+}
+
+std::string ddsReplyTopicName(std::string_view ns, std::string_view name) {
+  return "rr" + ddsTopicName(ns, name).substr(2) + "Reply";
+}
+
+std::string rosServiceName(std::string_view ddsRequestTopic) {
+  constexpr std::string_view kPrefix = "rq/";
+  constexpr std::string_view kSuffix = "Request";
+  if (ddsRequestTopic.size() <= kPrefix.size() + kSuffix.size() ||
+      ddsRequestTopic.substr(0, kPrefix.size()) != kPrefix ||
+      ddsRequestTopic.substr(ddsRequestTopic.size() - kSuffix.size()) != kSuffix) {
+    return std::string(ddsRequestTopic);
+  }
+  return "/" + std::string(ddsRequestTopic.substr(
+                   kPrefix.size(), ddsRequestTopic.size() - kPrefix.size() - kSuffix.size()));
+}
+
 std::string rosNodeNamespace(std::string_view ns) {
   const std::string_view space = trimmedSlashes(ns);
   return space.empty() ? "/" : "/" + std::string(checkedTokens(space, ns));

@@ -16,6 +16,17 @@ namespace wire {
 /// digits and '_', none empty or starting with a digit.
 std::string ddsTopicName(std::string_view ns, std::string_view name);
 
+/// The DDS topics of the ROS service `name` of a node in `ns`, resolved as ddsTopicName resolves a
+/// topic: requests on "rq/<service>Request", replies on "rr/<service>Reply", as rmw_cyclonedds
+/// names them. ("robot1", "trelvo_node/get_state") gives "rq/robot1/trelvo_node/get_stateRequest"
+/// and "rr/robot1/trelvo_node/get_stateReply".
+std::string ddsRequestTopicName(std::string_view ns, std::string_view name);
+std::string ddsReplyTopicName(std::string_view ns, std::string_view name);
+
+/// The ROS service a DDS request topic carries: "rq/robot1/trelvo_node/get_stateRequest" gives
+/// "/robot1/trelvo_node/get_state". Any other name comes back as it is.
+std::string rosServiceName(std::string_view ddsRequestTopic);
+
 /// The namespace of a node in `ns` as ROS 2 announces it: "/" for none, else with a leading '/' and
 /// no trailing one ("robot1" and "/robot1/" give "/robot1"). Throws std::invalid_argument for a
 /// namespace that is not a valid ROS name, as ddsTopicName does.

@@ -1,5 +1,7 @@
 #include "wire/user_data.hpp"
 
+#include <algorithm>
+
 #include "wire/type_hash.hpp"
 
 namespace wire {
@@ -20,6 +22,20 @@ std::string userData(const dds_qos_t* qos) {
   std::string text(static_cast<const char*>(value), size);
   dds_free(value);
   return text;
+}
+
+std::string userDataValue(std::string_view text, std::string_view key) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find(';', start), text.size());
+    const std::string_view entry = text.substr(start, end - start);
+    if (entry.size() > key.size() && entry.substr(0, key.size()) == key &&
+        entry[key.size()] == '=') {
+      return std::string(entry.substr(key.size() + 1));
+    }
+    start = end + 1;
+  }
+  return {};
 }
 
 Qos rosParticipantQos() {

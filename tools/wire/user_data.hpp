@@ -20,6 +20,10 @@ Qos withUserData(Qos qos, std::string_view text);
 /// The USER_DATA of `qos` as text; empty when it has none.
 std::string userData(const dds_qos_t* qos);
 
+/// The value of `key` in USER_DATA of the form "key=value;key=value;": ("clientid=01.2;",
+/// "clientid") gives "01.2"; empty when the key is absent.
+std::string userDataValue(std::string_view text, std::string_view key);
+
 /// The participant QoS of a ROS 2 process in the root security enclave: USER_DATA "enclave=/;".
 Qos rosParticipantQos();
 
