@@ -76,13 +76,15 @@ struct Leg {
 /// path whose poses all lie at one position is one leg from it to itself: a turn on the spot to
 /// the goal heading.
 ///
-/// No leg is shorter than the corner tolerance unless it is the only one: a vehicle that turns on
-/// the spot at every corner must not turn round for a jog of a few centimetres. A short jog in
-/// the middle stays inside its neighbours' corridor; one at the goal ends the leg before at the
-/// goal (its poses then lie within twice the tolerance of that leg); one at the start, shorter
-/// than twice the tolerance and within the tolerance of the next leg, is dropped, so that the
-/// route starts at the next corner (a replan from a vehicle measured a few centimetres off its
-/// line). Every pose lies within the tolerance of its leg otherwise. O(n) in the poses.
+/// The legs are the fewest the path's own positions allow as corners, found by a line
+/// simplification over the whole path (Douglas-Peucker): every pose lies within the tolerance of
+/// its leg, so a grid planner's stair-step along a straight line is one leg. Corners are poses of
+/// the path, where they stand. No leg is shorter than the corner tolerance unless it is the only
+/// one: a vehicle that turns on the spot at every corner must not turn round for a jog of a few
+/// centimetres. A first leg shorter than twice the tolerance whose poses lie within the tolerance
+/// of the next leg is dropped, so that the route starts at the next corner (a replan from a
+/// vehicle measured a few centimetres off its line). A pose within kSamePosition of the pose kept
+/// before it repeats it and is skipped. O(n log n) in the poses for a planner's path.
 TRELVO_API std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path,
                                                     double cornerTolerance = kCornerTolerance);
 

@@ -29,132 +29,125 @@ bool hasUsablePositions(const nav_msgs::msg::Path& path) {
   return true;
 }
 
-// The directions from a leg's start that keep every pose taken so far within the tolerance of
-// the leg's line: a pose at distance d allows the directions within asin(tolerance / d) of its
-// bearing, and the corridor keeps the intersection of those intervals. Bearings are measured
-// from the first pose that constrained it, so that the interval never straddles the +-pi seam.
-// A pose must also lie further from the start than the one before: a path that turns back along
-// its line starts a new leg.
-class Corridor {
- public:
-  Corridor(Point start, double tolerance) : start_(start), tolerance_(tolerance) {}
+double distanceToSegment(Point p, Point a, Point b) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double lengthSquared = dx * dx + dy * dy;
+  const double along =
+      lengthSquared == 0.0 ? 0.0 : ((p.x - a.x) * dx + (p.y - a.y) * dy) / lengthSquared;
+  const double t = std::clamp(along, 0.0, 1.0);
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
 
-  // Takes the pose into the leg if the leg's line through it still passes every pose before it
-  // within the tolerance.
-  bool take(Point p) {
-    const double distance = std::hypot(p.x - start_.x, p.y - start_.y);
-    if (distance <= reached_) {
+double distanceBetween(Point a, Point b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// The path's positions without repeats: a pose within kSamePosition of the one kept before it.
+std::vector<Point> distinctPositions(const nav_msgs::msg::Path& path) {
+  std::vector<Point> points;
+  points.reserve(path.poses.size());
+  for (const auto& pose : path.poses) {
+    const Point p{pose.pose.position.x, pose.pose.position.y};
+    if (points.empty() || distanceBetween(p, points.back()) > kSamePosition) {
+      points.push_back(p);
+    }
+  }
+  return points;
+}
+
+// Whether every point strictly between first and last lies within the tolerance of the segment
+// joining them.
+bool fitsOneLeg(const std::vector<Point>& points, std::size_t first, std::size_t last,
+                double tolerance) {
+  for (std::size_t i = first + 1; i < last; ++i) {
+    if (distanceToSegment(points[i], points[first], points[last]) > tolerance) {
       return false;
     }
-    if (distance > tolerance_) {
-      const double bearing = std::atan2(p.y - start_.y, p.x - start_.x);
-      const double halfWidth = std::asin(tolerance_ / distance);
-      if (!narrowed_) {
-        reference_ = bearing;
-        low_ = -halfWidth;
-        high_ = halfWidth;
-        narrowed_ = true;
-      } else {
-        const double offset = std::remainder(bearing - reference_, 2 * M_PI);
-        if (offset < low_ || offset > high_) {
-          return false;
-        }
-        low_ = std::fmax(low_, offset - halfWidth);
-        high_ = std::fmin(high_, offset + halfWidth);
+  }
+  return true;
+}
+
+// Douglas-Peucker over the whole path: a run of points that does not fit the segment from its
+// first to its last point is split at the point furthest from that segment, which becomes a
+// corner. A split point lies further than the tolerance from the segment, and so from both its
+// ends: no leg comes out shorter than the tolerance. Of equally distant points the one nearest
+// the middle of the run is taken, so that a path swinging back and forth is halved instead of
+// peeled one point at a time. Returns the corners' indices in order, the first and last point
+// among them.
+std::vector<std::size_t> douglasPeucker(const std::vector<Point>& points, double tolerance) {
+  std::vector<bool> isCorner(points.size(), false);
+  isCorner.front() = true;
+  isCorner.back() = true;
+  std::vector<std::pair<std::size_t, std::size_t>> runs{{0, points.size() - 1}};
+  while (!runs.empty()) {
+    const auto [first, last] = runs.back();
+    runs.pop_back();
+    const std::size_t middle = first + (last - first) / 2;
+    const auto offMiddle = [middle](std::size_t i) { return i > middle ? i - middle : middle - i; };
+    double furthest = tolerance;
+    std::size_t split = 0;
+    for (std::size_t i = first + 1; i < last; ++i) {
+      const double d = distanceToSegment(points[i], points[first], points[last]);
+      if (d > furthest || (split != 0 && d == furthest && offMiddle(i) < offMiddle(split))) {
+        furthest = d;
+        split = i;
       }
     }
-    reached_ = distance;
-    return true;
-  }
-
- private:
-  Point start_;
-  double tolerance_;
-  double reached_ = 0.0;  // m, the distance of the last pose taken
-  bool narrowed_ = false;
-  double reference_ = 0.0;
-  double low_ = 0.0;
-  double high_ = 0.0;
-};
-
-double distanceToSegment(Point p, const Leg& leg) {
-  const double dx = leg.end.x - leg.start.x;
-  const double dy = leg.end.y - leg.start.y;
-  const double lengthSquared = dx * dx + dy * dy;
-  const double along = lengthSquared == 0.0
-                           ? 0.0
-                           : ((p.x - leg.start.x) * dx + (p.y - leg.start.y) * dy) / lengthSquared;
-  const double t = std::clamp(along, 0.0, 1.0);
-  return std::hypot(p.x - (leg.start.x + t * dx), p.y - (leg.start.y + t * dy));
-}
-
-double length(const Leg& leg) {
-  return std::hypot(leg.end.x - leg.start.x, leg.end.y - leg.start.y);
-}
-
-// The legs' positions only; headings are set once all legs are known. A leg is never cut off
-// shorter than the tolerance: every pose it took lies within the tolerance of its start, and so of
-// any leg from there, and the corridor starts afresh from the same start. Only the last leg can be
-// that short. `firstLegPoses` receives how many poses the first leg covers.
-std::vector<Leg> straightRuns(const nav_msgs::msg::Path& path, double tolerance,
-                              std::size_t& firstLegPoses) {
-  const auto& first = path.poses.front().pose.position;
-  Point start{first.x, first.y};
-  Point last = start;
-  Corridor corridor(start, tolerance);
-  std::vector<Leg> legs;
-  firstLegPoses = path.poses.size();
-  for (std::size_t i = 0; i < path.poses.size(); ++i) {
-    const auto& position = path.poses[i].pose.position;
-    const Point p{position.x, position.y};
-    if (std::hypot(p.x - last.x, p.y - last.y) <= kSamePosition) {
-      continue;
+    if (split != 0) {
+      isCorner[split] = true;
+      runs.emplace_back(first, split);
+      runs.emplace_back(split, last);
     }
-    if (!corridor.take(p)) {
-      if (std::hypot(last.x - start.x, last.y - start.y) >= tolerance) {
-        if (legs.empty()) {
-          firstLegPoses = i;
-        }
-        legs.push_back({{start.x, start.y, 0.0}, {last.x, last.y, 0.0}});
-        start = last;
-      }
-      corridor = Corridor(start, tolerance);
-      corridor.take(p);
-    }
-    last = p;
   }
-  legs.push_back({{start.x, start.y, 0.0}, {last.x, last.y, 0.0}});
-  return legs;
+  std::vector<std::size_t> corners;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (isCorner[i]) {
+      corners.push_back(i);
+    }
+  }
+  return corners;
 }
 
-// A last leg shorter than the tolerance is a jog at the goal: the leg before goes on to the goal.
-void mergeShortLastLeg(std::vector<Leg>& legs, double tolerance) {
-  while (legs.size() > 1 && length(legs.back()) < tolerance) {
-    const Point goal{legs.back().end.x, legs.back().end.y};
-    legs.pop_back();
-    legs.back().end.x = goal.x;
-    legs.back().end.y = goal.y;
+// A noisy corner can make Douglas-Peucker take a point a few centimetres beside the true corner,
+// and then the true corner too, leaving a short leg between them that the vehicle would stop and
+// turn for. A corner next to a leg shorter than kShortLeg tolerances goes when the points of
+// both its legs fit the segment that joins their outer ends.
+constexpr double kShortLeg = 2.0;
+
+void removeNeedlessCorners(const std::vector<Point>& points, std::vector<std::size_t>& corners,
+                           double tolerance) {
+  std::size_t k = 1;
+  while (k + 1 < corners.size()) {
+    const Point before = points[corners[k - 1]];
+    const Point corner = points[corners[k]];
+    const Point after = points[corners[k + 1]];
+    const bool nextToShortLeg = distanceBetween(before, corner) < kShortLeg * tolerance ||
+                                distanceBetween(corner, after) < kShortLeg * tolerance;
+    if (nextToShortLeg && fitsOneLeg(points, corners[k - 1], corners[k + 1], tolerance)) {
+      corners.erase(corners.begin() + static_cast<std::ptrdiff_t>(k));
+    } else {
+      ++k;
+    }
   }
 }
 
 // A planner that replans from where the vehicle stands, measured with some noise, often starts its
 // path with a jog of a few centimetres back to the line it drives. Such a first leg, shorter than
-// kShortFirstLeg tolerances, is dropped when every one of its poses lies within the tolerance of
-// the next leg: the vehicle goes straight on to the next corner instead of turning round twice.
-constexpr double kShortFirstLeg = 2.0;
-
-void dropJogAtTheStart(const nav_msgs::msg::Path& path, std::size_t firstLegPoses,
-                       std::vector<Leg>& legs, double tolerance) {
-  if (legs.size() < 2 || length(legs.front()) >= kShortFirstLeg * tolerance) {
+// kShortLeg tolerances, is dropped when every one of its points lies within the tolerance of the
+// next leg: the vehicle goes straight on to the next corner instead of turning round twice.
+void dropJogAtTheStart(const std::vector<Point>& points, std::vector<std::size_t>& corners,
+                       double tolerance) {
+  if (corners.size() < 3 ||
+      distanceBetween(points[corners[0]], points[corners[1]]) >= kShortLeg * tolerance) {
     return;
   }
-  for (std::size_t i = 0; i < firstLegPoses; ++i) {
-    const auto& position = path.poses[i].pose.position;
-    if (distanceToSegment({position.x, position.y}, legs[1]) > tolerance) {
+  for (std::size_t i = 0; i < corners[1]; ++i) {
+    if (distanceToSegment(points[i], points[corners[1]], points[corners[2]]) > tolerance) {
       return;
     }
   }
-  legs.erase(legs.begin());
+  corners.erase(corners.begin());
 }
 
 }  // namespace
@@ -213,10 +206,19 @@ std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path, double
   if (!std::isfinite(goalHeading) || !hasUsablePositions(path)) {
     return std::nullopt;
   }
-  std::size_t firstLegPoses = 0;
-  std::vector<Leg> legs = straightRuns(path, cornerTolerance, firstLegPoses);
-  mergeShortLastLeg(legs, cornerTolerance);
-  dropJogAtTheStart(path, firstLegPoses, legs, cornerTolerance);
+  const std::vector<Point> points = distinctPositions(path);
+  std::vector<std::size_t> corners = douglasPeucker(points, cornerTolerance);
+  removeNeedlessCorners(points, corners, cornerTolerance);
+  dropJogAtTheStart(points, corners, cornerTolerance);
+  std::vector<Leg> legs;
+  for (std::size_t k = 0; k + 1 < corners.size(); ++k) {
+    const Point start = points[corners[k]];
+    const Point end = points[corners[k + 1]];
+    legs.push_back({{start.x, start.y, 0.0}, {end.x, end.y, 0.0}});
+  }
+  if (legs.empty()) {  // one position: a turn on the spot
+    legs.push_back({{points[0].x, points[0].y, 0.0}, {points[0].x, points[0].y, 0.0}});
+  }
   for (Leg& leg : legs) {
     const bool onTheSpot = leg.start.x == leg.end.x && leg.start.y == leg.end.y;
     leg.start.heading =
