@@ -17,10 +17,20 @@
 //   // cycle(): send a zero command and call
 //   follower.holdStill();
 //
-// A path that only repeats the route under way (resent, or replanned from where the vehicle
-// stands, even a few centimetres off its line) changes nothing: the leg under way goes on without
-// a restart. Any other path replaces the route at the next cycle, starting with its first leg;
-// an empty path stops the route.
+// A path whose goal is the route's goal (within the corner tolerance and kGoalHeadingMatch) and
+// which passes the vehicle within the corner tolerance is a replan of the route under way, even
+// with its vertices moved a few centimetres, in a rotated frame or from noisy poses. When one of
+// its legs through the vehicle ends at the corner the leg under way ends at (within twice the
+// tolerance: both corners may lie that far from the planner's), or it starts at that corner from
+// a vehicle standing there, the leg under way goes on untouched and the path's legs after it
+// replace the route's. When the corner moved further but the vehicle can drive straight on along
+// the path's leg through it, that leg replaces the leg under way and the controller's line move
+// goes on towards its end. A finished route resent to a vehicle at its goal changes nothing. Any
+// other path replaces the route at the next cycle, starting with its first leg; if the vehicle is
+// driving a line along that leg already, the leg starts in its line move, without a stop or a
+// turn on the spot. "Driving along a leg": in a line move, within the tolerance of the leg,
+// facing within 5 degrees (the controller's first-turn tolerance) of the leg's end. An empty path
+// stops the route.
 //
 // Threads: none of its own; one follower is used from one thread. Every Controller in a process
 // shares the toolkit's PID records (see trelvo/motion.hpp), so one follower drives at a time in a
@@ -122,8 +132,9 @@ class TRELVO_API RouteFollower {
  public:
   explicit RouteFollower(double cornerTolerance = kCornerTolerance);
 
-  /// Takes effect at the next cycle; the latest path received before a cycle wins. A path that
-  /// repeats the route under way also cancels a new route received before it in the same cycle.
+  /// Takes effect at the next cycle; the latest path received before a cycle wins. A replan of the
+  /// route under way also cancels a new route received before it in the same cycle; the vehicle's
+  /// position is the one given to the last cycle.
   PathReception receivePath(const nav_msgs::msg::Path& path);
   /// One control cycle: the command to send into cmd. While no route is driven, a zero command
   /// and no controller call. The cycle that ends a leg hands out the zero command. Like the
@@ -140,7 +151,8 @@ class TRELVO_API RouteFollower {
   const std::vector<Leg>* pendingLegs() const {
     return pending_.route ? &*pending_.route : nullptr;
   }
-  /// The route's legs; empty before the first route and after a stop.
+  /// The route's legs; empty before the first route and after a stop. After a replan, the leg
+  /// under way keeps its end and the next leg starts at the replan's corner.
   const std::vector<Leg>& legs() const { return legs_; }
   /// The leg being driven; legs().size() once the route finished or stopped.
   std::size_t legIndex() const { return legIndex_; }
@@ -149,13 +161,27 @@ class TRELVO_API RouteFollower {
   const Controller& controller() const { return controller_; }
 
  private:
-  // What the next cycle does before driving.
+  // A replan of the route under way: the legs that follow the leg under way (keepsLeg), or that
+  // replace it and the legs after it.
+  struct Replan {
+    std::vector<Leg> legs;
+    bool keepsLeg;
+  };
+  // What the next cycle does before driving: at most one of them.
   struct Pending {
     bool stop = false;
     std::optional<std::vector<Leg>> route;
+    std::optional<Replan> replan;
   };
+  // How the next leg's controller run starts: with a turn on the spot from a standing vehicle,
+  // or in its line move, driving on.
+  enum class LegStart { FromRest, DriveOn };
 
+  std::optional<Replan> continuation(const std::vector<Leg>& path) const;
+  bool drivesOnInto(const Leg& leg) const;
   RouteEvent applyPending();
+  void spliceIn(Replan replan);
+  nav_msgs::msg::Path legPath() const;
   void beginLeg();
 
   double cornerTolerance_;
@@ -166,6 +192,9 @@ class TRELVO_API RouteFollower {
   geometry_msgs::msg::Quaternion pendingGoalOrientation_;
   std::size_t legIndex_ = 0;
   bool legBegun_ = false;
+  LegStart start_ = LegStart::FromRest;
+  // The newest usable pose a cycle was given.
+  std::optional<Pose2D> vehicle_;
   Pending pending_;
 };
 
