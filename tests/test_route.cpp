@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "controller_fixtures.hpp"
+#include "route_drives.hpp"
 #include "trelvo/route.hpp"
 
 using trelvo::Leg;
@@ -16,36 +16,15 @@ using trelvo::makeLegs;
 using trelvo::PathReception;
 using trelvo::RouteEvent;
 using trelvo::RouteFollower;
+using trelvo_test::densePoints;
+using trelvo_test::pathThrough;
 using trelvo_test::planarPose;
 using trelvo_test::radians;
+using trelvo_test::RouteDrive;
 using trelvo_test::Unicycle;
+using trelvo_test::XY;
 
 namespace {
-
-using XY = std::pair<double, double>;
-
-nav_msgs::msg::Path pathThrough(const std::vector<XY>& points, double goalYaw = 0.0) {
-  nav_msgs::msg::Path path;
-  for (const auto& [x, y] : points) {
-    path.poses.push_back(planarPose(x, y, 0.0));
-  }
-  path.poses.back() = planarPose(points.back().first, points.back().second, goalYaw);
-  return path;
-}
-
-// A planner's path: a pose every `spacing` metres along straight runs between the corners.
-std::vector<XY> densePoints(const std::vector<XY>& corners, double spacing = 0.05) {
-  std::vector<XY> points{corners.front()};
-  for (std::size_t i = 1; i < corners.size(); ++i) {
-    const auto [x0, y0] = corners[i - 1];
-    const auto [x1, y1] = corners[i];
-    const int steps = static_cast<int>(std::ceil(std::hypot(x1 - x0, y1 - y0) / spacing));
-    for (int k = 1; k <= steps; ++k) {
-      points.emplace_back(x0 + (x1 - x0) * k / steps, y0 + (y1 - y0) * k / steps);
-    }
-  }
-  return points;
-}
 
 std::vector<XY> wavyCorridor() {
   std::vector<XY> points;
@@ -177,44 +156,14 @@ TEST(RouteLegs, RefusesWhatTheControllerRefuses) {
   EXPECT_TRUE(makeLegs(nav_msgs::msg::Path{})->empty());
 }
 
-constexpr double kPeriod = 0.05;  // s
 constexpr int kCycleLimit = 20000;
+constexpr double kPeriod = trelvo_test::kRoutePeriod;
 
-// A follower driving a unicycle; records the events of every cycle, the commands handed out in
-// the cycles that end a leg, and the largest turn on the spot (rad).
-struct Drive {
-  RouteFollower follower;
-  Unicycle vehicle{0, 0, 0};
-  double noise = 0.0;  // m, of the measured position
-  geometry_msgs::msg::Twist cmd;
-  std::vector<RouteEvent> events;
-  std::vector<geometry_msgs::msg::Twist> legEndCommands;
-  int cycles = 0;
-  double turnOnTheSpot = 0.0;
-  double largestTurnOnTheSpot = 0.0;
-
+// A follower driving a unicycle, with the steps of a test around it.
+struct Drive : RouteDrive {
   void start(const nav_msgs::msg::Path& path) {
     ASSERT_EQ(follower.receivePath(path), PathReception::Taken);
     ASSERT_EQ(step(), RouteEvent::RouteStarted);
-  }
-  // The pose a localisation measures: within `noise` of the vehicle's, varying every cycle.
-  geometry_msgs::msg::PoseStamped measured() const {
-    return planarPose(vehicle.x + noise * std::sin(cycles * 1.7),
-                      vehicle.y + noise * std::cos(cycles * 2.3), vehicle.yaw);
-  }
-  RouteEvent step() {
-    const RouteEvent event = follower.cycle(measured(), cmd);
-    vehicle.apply(cmd, kPeriod);
-    ++cycles;
-    if (event != RouteEvent::None) {
-      events.push_back(event);
-    }
-    if (event == RouteEvent::LegReached || event == RouteEvent::RouteFinished) {
-      legEndCommands.push_back(cmd);
-    }
-    turnOnTheSpot = cmd.linear.x == 0.0 ? turnOnTheSpot + std::fabs(cmd.angular.z) * kPeriod : 0.0;
-    largestTurnOnTheSpot = std::max(largestTurnOnTheSpot, turnOnTheSpot);
-    return event;
   }
   // Drives until the controller is in its line move of leg `leg`, some way along it.
   void intoLineMove(std::size_t leg, int cycles) {

@@ -177,7 +177,8 @@ class TRELVO_API RouteFollower {
   // or in its line move, driving on.
   enum class LegStart { FromRest, DriveOn };
 
-  std::optional<Replan> continuation(const std::vector<Leg>& path) const;
+  std::optional<Replan> continuation(const nav_msgs::msg::Path& path,
+                                     const std::vector<Leg>& legs) const;
   bool drivesOnInto(const Leg& leg) const;
   RouteEvent applyPending();
   void spliceIn(Replan replan);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace trelvo {
@@ -76,6 +77,26 @@ bool sameGoal(const Leg& a, const Leg& b, double tolerance) {
          std::fabs(wrapAngle(a.end.heading - b.end.heading)) <= kGoalHeadingMatch;
 }
 
+Pose2D positionOf(const geometry_msgs::msg::PoseStamped& pose) {
+  return {pose.pose.position.x, pose.pose.position.y, 0.0};
+}
+
+// The first pose of the path's stretch (a pose to the next) nearest the point, and its distance
+// (m) from the point.
+std::pair<std::size_t, double> nearestStretch(const nav_msgs::msg::Path& path, const Pose2D& p) {
+  std::size_t nearest = 0;
+  double miss = distanceBetween(p, positionOf(path.poses.front()));
+  for (std::size_t i = 0; i + 1 < path.poses.size(); ++i) {
+    const double d =
+        distanceToSegment(p, Leg{positionOf(path.poses[i]), positionOf(path.poses[i + 1])});
+    if (d < miss) {
+      miss = d;
+      nearest = i;
+    }
+  }
+  return {nearest, miss};
+}
+
 Pose2D planarPose(const geometry_msgs::msg::PoseStamped& pose) {
   return {pose.pose.position.x, pose.pose.position.y, goalYaw(pose.pose.orientation)};
 }
@@ -98,7 +119,7 @@ PathReception RouteFollower::receivePath(const nav_msgs::msg::Path& path) {
     return PathReception::Unchanged;
   }
   pendingGoalOrientation_ = path.poses.back().pose.orientation;
-  if (std::optional<Replan> replan = continuation(*legs)) {
+  if (std::optional<Replan> replan = continuation(path, *legs)) {
     // The latest path is the route under way: a new route received before it is dropped.
     pending_ = Pending{};
     pending_.replan = std::move(replan);
@@ -110,8 +131,8 @@ PathReception RouteFollower::receivePath(const nav_msgs::msg::Path& path) {
 }
 
 std::optional<RouteFollower::Replan> RouteFollower::continuation(
-    const std::vector<Leg>& path) const {
-  if (legs_.empty() || !vehicle_ || !sameGoal(path.back(), legs_.back(), cornerTolerance_)) {
+    const nav_msgs::msg::Path& path, const std::vector<Leg>& legs) const {
+  if (legs_.empty() || !vehicle_ || !sameGoal(legs.back(), legs_.back(), cornerTolerance_)) {
     return std::nullopt;
   }
   const Pose2D& vehicle = *vehicle_;
@@ -124,31 +145,44 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
     return std::nullopt;
   }
   const Leg& current = legs_[legIndex_];
-  // The vehicle drives a leg of the path that ends at the corner the leg under way ends at: the
-  // leg goes on, and the path's legs after it follow.
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (distanceToSegment(vehicle, path[i]) <= cornerTolerance_ &&
-        distanceBetween(path[i].end, current.end) <= cornerMatch) {
-      return Replan{{path.begin() + static_cast<std::ptrdiff_t>(i) + 1, path.end()}, true};
+  // The path's poses from where it passes the vehicle, while they stay within the corridor of the
+  // leg under way: when they reach that leg's corner, the leg goes on and the legs of the rest of
+  // the path follow it. Poses, not the path's legs: a grid planner's stair-step with some noise,
+  // replanned from a vehicle a little beside its middle, can come out as many legs.
+  const auto [passing, miss] = nearestStretch(path, vehicle);
+  if (miss <= cornerTolerance_) {
+    std::size_t atCorner = passing;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = passing; i < path.poses.size(); ++i) {
+      const Pose2D p = positionOf(path.poses[i]);
+      if (distanceToSegment(p, current) > cornerMatch) {
+        break;
+      }
+      if (distanceBetween(p, current.end) < nearest) {
+        nearest = distanceBetween(p, current.end);
+        atCorner = i;
+      }
     }
-  }
-  // The path starts from a vehicle at that corner: its legs follow the leg under way, but for
-  // any that only lead back to the corner.
-  if (distanceBetween(vehicle, path.front().start) <= cornerTolerance_ &&
-      distanceBetween(path.front().start, current.end) <= cornerMatch) {
-    auto next = std::find_if(path.begin(), path.end(), [&](const Leg& leg) {
-      return distanceBetween(leg.end, current.end) > cornerMatch;
-    });
-    return Replan{{next, path.end()}, true};
+    if (nearest <= cornerMatch) {
+      nav_msgs::msg::Path rest;
+      rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner),
+                        path.poses.end());
+      std::vector<Leg> after = makeLegs(rest, cornerTolerance_).value_or(std::vector<Leg>{});
+      // Legs that only lead back to the corner are left out.
+      const auto next = std::find_if(after.begin(), after.end(), [&](const Leg& leg) {
+        return distanceBetween(leg.end, current.end) > cornerMatch;
+      });
+      return Replan{{next, after.end()}, true};
+    }
   }
   // The corner moved: the path's leg through the vehicle replaces the leg under way if the
   // vehicle can drive on along it; otherwise the path is a new route.
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (distanceToSegment(vehicle, path[i]) <= cornerTolerance_) {
-      if (!drivesOnInto(path[i])) {
+  for (std::size_t i = 0; i < legs.size(); ++i) {
+    if (distanceToSegment(vehicle, legs[i]) <= cornerTolerance_) {
+      if (!drivesOnInto(legs[i])) {
         return std::nullopt;
       }
-      return Replan{{path.begin() + static_cast<std::ptrdiff_t>(i), path.end()}, false};
+      return Replan{{legs.begin() + static_cast<std::ptrdiff_t>(i), legs.end()}, false};
     }
   }
   return std::nullopt;
