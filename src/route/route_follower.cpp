@@ -81,15 +81,51 @@ Pose2D positionOf(const geometry_msgs::msg::PoseStamped& pose) {
   return {pose.pose.position.x, pose.pose.position.y, 0.0};
 }
 
-// The first pose of the path's stretch (a pose to the next) nearest the point, and its distance
-// (m) from the point.
-std::pair<std::size_t, double> nearestStretch(const nav_msgs::msg::Path& path, const Pose2D& p) {
+// Where the route's legs from `current` on come again at the end of `path`: the index in `path`
+// of the first leg after the one that repeats leg `current`. The legs are aligned from the goal;
+// each ends within `match` of the route's leg and starts within `match` of its start, but the one
+// aligned with the current leg, which may start anywhere along it (a planner replans from where
+// the vehicle stands). Legs already driven may be repeated too, and the current leg left out when
+// the path starts at its end (a replan from a vehicle at the corner). Alignment from the goal
+// keeps apart the legs of a path that runs back and forth over itself.
+std::optional<std::size_t> legsAfterCurrent(const std::vector<Leg>& path,
+                                            const std::vector<Leg>& route, std::size_t current,
+                                            double match) {
+  if (path.size() > route.size() || route.size() - path.size() > current + 1) {
+    return std::nullopt;
+  }
+  const std::size_t offset = route.size() - path.size();
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const Leg& leg = route[offset + i];
+    const double startMiss = offset + i == current ? distanceToSegment(path[i].start, leg)
+                                                   : distanceBetween(path[i].start, leg.start);
+    if (startMiss > match || distanceBetween(path[i].end, leg.end) > match) {
+      return std::nullopt;
+    }
+  }
+  return current + 1 - offset;
+}
+
+bool sameDirection(const Pose2D& fromA, const Pose2D& toA, const Leg& b) {
+  return (toA.x - fromA.x) * (b.end.x - b.start.x) + (toA.y - fromA.y) * (b.end.y - b.start.y) >
+         0.0;
+}
+
+// The first pose of the path's stretch (a pose to the next) nearest the point among those that
+// run the way `leg` does, and its distance (m) from the point; infinite when none does. Of two
+// equally near, the later: a path that passes one place twice the same way is on its later pass
+// once the vehicle drove the earlier.
+std::pair<std::size_t, double> nearestStretch(const nav_msgs::msg::Path& path, const Pose2D& p,
+                                              const Leg& leg) {
   std::size_t nearest = 0;
-  double miss = distanceBetween(p, positionOf(path.poses.front()));
+  double miss = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i + 1 < path.poses.size(); ++i) {
-    const double d =
-        distanceToSegment(p, Leg{positionOf(path.poses[i]), positionOf(path.poses[i + 1])});
-    if (d < miss) {
+    const Leg stretch{positionOf(path.poses[i]), positionOf(path.poses[i + 1])};
+    if (!sameDirection(stretch.start, stretch.end, leg)) {
+      continue;
+    }
+    const double d = distanceToSegment(p, stretch);
+    if (d <= miss) {
       miss = d;
       nearest = i;
     }
@@ -145,15 +181,18 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
     return std::nullopt;
   }
   const Leg& current = legs_[legIndex_];
+  if (const auto next = legsAfterCurrent(legs, legs_, legIndex_, cornerMatch)) {
+    return Replan{{legs.begin() + static_cast<std::ptrdiff_t>(*next), legs.end()}, true};
+  }
   // The path's poses from where it passes the vehicle, while they stay within the corridor of the
   // leg under way: when they reach that leg's corner, the leg goes on and the legs of the rest of
   // the path follow it. Poses, not the path's legs: a grid planner's stair-step with some noise,
   // replanned from a vehicle a little beside its middle, can come out as many legs.
-  const auto [passing, miss] = nearestStretch(path, vehicle);
+  const auto [passing, miss] = nearestStretch(path, vehicle, current);
   if (miss <= cornerTolerance_) {
-    std::size_t atCorner = passing;
+    std::size_t atCorner = passing + 1;
     double nearest = std::numeric_limits<double>::infinity();
-    for (std::size_t i = passing; i < path.poses.size(); ++i) {
+    for (std::size_t i = passing + 1; i < path.poses.size(); ++i) {
       const Pose2D p = positionOf(path.poses[i]);
       if (distanceToSegment(p, current) > cornerMatch) {
         break;
