@@ -194,8 +194,9 @@ class TRELVO_API RouteFollower {
   std::size_t legIndex_ = 0;
   bool legBegun_ = false;
   LegStart start_ = LegStart::FromRest;
-  // The newest usable pose a cycle was given.
+  // The newest usable position a cycle was given (heading unset), and its orientation.
   std::optional<Pose2D> vehicle_;
+  geometry_msgs::msg::Quaternion vehicleOrientation_;
   Pending pending_;
 };
 

@@ -133,10 +133,6 @@ std::pair<std::size_t, double> nearestStretch(const nav_msgs::msg::Path& path, c
   return {nearest, miss};
 }
 
-Pose2D planarPose(const geometry_msgs::msg::PoseStamped& pose) {
-  return {pose.pose.position.x, pose.pose.position.y, goalYaw(pose.pose.orientation)};
-}
-
 }  // namespace
 
 RouteFollower::RouteFollower(double cornerTolerance) : cornerTolerance_(cornerTolerance) {}
@@ -233,9 +229,11 @@ bool RouteFollower::drivesOnInto(const Leg& leg) const {
   }
   const Pose2D& vehicle = *vehicle_;
   const double direction = std::atan2(leg.end.y - vehicle.y, leg.end.x - vehicle.x);
+  // NaN for an orientation without a heading, which then fails the comparison.
+  const double heading = goalYaw(vehicleOrientation_);
   return distanceToSegment(vehicle, leg) <= cornerTolerance_ &&
          distanceBetween(vehicle, leg.end) >= kCornerMatch * cornerTolerance_ &&
-         std::fabs(wrapAngle(direction - vehicle.heading)) < kFirstTurnTolerance;
+         std::fabs(wrapAngle(direction - heading)) < kFirstTurnTolerance;
 }
 
 RouteEvent RouteFollower::applyPending() {
@@ -321,9 +319,10 @@ void RouteFollower::beginLeg() {
 
 RouteEvent RouteFollower::cycle(const geometry_msgs::msg::PoseStamped& pose,
                                 geometry_msgs::msg::Twist& cmd) {
-  const Pose2D vehicle = planarPose(pose);
-  if (std::isfinite(vehicle.x) && std::isfinite(vehicle.y) && std::isfinite(vehicle.heading)) {
-    vehicle_ = vehicle;
+  const auto& position = pose.pose.position;
+  if (std::isfinite(position.x) && std::isfinite(position.y)) {
+    vehicle_ = positionOf(pose);
+    vehicleOrientation_ = pose.pose.orientation;
   }
   const RouteEvent event = applyPending();
   if (!driving()) {

@@ -29,18 +29,37 @@ bool hasUsablePositions(const nav_msgs::msg::Path& path) {
   return true;
 }
 
-double distanceToSegment(Point p, Point a, Point b) {
-  const double dx = b.x - a.x;
-  const double dy = b.y - a.y;
-  const double lengthSquared = dx * dx + dy * dy;
-  const double along =
-      lengthSquared == 0.0 ? 0.0 : ((p.x - a.x) * dx + (p.y - a.y) * dy) / lengthSquared;
-  const double t = std::clamp(along, 0.0, 1.0);
-  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+// A segment ready to measure many points against. Squared distances spare the square roots of
+// the hot loops; coordinates of at most 1e9 m are far from overflowing a double when squared.
+class Segment {
+ public:
+  Segment(Point a, Point b) : a_(a), dx_(b.x - a.x), dy_(b.y - a.y) {
+    const double lengthSquared = dx_ * dx_ + dy_ * dy_;
+    inverseLengthSquared_ = lengthSquared == 0.0 ? 0.0 : 1.0 / lengthSquared;
+  }
+
+  double squaredDistance(Point p) const {
+    const double along = ((p.x - a_.x) * dx_ + (p.y - a_.y) * dy_) * inverseLengthSquared_;
+    const double t = std::clamp(along, 0.0, 1.0);
+    const double ex = p.x - (a_.x + t * dx_);
+    const double ey = p.y - (a_.y + t * dy_);
+    return ex * ex + ey * ey;
+  }
+  double distance(Point p) const { return std::sqrt(squaredDistance(p)); }
+
+ private:
+  Point a_;
+  double dx_;
+  double dy_;
+  double inverseLengthSquared_;
+};
+
+double squaredDistanceBetween(Point a, Point b) {
+  return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
 }
 
 double distanceBetween(Point a, Point b) {
-  return std::hypot(a.x - b.x, a.y - b.y);
+  return std::sqrt(squaredDistanceBetween(a, b));
 }
 
 // The path's positions without repeats: a pose within kSamePosition of the one kept before it.
@@ -49,7 +68,8 @@ std::vector<Point> distinctPositions(const nav_msgs::msg::Path& path) {
   points.reserve(path.poses.size());
   for (const auto& pose : path.poses) {
     const Point p{pose.pose.position.x, pose.pose.position.y};
-    if (points.empty() || distanceBetween(p, points.back()) > kSamePosition) {
+    if (points.empty() ||
+        squaredDistanceBetween(p, points.back()) > kSamePosition * kSamePosition) {
       points.push_back(p);
     }
   }
@@ -60,12 +80,31 @@ std::vector<Point> distinctPositions(const nav_msgs::msg::Path& path) {
 // joining them.
 bool fitsOneLeg(const std::vector<Point>& points, std::size_t first, std::size_t last,
                 double tolerance) {
+  const Segment leg(points[first], points[last]);
   for (std::size_t i = first + 1; i < last; ++i) {
-    if (distanceToSegment(points[i], points[first], points[last]) > tolerance) {
+    if (leg.distance(points[i]) > tolerance) {
       return false;
     }
   }
   return true;
+}
+
+struct Furthest {
+  std::size_t index;  // 0: none beyond the limit
+  double squaredDistance;
+};
+
+// The point in [begin, end) furthest from the segment, if one lies beyond `limit` (squared).
+Furthest furthestFrom(const Segment& segment, const std::vector<Point>& points, std::size_t begin,
+                      std::size_t end, double limit) {
+  Furthest furthest{0, limit};
+  for (std::size_t i = begin; i < end; ++i) {
+    const double d = segment.squaredDistance(points[i]);
+    if (d > furthest.squaredDistance) {
+      furthest = {i, d};
+    }
+  }
+  return furthest;
 }
 
 // Douglas-Peucker splits a run at its furthest point. On a path that swings back and forth many
@@ -73,7 +112,7 @@ bool fitsOneLeg(const std::vector<Point>& points, std::size_t first, std::size_t
 // (seconds for 100 000 poses). Once the distances measured pass kWorkPerPoint for each point,
 // a run is split at its furthest point within its middle half, where it has one beyond the
 // tolerance, which halves it. Planner paths of a few dozen corners never come near.
-constexpr std::size_t kWorkPerPoint = 16;
+constexpr std::size_t kWorkPerPoint = 8;
 
 // Douglas-Peucker over the whole path: a run of points that does not fit the segment from its
 // first to its last point is split at the point furthest from that segment, which becomes a
@@ -90,25 +129,24 @@ std::vector<std::size_t> douglasPeucker(const std::vector<Point>& points, double
   while (!runs.empty()) {
     const auto [first, last] = runs.back();
     runs.pop_back();
+    const Segment segment(points[first], points[last]);
+    const double limit = tolerance * tolerance;
     const std::size_t quarter = (last - first) / 4;
-    double furthest = tolerance;
-    std::size_t split = 0;
-    double furthestInMiddle = tolerance;
-    std::size_t middleSplit = 0;
-    for (std::size_t i = first + 1; i < last; ++i) {
-      const double d = distanceToSegment(points[i], points[first], points[last]);
-      if (d > furthest) {
-        furthest = d;
-        split = i;
-      }
-      if (d > furthestInMiddle && i >= first + quarter && i <= last - quarter) {
-        furthestInMiddle = d;
-        middleSplit = i;
-      }
-    }
+    const std::size_t middleBegin = std::max(first + 1, first + quarter);
+    const std::size_t middleEnd = std::min(last, last - quarter + 1);
+    const Furthest head = furthestFrom(segment, points, first + 1, middleBegin, limit);
+    const Furthest middle = furthestFrom(segment, points, middleBegin, middleEnd, limit);
+    const Furthest tail = furthestFrom(segment, points, middleEnd, last, limit);
     work += last - first;
-    if (work > workBudget && middleSplit != 0) {
-      split = middleSplit;
+    std::size_t split = middle.index;
+    if (work <= workBudget || split == 0) {
+      double furthest = middle.squaredDistance;
+      for (const Furthest& candidate : {head, tail}) {
+        if (candidate.squaredDistance > furthest) {
+          furthest = candidate.squaredDistance;
+          split = candidate.index;
+        }
+      }
     }
     if (split != 0) {
       isCorner[split] = true;
@@ -158,8 +196,9 @@ void dropJogAtTheStart(const std::vector<Point>& points, std::vector<std::size_t
       distanceBetween(points[corners[0]], points[corners[1]]) >= kShortLeg * tolerance) {
     return;
   }
+  const Segment nextLeg(points[corners[1]], points[corners[2]]);
   for (std::size_t i = 0; i < corners[1]; ++i) {
-    if (distanceToSegment(points[i], points[corners[1]], points[corners[2]]) > tolerance) {
+    if (nextLeg.distance(points[i]) > tolerance) {
       return;
     }
   }
@@ -227,6 +266,7 @@ std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path, double
   removeNeedlessCorners(points, corners, cornerTolerance);
   dropJogAtTheStart(points, corners, cornerTolerance);
   std::vector<Leg> legs;
+  legs.reserve(corners.size());
   for (std::size_t k = 0; k + 1 < corners.size(); ++k) {
     const Point start = points[corners[k]];
     const Point end = points[corners[k + 1]];
