@@ -181,24 +181,30 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
     return Replan{{legs.begin() + static_cast<std::ptrdiff_t>(*next), legs.end()}, true};
   }
   // The path's poses from where it passes the vehicle, while they stay within the corridor of the
-  // leg under way: when they reach that leg's corner, the leg goes on and the legs of the rest of
-  // the path follow it. Poses, not the path's legs: a grid planner's stair-step with some noise,
-  // replanned from a vehicle a little beside its middle, can come out as many legs.
+  // line of the leg under way: the one furthest along that line is the path's corner. When it lies
+  // at the leg's corner, the leg goes on and the legs of the rest of the path follow it. Poses, not
+  // the path's legs: a grid planner's stair-step with some noise, replanned from a vehicle a
+  // little beside its middle, can come out as many legs.
   const auto [passing, miss] = nearestStretch(path, vehicle, current);
-  if (miss <= cornerTolerance_) {
+  const double length = distanceBetween(current.start, current.end);
+  if (miss <= cornerTolerance_ && length > 0.0) {
+    const double ux = (current.end.x - current.start.x) / length;
+    const double uy = (current.end.y - current.start.y) / length;
     std::size_t atCorner = passing + 1;
-    double nearest = std::numeric_limits<double>::infinity();
+    double furthest = -std::numeric_limits<double>::infinity();
     for (std::size_t i = passing + 1; i < path.poses.size(); ++i) {
       const Pose2D p = positionOf(path.poses[i]);
-      if (distanceToSegment(p, current) > cornerMatch) {
+      const double dx = p.x - current.start.x;
+      const double dy = p.y - current.start.y;
+      if (std::fabs(dx * uy - dy * ux) > cornerMatch) {
         break;
       }
-      if (distanceBetween(p, current.end) < nearest) {
-        nearest = distanceBetween(p, current.end);
+      if (dx * ux + dy * uy > furthest) {
+        furthest = dx * ux + dy * uy;
         atCorner = i;
       }
     }
-    if (nearest <= cornerMatch) {
+    if (distanceBetween(positionOf(path.poses[atCorner]), current.end) <= cornerMatch) {
       nav_msgs::msg::Path rest;
       rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner),
                         path.poses.end());
