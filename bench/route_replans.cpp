@@ -2,14 +2,13 @@
 // drives a unicycle in closed loop at 20 Hz, in-process, and the planner sends its path once or
 // again every second from where the vehicle is measured. Prints a Markdown table.
 //
+//   cmake -S . -B build -DTRELVO_BUILD_BENCHMARKS=ON
 //   cmake --build build --target trelvo-route-replans && build/bench/trelvo-route-replans
 
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <random>
-#include <vector>
 
 #include "route_drives.hpp"
 
@@ -22,15 +21,7 @@ extern "C" __attribute__((visibility("default"))) int usleep(useconds_t /*micros
 namespace {
 
 using trelvo::RouteEvent;
-using trelvo_test::PlannerFrame;
 using trelvo_test::RouteDrive;
-using trelvo_test::XY;
-
-constexpr int kReplanCycles = 20;      // 1 Hz at 20 Hz
-constexpr int kLCycleLimit = 1200;     // 60 s
-constexpr int kStairStepCycles = 600;  // 30 s
-constexpr double kStairStepDegrees = 20.0;
-constexpr int kStairStepSteps = 1930;  // 1931 poses
 
 struct Figures {
   std::size_t legs = 0;
@@ -54,50 +45,16 @@ Figures figuresOf(const RouteDrive& drive, bool finished) {
   return f;
 }
 
-XY measuredIn(const RouteDrive& drive, const PlannerFrame& frame) {
-  const auto& p = drive.measured().pose.position;
-  return frame.toPlanner(p.x, p.y);
-}
-
-// The L in the turned frame, sent once or replanned every second, with `noise` on each pose.
 Figures driveL(double noise, bool replans) {
-  const PlannerFrame& frame = trelvo_test::kReplanFrame;
-  std::mt19937 random(29);
   RouteDrive drive;
-  const XY start = frame.toDrive(trelvo_test::kReplanL.front());
-  drive.vehicle = {start.first, start.second, frame.rotation};
-  const double goalYaw = M_PI / 2;
-  drive.follower.receivePath(trelvo_test::arrivingPath(
-      trelvo_test::densePoints(trelvo_test::kReplanL), frame, goalYaw, noise, random));
-  bool finished = false;
-  while (!finished && drive.cycles < kLCycleLimit) {
-    if (replans && drive.cycles > 0 && drive.cycles % kReplanCycles == 0) {
-      drive.follower.receivePath(trelvo_test::arrivingPath(
-          trelvo_test::lFrom(measuredIn(drive, frame)), frame, goalYaw, noise, random));
-    }
-    finished = drive.step() == RouteEvent::RouteFinished;
-  }
-  return figuresOf(drive, finished);
+  trelvo_test::driveTurnedL(drive, noise, replans);
+  return figuresOf(drive,
+                   !drive.events.empty() && drive.events.back() == RouteEvent::RouteFinished);
 }
 
-// The stair-step diagonal, sent once or replanned every second, with `noise` on each pose; the
-// figures after 30 s.
 Figures driveStairStep(double noise, bool replans) {
-  const std::vector<XY> stairs = trelvo_test::stairStep(kStairStepDegrees, kStairStepSteps);
-  const PlannerFrame frame{};
-  const double goalYaw = trelvo_test::radians(kStairStepDegrees);
-  std::mt19937 random(29);
   RouteDrive drive;
-  drive.vehicle = {0.0, 0.0, goalYaw};
-  drive.follower.receivePath(trelvo_test::arrivingPath(stairs, frame, goalYaw, noise, random));
-  while (drive.cycles < kStairStepCycles) {
-    if (replans && drive.cycles > 0 && drive.cycles % kReplanCycles == 0) {
-      drive.follower.receivePath(
-          trelvo_test::arrivingPath(trelvo_test::stairStepFrom(stairs, measuredIn(drive, frame)),
-                                    frame, goalYaw, noise, random));
-    }
-    drive.step();
-  }
+  trelvo_test::driveStairStep(drive, noise, replans);
   return figuresOf(drive, false);
 }
 

@@ -168,4 +168,48 @@ inline std::vector<XY> stairStepFrom(const std::vector<XY>& stairs, const XY& ve
   return points;
 }
 
+inline constexpr int kReplanCycles = 20;  // 1 Hz at 20 Hz
+
+inline XY measuredIn(const RouteDrive& drive, const PlannerFrame& frame) {
+  const auto& p = drive.measured().pose.position;
+  return frame.toPlanner(p.x, p.y);
+}
+
+/// Drives the L in its turned frame to its goal (or for `cycleLimit` cycles), the path sent once
+/// or again every second from where the vehicle is measured, each with `noise` on every pose.
+inline void driveTurnedL(RouteDrive& drive, double noise, bool replans, int cycleLimit = 1200) {
+  const PlannerFrame& frame = kReplanFrame;
+  std::mt19937 random(29);
+  const XY start = frame.toDrive(kReplanL.front());
+  drive.vehicle = {start.first, start.second, frame.rotation};
+  const double goalYaw = M_PI / 2;
+  drive.follower.receivePath(arrivingPath(densePoints(kReplanL), frame, goalYaw, noise, random));
+  bool finished = false;
+  while (!finished && drive.cycles < cycleLimit) {
+    if (replans && drive.cycles > 0 && drive.cycles % kReplanCycles == 0) {
+      drive.follower.receivePath(
+          arrivingPath(lFrom(measuredIn(drive, frame)), frame, goalYaw, noise, random));
+    }
+    finished = drive.step() == trelvo::RouteEvent::RouteFinished;
+  }
+}
+
+/// Drives a grid planner's stair-step along 20 degrees (1931 poses) for `cycles` cycles, the path
+/// sent once or again every second from where the vehicle is measured, with `noise` on every pose.
+inline void driveStairStep(RouteDrive& drive, double noise, bool replans, int cycles = 600) {
+  constexpr double kDegrees = 20.0;
+  const std::vector<XY> stairs = stairStep(kDegrees, 1930);
+  const PlannerFrame frame{};
+  std::mt19937 random(29);
+  drive.vehicle = {0.0, 0.0, radians(kDegrees)};
+  drive.follower.receivePath(arrivingPath(stairs, frame, radians(kDegrees), noise, random));
+  while (drive.cycles < cycles) {
+    if (replans && drive.cycles > 0 && drive.cycles % kReplanCycles == 0) {
+      drive.follower.receivePath(arrivingPath(stairStepFrom(stairs, measuredIn(drive, frame)),
+                                              frame, radians(kDegrees), noise, random));
+    }
+    drive.step();
+  }
+}
+
 }  // namespace trelvo_test

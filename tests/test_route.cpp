@@ -34,6 +34,14 @@ std::vector<XY> wavyCorridor() {
   return points;
 }
 
+std::vector<XY> westwardCorridor() {
+  std::vector<XY> points;
+  for (int i = 0; i <= 100; ++i) {
+    points.emplace_back(-i * 0.05, i % 2 == 0 ? 0.01 : -0.01);
+  }
+  return points;
+}
+
 const std::vector<XY> kL{{0, 0}, {4, 0}, {4, 3}};
 
 TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
@@ -52,6 +60,18 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
       {"turn back along the line", {{0, 0}, {1, 0}, {2, 0}, {1.5, 0}}, 2},
       {"one pose", {{1, 2}}, 1},
       {"planner path turning right", densePoints({{0, 0}, {3, 0}, {3, -2}}), 2},
+      {"westward, 1 cm either side (bearings across +-180 degrees)", westwardCorridor(), 1},
+      {"grid stair-step along 20 degrees", trelvo_test::stairStep(20, 1930), 1},
+      {"grid stair-step to the cell (56, 20), then north",
+       [] {
+         std::vector<XY> points = trelvo_test::stairStep(std::atan2(20.0, 56.0) * 180.0 / M_PI, 76);
+         const XY corner = points.back();
+         for (int i = 1; i <= 40; ++i) {
+           points.emplace_back(corner.first, corner.second + i * 0.05);
+         }
+         return points;
+       }(),
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -101,6 +121,9 @@ TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
       {"a planner dithering at a corner",
        {{0, 0}, {1, 0}, {1.03, 0}, {1.01, 0}, {1.025, 0}, {1.025, 1}},
        {{0, 0}, {1.03, 0}, {1.025, 1}}},
+      {"a jog of 6 cm sideways and 4 cm back at the goal",
+       {{0, 0}, {1, 0}, {1, 0.06}, {1, 0.02}},
+       {{0, 0}, {1, 0.02}}},
       {"a whole path shorter than the tolerance",
        {{0, 0}, {0.02, 0}, {0.02, 0.02}},
        {{0, 0}, {0.02, 0.02}}},
@@ -385,6 +408,119 @@ TEST(RouteFollower, ADifferentPathRestartsAndAnEmptyOneStops) {
   EXPECT_EQ(drive.step(), RouteEvent::Stopped);
   EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
   EXPECT_FALSE(drive.follower.driving());
+}
+
+TEST(RouteFollower, APathReceivedTwiceBeforeACycleIsOneRoute) {
+  Drive drive;
+  const auto route = pathThrough(densePoints(kL), radians(180));
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Taken);
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+  drive.toTheEnd();
+  const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                         RouteEvent::RouteFinished};
+  EXPECT_EQ(drive.events, expected);
+}
+
+TEST(RouteFollower, ReplansEverySecondCostNoStopNoTurnAndNoTime) {
+  // The L in a planner frame turned 30 degrees, arriving rounded to the millimetre, replanned
+  // every second from where the vehicle is measured; beside the same path sent once.
+  for (const double noise : {0.0, 0.02}) {
+    SCOPED_TRACE(noise);
+    RouteDrive once;
+    trelvo_test::driveTurnedL(once, noise, false);
+    RouteDrive replanned;
+    trelvo_test::driveTurnedL(replanned, noise, true);
+    const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                           RouteEvent::RouteFinished};
+    ASSERT_EQ(once.events, expected);
+    EXPECT_EQ(replanned.events, expected);
+    EXPECT_LE(replanned.stops, once.stops);
+    EXPECT_LT(replanned.largestTurnOnTheSpot, once.largestTurnOnTheSpot + radians(5));
+    EXPECT_LE(replanned.cycles, once.cycles * 1.1);
+  }
+}
+
+TEST(RouteFollower, AGridPlannersStairStepIsDrivenWithoutAStop) {
+  for (const bool replans : {false, true}) {
+    SCOPED_TRACE(replans ? "replanned every second, 1 cm noise" : "sent once");
+    RouteDrive drive;
+    trelvo_test::driveStairStep(drive, replans ? 0.01 : 0.0, replans);
+    EXPECT_EQ(drive.follower.legs().size(), 1u);
+    EXPECT_EQ(drive.events, std::vector<RouteEvent>{RouteEvent::RouteStarted});
+    EXPECT_EQ(drive.stops, 0);
+    EXPECT_GT(drive.metres, 11.0) << "30 s at up to 0.4 m/s";
+  }
+}
+
+TEST(RouteFollower, AVehicleAlreadyDrivingAlongANewRouteDrivesOn) {
+  struct Case {
+    const char* name;
+    XY goal;  // of a new route from the vehicle, which drives east along y = 0
+    bool drivesOn;
+  };
+  const Case cases[] = {
+      {"straight ahead", {6, 0}, true},
+      {"4 degrees to the left", {6, 6 * std::tan(radians(4))}, true},
+      {"6 degrees to the right", {6, -6 * std::tan(radians(6))}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drive drive;
+    drive.start(pathThrough(densePoints(kL), radians(180)));
+    drive.intoLineMove(0, 40);
+    const XY from{drive.vehicle.x, drive.vehicle.y};
+    ASSERT_EQ(drive.follower.receivePath(pathThrough(densePoints({from, c.goal}), 0.0)),
+              PathReception::Taken);
+    EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+    bool stopped = drive.cmd == geometry_msgs::msg::Twist{};
+    for (int i = 0; i < 20; ++i) {
+      drive.step();
+      stopped = stopped || drive.cmd.linear.x == 0.0;
+    }
+    EXPECT_EQ(!stopped, c.drivesOn);
+    EXPECT_EQ(drive.follower.controller().endPoint.x, c.goal.first);
+    drive.toTheEnd();
+    EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+    EXPECT_LT(std::hypot(drive.vehicle.x - c.goal.first, drive.vehicle.y - c.goal.second), 0.05);
+  }
+}
+
+TEST(RouteFollower, AReplanWithItsCornerMovedKeepsDriving) {
+  struct Case {
+    const char* name;
+    XY corner;       // of the replan, instead of (4, 0)
+    double legEndX;  // where the leg under way then ends
+  };
+  const Case cases[] = {
+      {"3 cm aside: the leg under way keeps its end", {4, 0.03}, 4.0},
+      {"30 cm further along the leg: the leg goes on to it", {4.3, 0}, 4.3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drive drive;
+    drive.start(pathThrough(densePoints(kL), radians(180)));
+    drive.intoLineMove(0, 40);
+    const int stopsBefore = drive.stops;
+    const XY from{drive.vehicle.x, drive.vehicle.y};
+    EXPECT_EQ(drive.follower.receivePath(
+                  pathThrough(densePoints({from, c.corner, {4, 3}}), radians(180))),
+              PathReception::Unchanged);
+    EXPECT_EQ(drive.step(), RouteEvent::None);
+    EXPECT_GT(drive.cmd.linear.x, 0.0);
+    EXPECT_EQ(drive.follower.controller().step, Controller::kLineMove);
+    EXPECT_EQ(drive.follower.legs().size(), 2u);
+    EXPECT_NEAR(drive.follower.legs()[0].end.x, c.legEndX, 1e-9);
+    EXPECT_NEAR(drive.follower.legs()[1].start.x, c.corner.first, 1e-9);
+    EXPECT_NEAR(drive.follower.legs()[1].start.y, c.corner.second, 1e-9);
+    while (drive.follower.legIndex() == 0) {
+      ASSERT_TRUE(drive.follower.driving());
+      drive.step();
+    }
+    EXPECT_NEAR(drive.vehicle.x, c.legEndX, 0.05) << "the leg ends at its corner";
+    EXPECT_EQ(drive.stops, stopsBefore + 2)
+        << "one stop at the end of the line, one after the turn";
+  }
 }
 
 }  // namespace
