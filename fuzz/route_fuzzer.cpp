@@ -44,6 +44,9 @@ using trelvo::PathReception;
 using trelvo::RouteEvent;
 
 constexpr std::size_t kMostPoses = 100000;
+// Paths of tens of thousands of poses cost milliseconds each; one input in kLongPathOneIn asks
+// for one.
+constexpr unsigned kLongPathOneIn = 32;
 constexpr std::size_t kLongPathScale = 200;
 constexpr double kCommandLimit = 0.5;  // m/s and rad/s
 constexpr double kCyclePeriod = 0.05;  // s, of the simulated vehicle
@@ -99,8 +102,8 @@ void readDensePoses(Input& in, Path& path) {
     x = metres(in);
     y = metres(in);
   }
-  // Millimetre spacing for one input in eight: paths that dense cost milliseconds each.
-  const double unit = in.choice(8) == 0 ? 0.002 : 0.02;  // m
+  // Millimetre spacing for one input in kLongPathOneIn.
+  const double unit = in.choice(kLongPathOneIn) == 0 ? 0.002 : 0.02;  // m
   const double spacing = (1 + in.byte()) * unit;
   const double jitter = in.byte() * 0.0005;  // m
   const unsigned copies = 1 + in.choice(3);
@@ -122,10 +125,10 @@ void readDensePoses(Input& in, Path& path) {
   }
 }
 
-// Up to 100 000 poses swinging back and forth along one step, drifting by another. One input in
-// eight counts its poses in steps of 400: paths that long cost milliseconds each.
+// Up to 100 000 poses swinging back and forth along one step, drifting by another: counted in
+// steps of 400 by one input in kLongPathOneIn, in steps of 2 by the others.
 void readSwingingPoses(Input& in, Path& path) {
-  const std::size_t scale = in.choice(8) == 0 ? kLongPathScale : 1;
+  const std::size_t scale = in.choice(kLongPathOneIn) == 0 ? kLongPathScale : 1;
   const std::size_t half = in.byte() * scale;
   const std::size_t count = std::min<std::size_t>(kMostPoses, 1 + 2 * half);
   const unsigned period = 1 + in.byte();

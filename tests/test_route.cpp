@@ -57,6 +57,7 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
       {"planner path, a pose every 5 cm", densePoints({{0, 0}, {3, 0}, {3, 2}}), 2},
       {"repeats", {{0, 0}, {0, 0}, {0.0005, 0}, {2, 0}, {2, 0.0004}, {2, 0}}, 1},
       {"back and forth", {{0, 0}, {2, 0}, {0, 0}}, 2},
+      {"back to 1e-160 m beside the start", {{0, 0}, {2, 0}, {0, 1e-160}}, 2},
       {"turn back along the line", {{0, 0}, {1, 0}, {2, 0}, {1.5, 0}}, 2},
       {"one pose", {{1, 2}}, 1},
       {"planner path turning right", densePoints({{0, 0}, {3, 0}, {3, -2}}), 2},

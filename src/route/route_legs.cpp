@@ -34,8 +34,10 @@ bool hasUsablePositions(const nav_msgs::msg::Path& path) {
 class Segment {
  public:
   Segment(Point a, Point b) : a_(a), dx_(b.x - a.x), dy_(b.y - a.y) {
-    const double lengthSquared = dx_ * dx_ + dy_ * dy_;
-    inverseLengthSquared_ = lengthSquared == 0.0 ? 0.0 : 1.0 / lengthSquared;
+    // A segment so short that the inverse of its squared length overflows is measured as the
+    // point it nearly is.
+    const double inverse = 1.0 / (dx_ * dx_ + dy_ * dy_);
+    inverseLengthSquared_ = std::isfinite(inverse) ? inverse : 0.0;
   }
 
   double squaredDistance(Point p) const {
