@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -457,33 +458,39 @@ TEST(RouteFollower, AGridPlannersStairStepIsDrivenWithoutAStop) {
 TEST(RouteFollower, AVehicleAlreadyDrivingAlongANewRouteDrivesOn) {
   struct Case {
     const char* name;
-    XY goal;  // of a new route from the vehicle, which drives east along y = 0
+    double offset;  // rad, of the new route's goal from the vehicle's line, 6 m ahead
     bool drivesOn;
   };
   const Case cases[] = {
-      {"straight ahead", {6, 0}, true},
-      {"4 degrees to the left", {6, 6 * std::tan(radians(4))}, true},
-      {"6 degrees to the right", {6, -6 * std::tan(radians(6))}, false},
+      {"straight ahead", 0.0, true},
+      {"4 degrees to the left", radians(4), true},
+      {"6 degrees to the right", radians(-6), false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Drive drive;
-    drive.start(pathThrough(densePoints(kL), radians(180)));
-    drive.intoLineMove(0, 40);
-    const XY from{drive.vehicle.x, drive.vehicle.y};
-    ASSERT_EQ(drive.follower.receivePath(pathThrough(densePoints({from, c.goal}), 0.0)),
-              PathReception::Taken);
-    EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
-    bool stopped = drive.cmd == geometry_msgs::msg::Twist{};
-    for (int i = 0; i < 20; ++i) {
-      drive.step();
-      stopped = stopped || drive.cmd.linear.x == 0.0;
+  // Along the L's first leg (east) and its second (north).
+  for (const std::size_t leg : {0u, 1u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " on leg " + std::to_string(leg));
+      Drive drive;
+      drive.start(pathThrough(densePoints(kL), radians(180)));
+      drive.intoLineMove(leg, 40);
+      const double line = leg == 0 ? 0.0 : M_PI / 2;
+      const XY from{drive.vehicle.x, drive.vehicle.y};
+      const XY goal{from.first + 6 * std::cos(line + c.offset),
+                    from.second + 6 * std::sin(line + c.offset)};
+      ASSERT_EQ(drive.follower.receivePath(pathThrough(densePoints({from, goal}), 0.0)),
+                PathReception::Taken);
+      EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+      bool stopped = drive.cmd == geometry_msgs::msg::Twist{};
+      for (int i = 0; i < 20; ++i) {
+        drive.step();
+        stopped = stopped || drive.cmd.linear.x == 0.0;
+      }
+      EXPECT_EQ(!stopped, c.drivesOn);
+      EXPECT_NEAR(drive.follower.controller().endPoint.x, goal.first, 1e-9);
+      drive.toTheEnd();
+      EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+      EXPECT_LT(std::hypot(drive.vehicle.x - goal.first, drive.vehicle.y - goal.second), 0.05);
     }
-    EXPECT_EQ(!stopped, c.drivesOn);
-    EXPECT_EQ(drive.follower.controller().endPoint.x, c.goal.first);
-    drive.toTheEnd();
-    EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
-    EXPECT_LT(std::hypot(drive.vehicle.x - c.goal.first, drive.vehicle.y - c.goal.second), 0.05);
   }
 }
 
