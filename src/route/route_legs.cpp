@@ -78,19 +78,6 @@ std::vector<Point> distinctPositions(const nav_msgs::msg::Path& path) {
   return points;
 }
 
-// Whether every point strictly between first and last lies within the tolerance of the segment
-// joining them.
-bool fitsOneLeg(const std::vector<Point>& points, std::size_t first, std::size_t last,
-                double tolerance) {
-  const Segment leg(points[first], points[last]);
-  for (std::size_t i = first + 1; i < last; ++i) {
-    if (leg.distance(points[i]) > tolerance) {
-      return false;
-    }
-  }
-  return true;
-}
-
 struct Furthest {
   std::size_t index;  // 0: none beyond the limit
   double squaredDistance;
@@ -165,33 +152,12 @@ std::vector<std::size_t> douglasPeucker(const std::vector<Point>& points, double
   return corners;
 }
 
-// A noisy corner can make Douglas-Peucker take a point a few centimetres beside the true corner,
-// and then the true corner too, leaving a short leg between them that the vehicle would stop and
-// turn for. A corner next to a leg shorter than kShortLeg tolerances goes when the points of
-// both its legs fit the segment that joins their outer ends.
-constexpr double kShortLeg = 2.0;
-
-void removeNeedlessCorners(const std::vector<Point>& points, std::vector<std::size_t>& corners,
-                           double tolerance) {
-  std::size_t k = 1;
-  while (k + 1 < corners.size()) {
-    const Point before = points[corners[k - 1]];
-    const Point corner = points[corners[k]];
-    const Point after = points[corners[k + 1]];
-    const bool nextToShortLeg = distanceBetween(before, corner) < kShortLeg * tolerance ||
-                                distanceBetween(corner, after) < kShortLeg * tolerance;
-    if (nextToShortLeg && fitsOneLeg(points, corners[k - 1], corners[k + 1], tolerance)) {
-      corners.erase(corners.begin() + static_cast<std::ptrdiff_t>(k));
-    } else {
-      ++k;
-    }
-  }
-}
-
 // A planner that replans from where the vehicle stands, measured with some noise, often starts its
 // path with a jog of a few centimetres back to the line it drives. Such a first leg, shorter than
 // kShortLeg tolerances, is dropped when every one of its points lies within the tolerance of the
 // next leg: the vehicle goes straight on to the next corner instead of turning round twice.
+constexpr double kShortLeg = 2.0;
+
 void dropJogAtTheStart(const std::vector<Point>& points, std::vector<std::size_t>& corners,
                        double tolerance) {
   if (corners.size() < 3 ||
@@ -265,7 +231,6 @@ std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path, double
   }
   const std::vector<Point> points = distinctPositions(path);
   std::vector<std::size_t> corners = douglasPeucker(points, cornerTolerance);
-  removeNeedlessCorners(points, corners, cornerTolerance);
   dropJogAtTheStart(points, corners, cornerTolerance);
   std::vector<Leg> legs;
   legs.reserve(corners.size());
