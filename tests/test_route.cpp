@@ -62,6 +62,7 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
       {"turn back along the line", {{0, 0}, {1, 0}, {2, 0}, {1.5, 0}}, 2},
       {"one pose", {{1, 2}}, 1},
       {"planner path turning right", densePoints({{0, 0}, {3, 0}, {3, -2}}), 2},
+      {"planner path with a corner near its end", densePoints({{0, 0}, {4, 0}, {4, 0.5}}), 2},
       {"westward, 1 cm either side (bearings across +-180 degrees)", westwardCorridor(), 1},
       {"grid stair-step along 20 degrees", trelvo_test::stairStep(20, 1930), 1},
       {"grid stair-step to the cell (56, 20), then north",
