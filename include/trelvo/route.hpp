@@ -17,20 +17,22 @@
 //   // cycle(): send a zero command and call
 //   follower.holdStill();
 //
-// A path whose goal is the route's goal (within the corner tolerance and kGoalHeadingMatch) and
-// which passes the vehicle within the corner tolerance is a replan of the route under way, even
-// with its vertices moved a few centimetres, in a rotated frame or from noisy poses. When one of
-// its legs through the vehicle ends at the corner the leg under way ends at (within twice the
-// tolerance: both corners may lie that far from the planner's), or it starts at that corner from
-// a vehicle standing there, the leg under way goes on untouched and the path's legs after it
-// replace the route's. When the corner moved further but the vehicle can drive straight on along
-// the path's leg through it, that leg replaces the leg under way and the controller's line move
-// goes on towards its end. A finished route resent to a vehicle at its goal changes nothing. Any
-// other path replaces the route at the next cycle, starting with its first leg; if the vehicle is
-// driving a line along that leg already, the leg starts in its line move, without a stop or a
-// turn on the spot. "Driving along a leg": in a line move, within the tolerance of the leg,
-// facing within 5 degrees (the controller's first-turn tolerance) of the leg's end. An empty path
-// stops the route.
+// A path whose goal is the route's goal (within the corner tolerance and kGoalHeadingMatch) is a
+// replan of the route under way, even with its vertices moved a few centimetres, in a rotated
+// frame or from noisy poses, when
+//  - its legs, aligned from the goal, repeat the route's from the leg under way on, each corner
+//    within twice the tolerance (the route's corner and the replan's may each lie a tolerance
+//    from the planner's), the one aligned with the leg under way starting anywhere along it; or
+//  - from where it passes the vehicle (within the tolerance), its poses run along the line of the
+//    leg under way, within twice the tolerance, to one within twice the tolerance of its end.
+// Then the leg under way goes on untouched and the legs of the rest of the path replace the legs
+// after it. Failing both, when the vehicle drives along one of the path's legs (in a line move,
+// within the tolerance of the leg, facing within 5 degrees, the controller's first-turn
+// tolerance, of its end), that leg replaces the leg under way and the line move goes on towards
+// its end. A finished route resent to a vehicle at its goal changes nothing. Any other path
+// replaces the route at the next cycle, starting with its first leg; if the vehicle drives along
+// that leg already, the leg starts in its line move, without a stop or a turn on the spot. An
+// empty path stops the route.
 //
 // Threads: none of its own; one follower is used from one thread. Every Controller in a process
 // shares the toolkit's PID records (see trelvo/motion.hpp), so one follower drives at a time in a
@@ -86,15 +88,15 @@ struct Leg {
 /// path whose poses all lie at one position is one leg from it to itself: a turn on the spot to
 /// the goal heading.
 ///
-/// The legs are the fewest the path's own positions allow as corners, found by a line
-/// simplification over the whole path (Douglas-Peucker): every pose lies within the tolerance of
-/// its leg, so a grid planner's stair-step along a straight line is one leg. Corners are poses of
-/// the path, where they stand. No leg is shorter than the corner tolerance unless it is the only
-/// one: a vehicle that turns on the spot at every corner must not turn round for a jog of a few
-/// centimetres. A first leg shorter than twice the tolerance whose poses lie within the tolerance
-/// of the next leg is dropped, so that the route starts at the next corner (a replan from a
-/// vehicle measured a few centimetres off its line). A pose within kSamePosition of the pose kept
-/// before it repeats it and is skipped. O(n log n) in the poses for a planner's path.
+/// The legs come from a line simplification over the whole path (Douglas-Peucker): every pose lies
+/// within the tolerance of its leg, and a grid planner's stair-step along a straight line between
+/// two of its cells is one leg. Corners are poses of the path, where they stand. No leg is shorter
+/// than the corner tolerance unless it is the only one: a vehicle that turns on the spot at every
+/// corner must not turn round for a jog of a few centimetres. A first leg shorter than twice the
+/// tolerance whose poses lie within the tolerance of the next leg is dropped, so that the route
+/// starts at the next corner (a replan from a vehicle measured a few centimetres off its line). A
+/// pose within kSamePosition of the pose kept before it repeats it and is skipped. O(n log n) in
+/// the poses, also for paths that swing back and forth.
 TRELVO_API std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path,
                                                     double cornerTolerance = kCornerTolerance);
 
