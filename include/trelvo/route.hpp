@@ -96,7 +96,8 @@ struct Leg {
 /// tolerance whose poses lie within the tolerance of the next leg is dropped, so that the route
 /// starts at the next corner (a replan from a vehicle measured a few centimetres off its line). A
 /// pose within kSamePosition of the pose kept before it repeats it and is skipped. O(n log n) in
-/// the poses, also for paths that swing back and forth.
+/// the poses for a planner's path; a path that swings back and forth thousands of times is split
+/// at middles once the work passes a bound (13 ms for 100 000 poses that are all corners).
 TRELVO_API std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path,
                                                     double cornerTolerance = kCornerTolerance);
 
