@@ -59,7 +59,7 @@ Figures driveStairStep(double noise, bool replans) {
 }
 
 void printRow(const char* what, const Figures& f) {
-  std::printf("| %-44s | %4zu | %6d | %5d | %8.1f | %7.2f | %6.2f |\n", what, f.legs,
+  std::printf("| %-48s | %4zu | %6d | %5d | %8.1f | %7.2f | %6.2f |\n", what, f.legs,
               f.routesStarted, f.stops, f.largestTurnDegrees, f.seconds, f.metres);
 }
 
@@ -67,10 +67,10 @@ void printRow(const char* what, const Figures& f) {
 
 int main() {
   std::printf(
-      "| route (unicycle at 20 Hz, replans at 1 Hz)    | legs | routes | stops | turn deg "
+      "| route (unicycle at 20 Hz, replans at 1 Hz)        | legs | routes | stops | turn deg "
       "| goal s  | metres |\n");
   std::printf(
-      "|----------------------------------------------|------|--------|-------|----------"
+      "|--------------------------------------------------|------|--------|-------|----------"
       "|---------|--------|\n");
   printRow("L turned 30 deg, sent once", driveL(0.0, false));
   printRow("L turned 30 deg, replanned", driveL(0.0, true));
