@@ -24,7 +24,8 @@
 //    within twice the tolerance (the route's corner and the replan's may each lie a tolerance
 //    from the planner's), the one aligned with the leg under way starting anywhere along it; or
 //  - from where it passes the vehicle (within the tolerance), its poses run along the line of the
-//    leg under way, within twice the tolerance, to one within twice the tolerance of its end.
+//    leg under way, within twice the tolerance of it, and end their run within twice the
+//    tolerance of as far along as the leg's end.
 // Then the leg under way goes on untouched and the legs of the rest of the path replace the legs
 // after it. Failing both, when the vehicle drives along one of the path's legs (in a line move,
 // within the tolerance of the leg, facing within 5 degrees, the controller's first-turn

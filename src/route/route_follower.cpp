@@ -182,7 +182,8 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
   }
   // The path's poses from where it passes the vehicle, while they stay within the corridor of the
   // line of the leg under way: the one furthest along that line is the path's corner. When it lies
-  // at the leg's corner, the leg goes on and the legs of the rest of the path follow it. Poses, not
+  // as far along as the leg's corner (a vehicle at a noisy corner sees the replan's first poses
+  // beside it), the leg goes on and the legs of the rest of the path follow it. Poses, not
   // the path's legs: a grid planner's stair-step with some noise, replanned from a vehicle a
   // little beside its middle, can come out as many legs.
   const auto [passing, miss] = nearestStretch(path, vehicle, current);
@@ -204,7 +205,7 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
         atCorner = i;
       }
     }
-    if (distanceBetween(positionOf(path.poses[atCorner]), current.end) <= cornerMatch) {
+    if (std::fabs(furthest - length) <= cornerMatch) {
       nav_msgs::msg::Path rest;
       rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner),
                         path.poses.end());
