@@ -427,12 +427,15 @@ TEST(RouteFollower, APathReceivedTwiceBeforeACycleIsOneRoute) {
 
 TEST(RouteFollower, ReplansEverySecondCostNoStopNoTurnAndNoTime) {
   // The L in a planner frame turned 30 degrees, arriving rounded to the millimetre, replanned
-  // every second from where the vehicle is measured; beside the same path sent once.
+  // every second from where the vehicle is measured; beside the same path sent once. The noise is
+  // on every pose of the path and on the measured poses.
   for (const double noise : {0.0, 0.02}) {
     SCOPED_TRACE(noise);
     RouteDrive once;
+    once.noise = noise;
     trelvo_test::driveTurnedL(once, noise, false);
     RouteDrive replanned;
+    replanned.noise = noise;
     trelvo_test::driveTurnedL(replanned, noise, true);
     const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
                                            RouteEvent::RouteFinished};

@@ -106,6 +106,15 @@ std::optional<std::size_t> legsAfterCurrent(const std::vector<Leg>& path,
   return current + 1 - offset;
 }
 
+// The legs from the first that ends further than `match` from `corner`: those before only lead
+// back to it.
+std::vector<Leg> legsFrom(const std::vector<Leg>& legs, const Pose2D& corner, double match) {
+  const auto next = std::find_if(legs.begin(), legs.end(), [&](const Leg& leg) {
+    return distanceBetween(leg.end, corner) > match;
+  });
+  return {next, legs.end()};
+}
+
 bool sameDirection(const Pose2D& fromA, const Pose2D& toA, const Leg& b) {
   return (toA.x - fromA.x) * (b.end.x - b.start.x) + (toA.y - fromA.y) * (b.end.y - b.start.y) >
          0.0;
@@ -209,13 +218,15 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
       nav_msgs::msg::Path rest;
       rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner),
                         path.poses.end());
-      std::vector<Leg> after = makeLegs(rest, cornerTolerance_).value_or(std::vector<Leg>{});
-      // Legs that only lead back to the corner are left out.
-      const auto next = std::find_if(after.begin(), after.end(), [&](const Leg& leg) {
-        return distanceBetween(leg.end, current.end) > cornerMatch;
-      });
-      return Replan{{next, after.end()}, true};
+      const std::vector<Leg> after = makeLegs(rest, cornerTolerance_).value_or(std::vector<Leg>{});
+      return Replan{legsFrom(after, current.end, cornerMatch), true};
     }
+  }
+  // A path from a vehicle at the corner of the leg under way (turning there, say): its legs follow
+  // that leg, but for any that only lead back to the corner.
+  if (distanceBetween(vehicle, current.end) <= cornerMatch &&
+      distanceBetween(vehicle, legs.front().start) <= cornerTolerance_) {
+    return Replan{legsFrom(legs, current.end, cornerMatch), true};
   }
   // The corner moved: the path's leg through the vehicle replaces the leg under way if the
   // vehicle can drive on along it; otherwise the path is a new route.
