@@ -28,13 +28,13 @@
 //    tolerance of as far along as the leg's end; or
 //  - it starts at a vehicle standing at the corner of the leg under way.
 // Then the leg under way goes on untouched and the legs of the rest of the path replace the legs
-// after it. Failing all three,
-// when the vehicle drives along one of the path's legs (in a line move, within the tolerance of the
-// leg, facing within 5 degrees, the controller's first-turn tolerance, of its end), that leg
-// replaces the leg under way and the line move goes on towards its end. A finished route resent to
-// a vehicle at its goal changes nothing. Any other path replaces the route at the next cycle,
-// starting with its first leg; if the vehicle drives along that leg already, the leg starts in its
-// line move, without a stop or a turn on the spot. An empty path stops the route.
+// after it. Failing all three, when the vehicle drives along one of the path's legs (in a line
+// move, within the tolerance of the leg, facing within 5 degrees, the controller's first-turn
+// tolerance, of its end), that leg replaces the leg under way and the line move goes on towards
+// its end. A finished route resent to a vehicle at its goal changes nothing. Any other path
+// replaces the route at the next cycle, starting with its first leg; if the vehicle drives along
+// that leg already, the leg starts in its line move, without a stop or a turn on the spot. An
+// empty path stops the route.
 //
 // Threads: none of its own; one follower is used from one thread. Every Controller in a process
 // shares the toolkit's PID records (see trelvo/motion.hpp), so one follower drives at a time in a
