@@ -283,9 +283,9 @@ def listed(*points):
 
 
 def dense(corners, spacing_mm, jitter_mm, copies):
-    # The spacing comes in steps of 20 mm, or of 2 mm after a unit choice of 0.
-    if spacing_mm % 20 == 0:
-        spacing = byte(1) + byte(spacing_mm // 20 - 1)
+    # The spacing comes in steps of 100 mm, or of 2 mm after a unit choice of 0.
+    if spacing_mm % 100 == 0:
+        spacing = byte(1) + byte(spacing_mm // 100 - 1)
     else:
         spacing = byte(0) + byte(round(spacing_mm / 2) - 1)
     return (byte(DENSE) + byte(len(corners) - 1) + eighths(*(v for c in corners for v in c))

@@ -103,7 +103,7 @@ void readDensePoses(Input& in, Path& path) {
     y = metres(in);
   }
   // Millimetre spacing for one input in kLongPathOneIn.
-  const double unit = in.choice(kLongPathOneIn) == 0 ? 0.002 : 0.02;  // m
+  const double unit = in.choice(kLongPathOneIn) == 0 ? 0.002 : 0.1;  // m
   const double spacing = (1 + in.byte()) * unit;
   const double jitter = in.byte() * 0.0005;  // m
   const unsigned copies = 1 + in.choice(3);
