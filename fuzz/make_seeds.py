@@ -283,13 +283,23 @@ def listed(*points):
 
 
 def dense(corners, spacing_mm, jitter_mm, copies):
+    # The spacing comes in steps of 100 mm, or of 2 mm after a unit choice of 0.
+    if spacing_mm % 100 == 0:
+        spacing = byte(1) + byte(spacing_mm // 100 - 1)
+    else:
+        spacing = byte(0) + byte(round(spacing_mm / 2) - 1)
     return (byte(DENSE) + byte(len(corners) - 1) + eighths(*(v for c in corners for v in c))
-            + byte(round(spacing_mm / 2) - 1) + byte(round(jitter_mm * 2)) + byte(copies - 1))
+            + spacing + byte(round(jitter_mm * 2)) + byte(copies - 1))
+
+
+LONG_PATH_SCALE = 200
 
 
 def swinging(count, period, step, drift):
     half = (count - 1) // 2
-    return (byte(SWINGING) + byte(half >> 8) + byte(half) + byte(period - 1) + reals(*step)
+    # The count comes in one byte, for long paths (a choice of 0) in steps of LONG_PATH_SCALE.
+    size = byte(0) + byte(half // LONG_PATH_SCALE) if half > 255 else byte(1) + byte(half)
+    return (byte(SWINGING) + size + byte(period - 1) + reals(*step)
             + eighths(*(d * 64 for d in drift)))
 
 
@@ -301,16 +311,38 @@ def stretch(cycles_over_four):
     return byte(STRETCH) + byte(cycles_over_four)
 
 
-L_CORNERS = [(0, 0), (4, 0), (4, 3)]
+DRIVE_ONE_IN = 16
+
+
+def fnv1a(data):
+    value = 2166136261
+    for b in data:
+        value = ((value ^ b) * 16777619) & 0xFFFFFFFF
+    return value
+
+
+def driven(seed):
+    """The seed with one more action byte, the first that makes the harness drive it: it drives
+    the inputs whose FNV-1a hash is a multiple of DRIVE_ONE_IN. An action read after the drive's
+    end is never taken; one read before it is a resend, a refusal or a stretch."""
+    for action in range(256):
+        if fnv1a(seed + byte(action)) % DRIVE_ONE_IN == 0:
+            return seed + byte(action)
+    raise ValueError("no action byte makes the seed driven")
+
+
+# Small enough to be driven in closed loop.
+L_CORNERS = [(0, 0), (0.625, 0), (0.625, 0.375)]
 
 ROUTE = {
-    "planner_l_with_resends": eighths(0.5) + dense(L_CORNERS, 50, 0, 1) + goal_heading(math.pi)
-    + stretch(30) + byte(RESEND) + stretch(60) + byte(REFUSE) + stretch(200) + byte(RESEND),
-    "u_turn_round_a_shelf": eighths(0) + listed((0, 0), (3, 0), (3, 2), (0, 2))
-    + goal_heading(-math.pi / 2),
-    "back_and_forth": eighths(3) + listed((0, 0), (2, 0), (0, 0), (0, 0.001), (1.5, 0))
-    + goal_heading(0.5),
-    "one_position_at_the_origin": eighths(-2) + listed((0, 0), (0, 0)) + goal_heading(1.5),
+    "planner_l_with_resends": driven(
+        eighths(0.5) + dense(L_CORNERS, 50, 0, 1) + goal_heading(math.pi) + stretch(30)
+        + byte(RESEND) + stretch(60) + byte(REFUSE) + stretch(200) + byte(RESEND)),
+    "u_turn_round_a_shelf": driven(eighths(0) + listed((0, 0), (0.5, 0), (0.5, 0.25), (0, 0.25))
+    + goal_heading(-math.pi / 2)),
+    "back_and_forth": driven(eighths(3) + listed((0, 0), (0.5, 0), (0, 0), (0, 0.001), (0.375, 0))
+    + goal_heading(0.5)),
+    "one_position_at_the_origin": driven(eighths(-2) + listed((0, 0), (0, 0)) + goal_heading(1.5)),
     "non_finite_and_huge": eighths(0) + listed((0, 0), (NAN, 1), (1, math.inf), (1e300, 0),
                                                (1, 1, NAN), (2, 2))
     + byte(RAW_GOAL) + reals(0, 0, 1e-160, 1e-160),

@@ -5,52 +5,40 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "route_drives.hpp"
 #include "trelvo/route.hpp"
-#include "controller_fixtures.hpp"
 
 using trelvo::Leg;
 using trelvo::makeLegs;
 using trelvo::PathReception;
 using trelvo::RouteEvent;
 using trelvo::RouteFollower;
+using trelvo_test::densePoints;
+using trelvo_test::pathThrough;
 using trelvo_test::planarPose;
 using trelvo_test::radians;
+using trelvo_test::RouteDrive;
 using trelvo_test::Unicycle;
+using trelvo_test::XY;
 
 namespace {
-
-using XY = std::pair<double, double>;
-
-nav_msgs::msg::Path pathThrough(const std::vector<XY>& points, double goalYaw = 0.0) {
-  nav_msgs::msg::Path path;
-  for (const auto& [x, y] : points) {
-    path.poses.push_back(planarPose(x, y, 0.0));
-  }
-  path.poses.back() = planarPose(points.back().first, points.back().second, goalYaw);
-  return path;
-}
-
-// A planner's path: a pose every `spacing` metres along straight runs between the corners.
-std::vector<XY> densePoints(const std::vector<XY>& corners, double spacing = 0.05) {
-  std::vector<XY> points{corners.front()};
-  for (std::size_t i = 1; i < corners.size(); ++i) {
-    const auto [x0, y0] = corners[i - 1];
-    const auto [x1, y1] = corners[i];
-    const int steps = static_cast<int>(std::ceil(std::hypot(x1 - x0, y1 - y0) / spacing));
-    for (int k = 1; k <= steps; ++k) {
-      points.emplace_back(x0 + (x1 - x0) * k / steps, y0 + (y1 - y0) * k / steps);
-    }
-  }
-  return points;
-}
 
 std::vector<XY> wavyCorridor() {
   std::vector<XY> points;
   for (int i = 0; i <= 200; ++i) {
     points.emplace_back(i * 0.05, 0.02 * std::sin(i * 0.3));  // 2 cm either side of y = 0
+  }
+  return points;
+}
+
+std::vector<XY> westwardCorridor() {
+  std::vector<XY> points;
+  for (int i = 0; i <= 100; ++i) {
+    points.emplace_back(-i * 0.05, i % 2 == 0 ? 0.01 : -0.01);
   }
   return points;
 }
@@ -70,9 +58,23 @@ TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
       {"planner path, a pose every 5 cm", densePoints({{0, 0}, {3, 0}, {3, 2}}), 2},
       {"repeats", {{0, 0}, {0, 0}, {0.0005, 0}, {2, 0}, {2, 0.0004}, {2, 0}}, 1},
       {"back and forth", {{0, 0}, {2, 0}, {0, 0}}, 2},
+      {"back to 1e-160 m beside the start", {{0, 0}, {2, 0}, {0, 1e-160}}, 2},
       {"turn back along the line", {{0, 0}, {1, 0}, {2, 0}, {1.5, 0}}, 2},
       {"one pose", {{1, 2}}, 1},
       {"planner path turning right", densePoints({{0, 0}, {3, 0}, {3, -2}}), 2},
+      {"planner path with a corner near its end", densePoints({{0, 0}, {4, 0}, {4, 0.5}}), 2},
+      {"westward, 1 cm either side (bearings across +-180 degrees)", westwardCorridor(), 1},
+      {"grid stair-step along 20 degrees", trelvo_test::stairStep(20, 1930), 1},
+      {"grid stair-step to the cell (56, 20), then north",
+       [] {
+         std::vector<XY> points = trelvo_test::stairStep(std::atan2(20.0, 56.0) * 180.0 / M_PI, 76);
+         const XY corner = points.back();
+         for (int i = 1; i <= 40; ++i) {
+           points.emplace_back(corner.first, corner.second + i * 0.05);
+         }
+         return points;
+       }(),
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -118,10 +120,13 @@ TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
        {{0, 0}, {2, 0}, {1.97, 2}}},
       {"a sideways jog of 4 cm",
        {{0, 0}, {2, 0}, {2, 0.04}, {2.04, 0.04}, {2.04, 2}},
-       {{0, 0}, {2.04, 0.04}, {2.04, 2}}},
+       {{0, 0}, {2, 0}, {2.04, 2}}},
       {"a planner dithering at a corner",
        {{0, 0}, {1, 0}, {1.03, 0}, {1.01, 0}, {1.025, 0}, {1.025, 1}},
        {{0, 0}, {1.03, 0}, {1.025, 1}}},
+      {"a jog of 6 cm sideways and 4 cm back at the goal",
+       {{0, 0}, {1, 0}, {1, 0.06}, {1, 0.02}},
+       {{0, 0}, {1, 0.02}}},
       {"a whole path shorter than the tolerance",
        {{0, 0}, {0.02, 0}, {0.02, 0.02}},
        {{0, 0}, {0.02, 0.02}}},
@@ -177,44 +182,14 @@ TEST(RouteLegs, RefusesWhatTheControllerRefuses) {
   EXPECT_TRUE(makeLegs(nav_msgs::msg::Path{})->empty());
 }
 
-constexpr double kPeriod = 0.05;  // s
 constexpr int kCycleLimit = 20000;
+constexpr double kPeriod = trelvo_test::kRoutePeriod;
 
-// A follower driving a unicycle; records the events of every cycle, the commands handed out in
-// the cycles that end a leg, and the largest turn on the spot (rad).
-struct Drive {
-  RouteFollower follower;
-  Unicycle vehicle{0, 0, 0};
-  double noise = 0.0;  // m, of the measured position
-  geometry_msgs::msg::Twist cmd;
-  std::vector<RouteEvent> events;
-  std::vector<geometry_msgs::msg::Twist> legEndCommands;
-  int cycles = 0;
-  double turnOnTheSpot = 0.0;
-  double largestTurnOnTheSpot = 0.0;
-
+// A follower driving a unicycle, with the steps of a test around it.
+struct Drive : RouteDrive {
   void start(const nav_msgs::msg::Path& path) {
     ASSERT_EQ(follower.receivePath(path), PathReception::Taken);
     ASSERT_EQ(step(), RouteEvent::RouteStarted);
-  }
-  // The pose a localisation measures: within `noise` of the vehicle's, varying every cycle.
-  geometry_msgs::msg::PoseStamped measured() const {
-    return planarPose(vehicle.x + noise * std::sin(cycles * 1.7),
-                      vehicle.y + noise * std::cos(cycles * 2.3), vehicle.yaw);
-  }
-  RouteEvent step() {
-    const RouteEvent event = follower.cycle(measured(), cmd);
-    vehicle.apply(cmd, kPeriod);
-    ++cycles;
-    if (event != RouteEvent::None) {
-      events.push_back(event);
-    }
-    if (event == RouteEvent::LegReached || event == RouteEvent::RouteFinished) {
-      legEndCommands.push_back(cmd);
-    }
-    turnOnTheSpot = cmd.linear.x == 0.0 ? turnOnTheSpot + std::fabs(cmd.angular.z) * kPeriod : 0.0;
-    largestTurnOnTheSpot = std::max(largestTurnOnTheSpot, turnOnTheSpot);
-    return event;
   }
   // Drives until the controller is in its line move of leg `leg`, some way along it.
   void intoLineMove(std::size_t leg, int cycles) {
@@ -436,6 +411,134 @@ TEST(RouteFollower, ADifferentPathRestartsAndAnEmptyOneStops) {
   EXPECT_EQ(drive.step(), RouteEvent::Stopped);
   EXPECT_EQ(drive.cmd, geometry_msgs::msg::Twist{});
   EXPECT_FALSE(drive.follower.driving());
+}
+
+TEST(RouteFollower, APathReceivedTwiceBeforeACycleIsOneRoute) {
+  Drive drive;
+  const auto route = pathThrough(densePoints(kL), radians(180));
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Taken);
+  EXPECT_EQ(drive.follower.receivePath(route), PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+  drive.toTheEnd();
+  const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                         RouteEvent::RouteFinished};
+  EXPECT_EQ(drive.events, expected);
+}
+
+TEST(RouteFollower, ReplansEverySecondCostNoStopNoTurnAndNoTime) {
+  // The L in a planner frame turned 30 degrees, arriving rounded to the millimetre, replanned
+  // every second from where the vehicle is measured; beside the same path sent once. The noise is
+  // on every pose of the path and on the measured poses.
+  for (const double noise : {0.0, 0.02}) {
+    SCOPED_TRACE(noise);
+    RouteDrive once;
+    once.noise = noise;
+    trelvo_test::driveTurnedL(once, noise, false);
+    RouteDrive replanned;
+    replanned.noise = noise;
+    trelvo_test::driveTurnedL(replanned, noise, true);
+    const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                           RouteEvent::RouteFinished};
+    ASSERT_EQ(once.events, expected);
+    EXPECT_EQ(replanned.events, expected);
+    EXPECT_LE(replanned.stops, once.stops);
+    EXPECT_LT(replanned.largestTurnOnTheSpot, once.largestTurnOnTheSpot + radians(5));
+    EXPECT_LE(replanned.cycles, once.cycles * 1.1);
+  }
+}
+
+TEST(RouteFollower, AGridPlannersStairStepIsDrivenWithoutAStop) {
+  for (const bool replans : {false, true}) {
+    SCOPED_TRACE(replans ? "replanned every second, 1 cm noise" : "sent once");
+    RouteDrive drive;
+    trelvo_test::driveStairStep(drive, replans ? 0.01 : 0.0, replans);
+    EXPECT_EQ(drive.follower.legs().size(), 1u);
+    EXPECT_EQ(drive.events, std::vector<RouteEvent>{RouteEvent::RouteStarted});
+    EXPECT_EQ(drive.stops, 0);
+    EXPECT_GT(drive.metres, 11.0) << "30 s at up to 0.4 m/s";
+  }
+}
+
+TEST(RouteFollower, AVehicleAlreadyDrivingAlongANewRouteDrivesOn) {
+  struct Case {
+    const char* name;
+    double offset;  // rad, of the new route's goal from the vehicle's line, 6 m ahead
+    bool drivesOn;
+  };
+  const Case cases[] = {
+      {"straight ahead", 0.0, true},
+      {"4 degrees to the left", radians(4), true},
+      {"6 degrees to the right", radians(-6), false},
+  };
+  // Along the L's first leg (east) and its second (north).
+  for (const std::size_t leg : {0u, 1u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " on leg " + std::to_string(leg));
+      Drive drive;
+      drive.start(pathThrough(densePoints(kL), radians(180)));
+      drive.intoLineMove(leg, 40);
+      const double line = leg == 0 ? 0.0 : M_PI / 2;
+      const XY from{drive.vehicle.x, drive.vehicle.y};
+      const XY goal{from.first + 6 * std::cos(line + c.offset),
+                    from.second + 6 * std::sin(line + c.offset)};
+      ASSERT_EQ(drive.follower.receivePath(pathThrough(densePoints({from, goal}), 0.0)),
+                PathReception::Taken);
+      EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+      bool stopped = drive.cmd == geometry_msgs::msg::Twist{};
+      for (int i = 0; i < 20; ++i) {
+        drive.step();
+        stopped = stopped || drive.cmd.linear.x == 0.0;
+      }
+      EXPECT_EQ(!stopped, c.drivesOn);
+      EXPECT_NEAR(drive.follower.controller().endPoint.x, goal.first, 1e-9);
+      drive.toTheEnd();
+      EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+      EXPECT_LT(std::hypot(drive.vehicle.x - goal.first, drive.vehicle.y - goal.second), 0.05);
+    }
+  }
+}
+
+TEST(RouteFollower, AReplanWithItsCornerMovedKeepsDriving) {
+  struct Case {
+    const char* name;
+    XY corner;  // of the replan, instead of (4, 0)
+    XY legEnd;  // where the leg under way then ends
+  };
+  // Both corners may lie a tolerance off the planner's: 7 cm apart is still the same corner.
+  const Case cases[] = {
+      {"3 cm aside: the leg under way keeps its end", {4, 0.03}, {4, 0}},
+      {"7 cm aside: the leg under way keeps its end", {4, 0.07}, {4, 0}},
+      {"30 cm further along the leg: the leg goes on to it", {4.3, 0}, {4.3, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drive drive;
+    drive.start(pathThrough(densePoints(kL), radians(180)));
+    drive.intoLineMove(0, 40);
+    const int stopsBefore = drive.stops;
+    const XY from{drive.vehicle.x, drive.vehicle.y};
+    EXPECT_EQ(drive.follower.receivePath(
+                  pathThrough(densePoints({from, c.corner, {4, 3}}), radians(180))),
+              PathReception::Unchanged);
+    EXPECT_EQ(drive.step(), RouteEvent::None);
+    EXPECT_GT(drive.cmd.linear.x, 0.0);
+    EXPECT_EQ(drive.follower.controller().step, Controller::kLineMove);
+    EXPECT_EQ(drive.follower.legs().size(), 2u);
+    EXPECT_NEAR(drive.follower.legs()[0].end.x, c.legEnd.first, 1e-9);
+    EXPECT_NEAR(drive.follower.legs()[0].end.y, c.legEnd.second, 1e-9);
+    EXPECT_NEAR(drive.follower.controller().endPoint.x, c.legEnd.first, 1e-9);
+    EXPECT_NEAR(drive.follower.controller().endPoint.y, c.legEnd.second, 1e-9);
+    EXPECT_NEAR(drive.follower.legs()[1].start.x, c.corner.first, 1e-9);
+    EXPECT_NEAR(drive.follower.legs()[1].start.y, c.corner.second, 1e-9);
+    while (drive.follower.legIndex() == 0) {
+      ASSERT_TRUE(drive.follower.driving());
+      drive.step();
+    }
+    EXPECT_LT(std::hypot(drive.vehicle.x - c.legEnd.first, drive.vehicle.y - c.legEnd.second), 0.05)
+        << "the leg ends at its corner";
+    EXPECT_EQ(drive.stops, stopsBefore + 2)
+        << "one stop at the end of the line, one after the turn";
+  }
 }
 
 }  // namespace

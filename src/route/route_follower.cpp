@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace trelvo {
@@ -52,32 +53,93 @@ double distanceToSegment(const Pose2D& p, const Leg& leg) {
   return std::hypot(p.x - (leg.start.x + t * dx), p.y - (leg.start.y + t * dy));
 }
 
-// Whether `path` only repeats the route from leg `current` on: its legs, aligned with the
-// route's from the end, end where the route's do, and start where they start, except the one
-// aligned with the current leg, which may start anywhere along it (a planner replans from where
-// the vehicle stands). Legs already driven may be repeated too, and the current leg may be left
-// out when the path starts at its end (a replan from a vehicle at the corner). Once the route has
-// finished, its last leg counts as the current one.
-bool repeatsRoute(const std::vector<Leg>& path, const std::vector<Leg>& route, std::size_t current,
-                  double tolerance) {
-  if (route.empty() || path.empty() || path.size() > route.size()) {
+// Both the route's corner and a replan's may lie up to the tolerance from the planner's own
+// corner: the two match within twice the tolerance.
+constexpr double kCornerMatch = 2.0;
+// rad: the controller's first turn ends at once within this of the line's direction.
+constexpr double kFirstTurnTolerance = 5.0 * M_PI / 180.0;
+
+bool sameLegs(const std::vector<Leg>& a, const std::vector<Leg>& b, double tolerance) {
+  if (a.size() != b.size()) {
     return false;
   }
-  current = std::min(current, route.size() - 1);
-  const std::size_t offset = route.size() - path.size();
-  if (offset > current + 1) {
-    return false;  // the path leaves out a leg still to drive
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (distanceBetween(a[i].start, b[i].start) > tolerance ||
+        distanceBetween(a[i].end, b[i].end) > tolerance) {
+      return false;
+    }
   }
+  return std::fabs(wrapAngle(a.back().end.heading - b.back().end.heading)) <= kGoalHeadingMatch;
+}
+
+bool sameGoal(const Leg& a, const Leg& b, double tolerance) {
+  return distanceBetween(a.end, b.end) <= tolerance &&
+         std::fabs(wrapAngle(a.end.heading - b.end.heading)) <= kGoalHeadingMatch;
+}
+
+Pose2D positionOf(const geometry_msgs::msg::PoseStamped& pose) {
+  return {pose.pose.position.x, pose.pose.position.y, 0.0};
+}
+
+// Where the route's legs from `current` on come again at the end of `path`: the index in `path`
+// of the first leg after the one that repeats leg `current`. The legs are aligned from the goal;
+// each ends within `match` of the route's leg and starts within `match` of its start, but the one
+// aligned with the current leg, which may start anywhere along it (a planner replans from where
+// the vehicle stands). Legs already driven may be repeated too, and the current leg left out when
+// the path starts at its end (a replan from a vehicle at the corner). Alignment from the goal
+// keeps apart the legs of a path that runs back and forth over itself.
+std::optional<std::size_t> legsAfterCurrent(const std::vector<Leg>& path,
+                                            const std::vector<Leg>& route, std::size_t current,
+                                            double match) {
+  if (path.size() > route.size() || route.size() - path.size() > current + 1) {
+    return std::nullopt;
+  }
+  const std::size_t offset = route.size() - path.size();
   for (std::size_t i = 0; i < path.size(); ++i) {
     const Leg& leg = route[offset + i];
     const double startMiss = offset + i == current ? distanceToSegment(path[i].start, leg)
                                                    : distanceBetween(path[i].start, leg.start);
-    if (startMiss > tolerance || distanceBetween(path[i].end, leg.end) > tolerance) {
-      return false;
+    if (startMiss > match || distanceBetween(path[i].end, leg.end) > match) {
+      return std::nullopt;
     }
   }
-  return std::fabs(wrapAngle(path.back().end.heading - route.back().end.heading)) <=
-         kGoalHeadingMatch;
+  return current + 1 - offset;
+}
+
+// The legs from the first that ends further than `match` from `corner`: those before only lead
+// back to it.
+std::vector<Leg> legsFrom(const std::vector<Leg>& legs, const Pose2D& corner, double match) {
+  const auto next = std::find_if(legs.begin(), legs.end(), [&](const Leg& leg) {
+    return distanceBetween(leg.end, corner) > match;
+  });
+  return {next, legs.end()};
+}
+
+bool sameDirection(const Pose2D& fromA, const Pose2D& toA, const Leg& b) {
+  return (toA.x - fromA.x) * (b.end.x - b.start.x) + (toA.y - fromA.y) * (b.end.y - b.start.y) >
+         0.0;
+}
+
+// The first pose of the path's stretch (a pose to the next) nearest the point among those that
+// run the way `leg` does, and its distance (m) from the point; infinite when none does. Of two
+// equally near, the later: a path that passes one place twice the same way is on its later pass
+// once the vehicle drove the earlier.
+std::pair<std::size_t, double> nearestStretch(const nav_msgs::msg::Path& path, const Pose2D& p,
+                                              const Leg& leg) {
+  std::size_t nearest = 0;
+  double miss = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i + 1 < path.poses.size(); ++i) {
+    const Leg stretch{positionOf(path.poses[i]), positionOf(path.poses[i + 1])};
+    if (!sameDirection(stretch.start, stretch.end, leg)) {
+      continue;
+    }
+    const double d = distanceToSegment(p, stretch);
+    if (d <= miss) {
+      miss = d;
+      nearest = i;
+    }
+  }
+  return {nearest, miss};
 }
 
 }  // namespace
@@ -86,23 +148,110 @@ RouteFollower::RouteFollower(double cornerTolerance) : cornerTolerance_(cornerTo
 
 PathReception RouteFollower::receivePath(const nav_msgs::msg::Path& path) {
   if (path.poses.empty()) {
-    pending_ = Pending{true, std::nullopt};
+    pending_ = Pending{};
+    pending_.stop = true;
     return PathReception::Stopped;
   }
   std::optional<std::vector<Leg>> legs = makeLegs(path, cornerTolerance_);
   if (!legs) {
     return PathReception::Refused;
   }
-  if (pending_.route && repeatsRoute(*legs, *pending_.route, 0, cornerTolerance_)) {
+  if (pending_.route && sameLegs(*legs, *pending_.route, cornerTolerance_)) {
     return PathReception::Unchanged;
   }
-  if (repeatsRoute(*legs, legs_, legIndex_, cornerTolerance_)) {
-    pending_ = Pending{};  // the latest path is the route under way: nothing else happens
-    return PathReception::Unchanged;
-  }
-  pending_ = Pending{false, std::move(legs)};
   pendingGoalOrientation_ = path.poses.back().pose.orientation;
+  if (std::optional<Replan> replan = continuation(path, *legs)) {
+    // The latest path is the route under way: a new route received before it is dropped.
+    pending_ = Pending{};
+    pending_.replan = std::move(replan);
+    return PathReception::Unchanged;
+  }
+  pending_ = Pending{};
+  pending_.route = std::move(legs);
   return PathReception::Taken;
+}
+
+std::optional<RouteFollower::Replan> RouteFollower::continuation(
+    const nav_msgs::msg::Path& path, const std::vector<Leg>& legs) const {
+  if (legs_.empty() || !vehicle_ || !sameGoal(legs.back(), legs_.back(), cornerTolerance_)) {
+    return std::nullopt;
+  }
+  const Pose2D& vehicle = *vehicle_;
+  const double cornerMatch = kCornerMatch * cornerTolerance_;
+  if (!driving()) {
+    // A finished route: the vehicle stands at its goal.
+    if (distanceBetween(vehicle, legs_.back().end) <= cornerMatch) {
+      return Replan{{}, true};
+    }
+    return std::nullopt;
+  }
+  const Leg& current = legs_[legIndex_];
+  if (const auto next = legsAfterCurrent(legs, legs_, legIndex_, cornerMatch)) {
+    return Replan{{legs.begin() + static_cast<std::ptrdiff_t>(*next), legs.end()}, true};
+  }
+  // The path's poses from where it passes the vehicle, while they stay within the corridor of the
+  // line of the leg under way: the one furthest along that line is the path's corner. When it lies
+  // as far along as the leg's corner (a vehicle at a noisy corner sees the replan's first poses
+  // beside it), the leg goes on and the legs of the rest of the path follow it. Poses, not
+  // the path's legs: a grid planner's stair-step with some noise, replanned from a vehicle a
+  // little beside its middle, can come out as many legs.
+  const auto [passing, miss] = nearestStretch(path, vehicle, current);
+  const double length = distanceBetween(current.start, current.end);
+  if (miss <= cornerTolerance_ && length > 0.0) {
+    const double ux = (current.end.x - current.start.x) / length;
+    const double uy = (current.end.y - current.start.y) / length;
+    std::size_t atCorner = passing + 1;
+    double furthest = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = passing + 1; i < path.poses.size(); ++i) {
+      const Pose2D p = positionOf(path.poses[i]);
+      const double dx = p.x - current.start.x;
+      const double dy = p.y - current.start.y;
+      if (std::fabs(dx * uy - dy * ux) > cornerMatch) {
+        break;
+      }
+      if (dx * ux + dy * uy > furthest) {
+        furthest = dx * ux + dy * uy;
+        atCorner = i;
+      }
+    }
+    if (std::fabs(furthest - length) <= cornerMatch) {
+      nav_msgs::msg::Path rest;
+      rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner),
+                        path.poses.end());
+      const std::vector<Leg> after = makeLegs(rest, cornerTolerance_).value_or(std::vector<Leg>{});
+      return Replan{legsFrom(after, current.end, cornerMatch), true};
+    }
+  }
+  // A path from a vehicle at the corner of the leg under way (turning there, say): its legs follow
+  // that leg, but for any that only lead back to the corner.
+  if (distanceBetween(vehicle, current.end) <= cornerMatch &&
+      distanceBetween(vehicle, legs.front().start) <= cornerTolerance_) {
+    return Replan{legsFrom(legs, current.end, cornerMatch), true};
+  }
+  // The corner moved: the path's leg through the vehicle replaces the leg under way if the
+  // vehicle can drive on along it; otherwise the path is a new route.
+  for (std::size_t i = 0; i < legs.size(); ++i) {
+    if (distanceToSegment(vehicle, legs[i]) <= cornerTolerance_) {
+      if (!drivesOnInto(legs[i])) {
+        return std::nullopt;
+      }
+      return Replan{{legs.begin() + static_cast<std::ptrdiff_t>(i), legs.end()}, false};
+    }
+  }
+  return std::nullopt;
+}
+
+bool RouteFollower::drivesOnInto(const Leg& leg) const {
+  if (!vehicle_ || !legBegun_ || !driving() || controller_.step != Controller::kLineMove) {
+    return false;
+  }
+  const Pose2D& vehicle = *vehicle_;
+  const double direction = std::atan2(leg.end.y - vehicle.y, leg.end.x - vehicle.x);
+  // NaN for an orientation without a heading, which then fails the comparison.
+  const double heading = goalYaw(vehicleOrientation_);
+  return distanceToSegment(vehicle, leg) <= cornerTolerance_ &&
+         distanceBetween(vehicle, leg.end) >= kCornerMatch * cornerTolerance_ &&
+         std::fabs(wrapAngle(direction - heading)) < kFirstTurnTolerance;
 }
 
 RouteEvent RouteFollower::applyPending() {
@@ -114,7 +263,16 @@ RouteEvent RouteFollower::applyPending() {
     holdStill();
     return wasDriving ? RouteEvent::Stopped : RouteEvent::None;
   }
+  if (pending_.replan) {
+    Replan replan = std::move(*pending_.replan);
+    pending_ = Pending{};
+    if (driving()) {
+      spliceIn(std::move(replan));
+    }
+    return RouteEvent::None;
+  }
   if (pending_.route) {
+    start_ = drivesOnInto(pending_.route->front()) ? LegStart::DriveOn : LegStart::FromRest;
     legs_ = std::move(*pending_.route);
     goalOrientation_ = pendingGoalOrientation_;
     pending_ = Pending{};
@@ -125,15 +283,32 @@ RouteEvent RouteFollower::applyPending() {
   return RouteEvent::None;
 }
 
+void RouteFollower::spliceIn(Replan replan) {
+  if (!replan.legs.empty()) {
+    goalOrientation_ = pendingGoalOrientation_;
+  }
+  const bool drivesOn = !replan.keepsLeg && drivesOnInto(replan.legs.front());
+  legs_.resize(legIndex_ + (replan.keepsLeg ? 1 : 0));
+  legs_.insert(legs_.end(), replan.legs.begin(), replan.legs.end());
+  if (replan.keepsLeg) {
+    return;
+  }
+  if (drivesOn) {
+    // The line move goes on from where it began, towards the new leg's end.
+    controller_.setStraightCB(legPath());
+  } else {
+    start_ = LegStart::FromRest;
+    legBegun_ = false;
+  }
+}
+
 void RouteFollower::holdStill() {
   // The controller hands out the command it stored in the cycle before: one computed from a pose
   // that no longer holds.
   controller_.velPublisher(0.0, 0.0);
 }
 
-void RouteFollower::beginLeg() {
-  controller_.init();
-  holdStill();  // a leg replaced midway must not start with the old leg's command
+nav_msgs::msg::Path RouteFollower::legPath() const {
   nav_msgs::msg::Path path = controllerPath(legs_[legIndex_]);
   if (legIndex_ + 1 == legs_.size()) {
     // The goal orientation as it came: the controller takes the same goal heading from it as it
@@ -141,12 +316,32 @@ void RouteFollower::beginLeg() {
     // its last bits.
     path.poses.back().pose.orientation = goalOrientation_;
   }
-  controller_.setStraightCB(path);
+  return path;
+}
+
+void RouteFollower::beginLeg() {
+  controller_.init();
+  controller_.setStraightCB(legPath());
+  if (start_ == LegStart::DriveOn) {
+    // The vehicle already drives along the new leg: its first turn would end at once, with a
+    // stop. The run starts in its line move instead, whose first cycle starts the line where the
+    // vehicle stands, and the command of the cycle before is handed out as the next one.
+    controller_.step = Controller::kLineMove;
+    controller_.coutt = 1;
+  } else {
+    holdStill();  // a leg replaced midway must not start with the old leg's command
+  }
+  start_ = LegStart::FromRest;
   legBegun_ = true;
 }
 
 RouteEvent RouteFollower::cycle(const geometry_msgs::msg::PoseStamped& pose,
                                 geometry_msgs::msg::Twist& cmd) {
+  const auto& position = pose.pose.position;
+  if (std::isfinite(position.x) && std::isfinite(position.y)) {
+    vehicle_ = positionOf(pose);
+    vehicleOrientation_ = pose.pose.orientation;
+  }
   const RouteEvent event = applyPending();
   if (!driving()) {
     cmd = geometry_msgs::msg::Twist{};

@@ -29,132 +29,148 @@ bool hasUsablePositions(const nav_msgs::msg::Path& path) {
   return true;
 }
 
-// The directions from a leg's start that keep every pose taken so far within the tolerance of
-// the leg's line: a pose at distance d allows the directions within asin(tolerance / d) of its
-// bearing, and the corridor keeps the intersection of those intervals. Bearings are measured
-// from the first pose that constrained it, so that the interval never straddles the +-pi seam.
-// A pose must also lie further from the start than the one before: a path that turns back along
-// its line starts a new leg.
-class Corridor {
+// A segment ready to measure many points against. Squared distances spare the square roots of
+// the hot loops; coordinates of at most 1e9 m are far from overflowing a double when squared.
+class Segment {
  public:
-  Corridor(Point start, double tolerance) : start_(start), tolerance_(tolerance) {}
-
-  // Takes the pose into the leg if the leg's line through it still passes every pose before it
-  // within the tolerance.
-  bool take(Point p) {
-    const double distance = std::hypot(p.x - start_.x, p.y - start_.y);
-    if (distance <= reached_) {
-      return false;
-    }
-    if (distance > tolerance_) {
-      const double bearing = std::atan2(p.y - start_.y, p.x - start_.x);
-      const double halfWidth = std::asin(tolerance_ / distance);
-      if (!narrowed_) {
-        reference_ = bearing;
-        low_ = -halfWidth;
-        high_ = halfWidth;
-        narrowed_ = true;
-      } else {
-        const double offset = std::remainder(bearing - reference_, 2 * M_PI);
-        if (offset < low_ || offset > high_) {
-          return false;
-        }
-        low_ = std::fmax(low_, offset - halfWidth);
-        high_ = std::fmin(high_, offset + halfWidth);
-      }
-    }
-    reached_ = distance;
-    return true;
+  Segment(Point a, Point b) : a_(a), dx_(b.x - a.x), dy_(b.y - a.y) {
+    // A segment so short that the inverse of its squared length overflows is measured as the
+    // point it nearly is.
+    const double inverse = 1.0 / (dx_ * dx_ + dy_ * dy_);
+    inverseLengthSquared_ = std::isfinite(inverse) ? inverse : 0.0;
   }
+
+  double squaredDistance(Point p) const {
+    const double along = ((p.x - a_.x) * dx_ + (p.y - a_.y) * dy_) * inverseLengthSquared_;
+    const double t = std::clamp(along, 0.0, 1.0);
+    const double ex = p.x - (a_.x + t * dx_);
+    const double ey = p.y - (a_.y + t * dy_);
+    return ex * ex + ey * ey;
+  }
+  double distance(Point p) const { return std::sqrt(squaredDistance(p)); }
 
  private:
-  Point start_;
-  double tolerance_;
-  double reached_ = 0.0;  // m, the distance of the last pose taken
-  bool narrowed_ = false;
-  double reference_ = 0.0;
-  double low_ = 0.0;
-  double high_ = 0.0;
+  Point a_;
+  double dx_;
+  double dy_;
+  double inverseLengthSquared_;
 };
 
-double distanceToSegment(Point p, const Leg& leg) {
-  const double dx = leg.end.x - leg.start.x;
-  const double dy = leg.end.y - leg.start.y;
-  const double lengthSquared = dx * dx + dy * dy;
-  const double along = lengthSquared == 0.0
-                           ? 0.0
-                           : ((p.x - leg.start.x) * dx + (p.y - leg.start.y) * dy) / lengthSquared;
-  const double t = std::clamp(along, 0.0, 1.0);
-  return std::hypot(p.x - (leg.start.x + t * dx), p.y - (leg.start.y + t * dy));
+double squaredDistanceBetween(Point a, Point b) {
+  return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
 }
 
-double length(const Leg& leg) {
-  return std::hypot(leg.end.x - leg.start.x, leg.end.y - leg.start.y);
+double distanceBetween(Point a, Point b) {
+  return std::sqrt(squaredDistanceBetween(a, b));
 }
 
-// The legs' positions only; headings are set once all legs are known. A leg is never cut off
-// shorter than the tolerance: every pose it took lies within the tolerance of its start, and so of
-// any leg from there, and the corridor starts afresh from the same start. Only the last leg can be
-// that short. `firstLegPoses` receives how many poses the first leg covers.
-std::vector<Leg> straightRuns(const nav_msgs::msg::Path& path, double tolerance,
-                              std::size_t& firstLegPoses) {
-  const auto& first = path.poses.front().pose.position;
-  Point start{first.x, first.y};
-  Point last = start;
-  Corridor corridor(start, tolerance);
-  std::vector<Leg> legs;
-  firstLegPoses = path.poses.size();
-  for (std::size_t i = 0; i < path.poses.size(); ++i) {
-    const auto& position = path.poses[i].pose.position;
-    const Point p{position.x, position.y};
-    if (std::hypot(p.x - last.x, p.y - last.y) <= kSamePosition) {
-      continue;
+// The path's positions without repeats: a pose within kSamePosition of the one kept before it.
+std::vector<Point> distinctPositions(const nav_msgs::msg::Path& path) {
+  std::vector<Point> points;
+  points.reserve(path.poses.size());
+  for (const auto& pose : path.poses) {
+    const Point p{pose.pose.position.x, pose.pose.position.y};
+    if (points.empty() ||
+        squaredDistanceBetween(p, points.back()) > kSamePosition * kSamePosition) {
+      points.push_back(p);
     }
-    if (!corridor.take(p)) {
-      if (std::hypot(last.x - start.x, last.y - start.y) >= tolerance) {
-        if (legs.empty()) {
-          firstLegPoses = i;
+  }
+  return points;
+}
+
+struct Furthest {
+  std::size_t index;  // 0: none beyond the limit
+  double squaredDistance;
+};
+
+// The point in [begin, end) furthest from the segment, if one lies beyond `limit` (squared).
+Furthest furthestFrom(const Segment& segment, const std::vector<Point>& points, std::size_t begin,
+                      std::size_t end, double limit) {
+  Furthest furthest{0, limit};
+  for (std::size_t i = begin; i < end; ++i) {
+    const double d = segment.squaredDistance(points[i]);
+    if (d > furthest.squaredDistance) {
+      furthest = {i, d};
+    }
+  }
+  return furthest;
+}
+
+// Douglas-Peucker splits a run at its furthest point. On a path that swings back and forth many
+// times, that point can lie next to an end of run after run, and the splits would cost O(n^2)
+// (seconds for 100 000 poses). Once the distances measured pass kWorkPerPoint for each point,
+// a run is split at its furthest point within its middle half, where it has one beyond the
+// tolerance, which halves it. Planner paths of a few dozen corners never come near.
+constexpr std::size_t kWorkPerPoint = 8;
+
+// Douglas-Peucker over the whole path: a run of points that does not fit the segment from its
+// first to its last point is split at the point furthest from that segment, which becomes a
+// corner. A split point lies further than the tolerance from the segment, and so from both its
+// ends: no leg comes out shorter than the tolerance. Returns the corners' indices in order, the
+// first and last point among them.
+std::vector<std::size_t> douglasPeucker(const std::vector<Point>& points, double tolerance) {
+  std::vector<bool> isCorner(points.size(), false);
+  isCorner.front() = true;
+  isCorner.back() = true;
+  const std::size_t workBudget = kWorkPerPoint * points.size();
+  std::size_t work = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> runs{{0, points.size() - 1}};
+  while (!runs.empty()) {
+    const auto [first, last] = runs.back();
+    runs.pop_back();
+    const Segment segment(points[first], points[last]);
+    const double limit = tolerance * tolerance;
+    const std::size_t quarter = (last - first) / 4;
+    const std::size_t middleBegin = std::max(first + 1, first + quarter);
+    const std::size_t middleEnd = std::min(last, last - quarter + 1);
+    const Furthest head = furthestFrom(segment, points, first + 1, middleBegin, limit);
+    const Furthest middle = furthestFrom(segment, points, middleBegin, middleEnd, limit);
+    const Furthest tail = furthestFrom(segment, points, middleEnd, last, limit);
+    work += last - first;
+    std::size_t split = middle.index;
+    if (work <= workBudget || split == 0) {
+      double furthest = middle.squaredDistance;
+      for (const Furthest& candidate : {head, tail}) {
+        if (candidate.squaredDistance > furthest) {
+          furthest = candidate.squaredDistance;
+          split = candidate.index;
         }
-        legs.push_back({{start.x, start.y, 0.0}, {last.x, last.y, 0.0}});
-        start = last;
       }
-      corridor = Corridor(start, tolerance);
-      corridor.take(p);
     }
-    last = p;
+    if (split != 0) {
+      isCorner[split] = true;
+      runs.emplace_back(first, split);
+      runs.emplace_back(split, last);
+    }
   }
-  legs.push_back({{start.x, start.y, 0.0}, {last.x, last.y, 0.0}});
-  return legs;
-}
-
-// A last leg shorter than the tolerance is a jog at the goal: the leg before goes on to the goal.
-void mergeShortLastLeg(std::vector<Leg>& legs, double tolerance) {
-  while (legs.size() > 1 && length(legs.back()) < tolerance) {
-    const Point goal{legs.back().end.x, legs.back().end.y};
-    legs.pop_back();
-    legs.back().end.x = goal.x;
-    legs.back().end.y = goal.y;
+  std::vector<std::size_t> corners;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (isCorner[i]) {
+      corners.push_back(i);
+    }
   }
+  return corners;
 }
 
 // A planner that replans from where the vehicle stands, measured with some noise, often starts its
 // path with a jog of a few centimetres back to the line it drives. Such a first leg, shorter than
-// kShortFirstLeg tolerances, is dropped when every one of its poses lies within the tolerance of
-// the next leg: the vehicle goes straight on to the next corner instead of turning round twice.
-constexpr double kShortFirstLeg = 2.0;
+// kShortLeg tolerances, is dropped when every one of its points lies within the tolerance of the
+// next leg: the vehicle goes straight on to the next corner instead of turning round twice.
+constexpr double kShortLeg = 2.0;
 
-void dropJogAtTheStart(const nav_msgs::msg::Path& path, std::size_t firstLegPoses,
-                       std::vector<Leg>& legs, double tolerance) {
-  if (legs.size() < 2 || length(legs.front()) >= kShortFirstLeg * tolerance) {
+void dropJogAtTheStart(const std::vector<Point>& points, std::vector<std::size_t>& corners,
+                       double tolerance) {
+  if (corners.size() < 3 ||
+      distanceBetween(points[corners[0]], points[corners[1]]) >= kShortLeg * tolerance) {
     return;
   }
-  for (std::size_t i = 0; i < firstLegPoses; ++i) {
-    const auto& position = path.poses[i].pose.position;
-    if (distanceToSegment({position.x, position.y}, legs[1]) > tolerance) {
+  const Segment nextLeg(points[corners[1]], points[corners[2]]);
+  for (std::size_t i = 0; i < corners[1]; ++i) {
+    if (nextLeg.distance(points[i]) > tolerance) {
       return;
     }
   }
-  legs.erase(legs.begin());
+  corners.erase(corners.begin());
 }
 
 }  // namespace
@@ -213,10 +229,19 @@ std::optional<std::vector<Leg>> makeLegs(const nav_msgs::msg::Path& path, double
   if (!std::isfinite(goalHeading) || !hasUsablePositions(path)) {
     return std::nullopt;
   }
-  std::size_t firstLegPoses = 0;
-  std::vector<Leg> legs = straightRuns(path, cornerTolerance, firstLegPoses);
-  mergeShortLastLeg(legs, cornerTolerance);
-  dropJogAtTheStart(path, firstLegPoses, legs, cornerTolerance);
+  const std::vector<Point> points = distinctPositions(path);
+  std::vector<std::size_t> corners = douglasPeucker(points, cornerTolerance);
+  dropJogAtTheStart(points, corners, cornerTolerance);
+  std::vector<Leg> legs;
+  legs.reserve(corners.size());
+  for (std::size_t k = 0; k + 1 < corners.size(); ++k) {
+    const Point start = points[corners[k]];
+    const Point end = points[corners[k + 1]];
+    legs.push_back({{start.x, start.y, 0.0}, {end.x, end.y, 0.0}});
+  }
+  if (legs.empty()) {  // one position: a turn on the spot
+    legs.push_back({{points[0].x, points[0].y, 0.0}, {points[0].x, points[0].y, 0.0}});
+  }
   for (Leg& leg : legs) {
     const bool onTheSpot = leg.start.x == leg.end.x && leg.start.y == leg.end.y;
     leg.start.heading =
