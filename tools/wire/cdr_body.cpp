@@ -15,6 +15,10 @@ constexpr uint32_t kLargestPadding = 3;
 
 bool readSample(const dds_topic_descriptor_t& type, std::vector<std::uint8_t> body, bool bigEndian,
                 void* sample) {
+  // Every ROS 2 type has at least one byte (an empty one carries a placeholder member).
+  if (body.empty()) {
+    return false;
+  }
   uint32_t end = 0;
   const auto size = static_cast<uint32_t>(body.size());
   // Checks every length against the bytes there are, and brings the bytes to this host's order.
