@@ -34,7 +34,7 @@ using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 
 constexpr int kDomain = 205;
-constexpr int kBrokenServerDomain = 206;
+constexpr int kBrokenServerDomain = 210;
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;
 
