@@ -36,7 +36,7 @@ struct ProgramCommandLine {
   /// arguments: to be parsed by the program's parser as its command line.
   std::vector<std::string> arguments;
   /// One line on what was given and not applied, for the log: "ignored ROS arguments:
-  /// --log-level debug, parameter use_sim_time (no option --use-sim-time), ..."; nothing when
+  /// --log-level debug, parameter autostart (no option --autostart), ..."; nothing when
   /// everything was applied.
   std::optional<std::string> notice;
   /// Each option with a value that a parameter set: the parameter and the option's words among
