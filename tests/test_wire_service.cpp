@@ -18,11 +18,11 @@
 
 #include "dds_loopback.hpp"
 #include "wire/cdr_body.hpp"
+#include "wire/cyclone_service_server.hpp"
 #include "wire/qos.hpp"
 #include "wire/rate_limited_log.hpp"
 #include "wire/request_header.hpp"
 #include "wire/serialized_topic.hpp"
-#include "wire/service_server.hpp"
 #include "wire/topic_names.hpp"
 #include "wire/user_data.hpp"
 
@@ -202,9 +202,11 @@ TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne
   wire::Participant participant(kDomain);
   std::vector<std::string> lines;
   wire::RateLimitedLog log([&](const std::string& line) { lines.push_back(line); });
-  wire::ServiceServer server(participant, "rq/svc/get_stateRequest", "rr/svc/get_stateReply",
-                             lifecycle_msgs_srv_dds__GetState_Request__desc,
-                             lifecycle_msgs_srv_dds__GetState_Response__desc, kLargest, log);
+  wire::CycloneServiceServer server(participant,
+                                    {"rq/svc/get_stateRequest", "rr/svc/get_stateReply",
+                                     lifecycle_msgs_srv_dds__GetState_Request__desc,
+                                     lifecycle_msgs_srv_dds__GetState_Response__desc, kLargest},
+                                    log);
   int answered = 0;
   const auto answer = [&](const void*, const wire::ServiceServer::Reply& reply) {
     ++answered;

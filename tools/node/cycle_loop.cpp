@@ -31,7 +31,12 @@ void CycleLoop::run(const std::atomic<bool>& stop) {
   const double cpuStarted = common::processCpuSeconds();
   auto deadline = started;
   while (!stop) {
-    cycle();
+    if (lock_ != nullptr) {
+      const std::lock_guard<std::mutex> held(*lock_);
+      cycle();
+    } else {
+      cycle();
+    }
     deadline += period_;
     if (!stop) {  // a signal during the cycle must not wait out a whole period
       common::sleepUntil(deadline);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "node/drive/drive_cycle.hpp"
@@ -35,6 +36,9 @@ class CycleLoop {
     commanded_ = false;  // no route yet to end, whatever the first answer
   }
 
+  /// Each cycle runs under `lock`, which the thread serving the node's services takes too.
+  void shareWith(std::mutex& lock) { lock_ = &lock; }
+
   /// Runs cycles until `stop` becomes true (a signal handler sets it).
   void run(const std::atomic<bool>& stop);
 
@@ -52,6 +56,7 @@ class CycleLoop {
   ProgressRepeat progress_;
   std::function<bool(Clock::time_point)> commanding_;
   bool commanded_ = true;
+  std::mutex* lock_ = nullptr;
 };
 
 }  // namespace node

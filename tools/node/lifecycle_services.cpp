@@ -22,13 +22,16 @@ namespace {
 // A lifecycle request is a transition id and a label: anything near this size is no request.
 constexpr std::size_t kLargestRequest = 4096;
 
-wire::ServiceServer service(const wire::Participant& participant, const NodeOptions& options,
-                            const char* name, const dds_topic_descriptor_t& request,
-                            const dds_topic_descriptor_t& response, wire::RateLimitedLog& dropped) {
+std::unique_ptr<wire::ServiceServer> service(const wire::ServiceFactory& services,
+                                             const NodeOptions& options, const char* name,
+                                             const dds_topic_descriptor_t& request,
+                                             const dds_topic_descriptor_t& response,
+                                             wire::RateLimitedLog& dropped) {
   const std::string resolved = options.topic(options.nodeName + "/" + name);
-  return wire::ServiceServer(participant, wire::ddsRequestTopicName(options.nameSpace, resolved),
-                             wire::ddsReplyTopicName(options.nameSpace, resolved), request,
-                             response, kLargestRequest, dropped);
+  return services.serve(
+      {wire::ddsRequestTopicName(options.nameSpace, resolved),
+       wire::ddsReplyTopicName(options.nameSpace, resolved), request, response, kLargestRequest},
+      dropped);
 }
 
 // The samples point into the machine's constant labels, which outlive every write.
@@ -72,26 +75,27 @@ std::uint64_t nanosecondsSinceEpoch() {
 }  // namespace
 
 LifecycleServices::LifecycleServices(const wire::Participant& participant,
+                                     const wire::ServiceFactory& services,
                                      const NodeOptions& options, NodeLog& log,
                                      std::function<void()> stop)
     : log_(log),
       stop_(std::move(stop)),
       dropped_([&log](const std::string& line) { log.warn("{}", line); }),
-      changeState_(service(participant, options, "change_state",
+      changeState_(service(services, options, "change_state",
                            lifecycle_msgs_srv_dds__ChangeState_Request__desc,
                            lifecycle_msgs_srv_dds__ChangeState_Response__desc, dropped_)),
-      getState_(service(participant, options, "get_state",
+      getState_(service(services, options, "get_state",
                         lifecycle_msgs_srv_dds__GetState_Request__desc,
                         lifecycle_msgs_srv_dds__GetState_Response__desc, dropped_)),
-      getAvailableStates_(service(participant, options, "get_available_states",
+      getAvailableStates_(service(services, options, "get_available_states",
                                   lifecycle_msgs_srv_dds__GetAvailableStates_Request__desc,
                                   lifecycle_msgs_srv_dds__GetAvailableStates_Response__desc,
                                   dropped_)),
       getAvailableTransitions_(
-          service(participant, options, "get_available_transitions",
+          service(services, options, "get_available_transitions",
                   lifecycle_msgs_srv_dds__GetAvailableTransitions_Request__desc,
                   lifecycle_msgs_srv_dds__GetAvailableTransitions_Response__desc, dropped_)),
-      getTransitionGraph_(service(participant, options, "get_transition_graph",
+      getTransitionGraph_(service(services, options, "get_transition_graph",
                                   lifecycle_msgs_srv_dds__GetAvailableTransitions_Request__desc,
                                   lifecycle_msgs_srv_dds__GetAvailableTransitions_Response__desc,
                                   dropped_)),
@@ -105,19 +109,19 @@ LifecycleServices::LifecycleServices(const wire::Participant& participant,
                                      options.rosDistro))
               .get()) {}
 
-bool LifecycleServices::serve(Clock::time_point now) {
-  changeState_.serve(
+void LifecycleServices::serve(Clock::time_point now) {
+  changeState_->serve(
       [this](const void* request, const wire::ServiceServer::Reply& reply) {
         answerChangeState(request, reply);
       },
       now);
-  getState_.serve(
+  getState_->serve(
       [this](const void*, const wire::ServiceServer::Reply& reply) {
         lifecycle_msgs_srv_dds__GetState_Response_ response{stateSample(machine_.state())};
         reply(&response);
       },
       now);
-  getAvailableStates_.serve(
+  getAvailableStates_->serve(
       [](const void*, const wire::ServiceServer::Reply& reply) {
         std::vector<lifecycle_msgs_msg_dds__State_> states;
         for (const LifecycleState state : LifecycleMachine::states()) {
@@ -128,17 +132,16 @@ bool LifecycleServices::serve(Clock::time_point now) {
         reply(&response);
       },
       now);
-  getAvailableTransitions_.serve(
+  getAvailableTransitions_->serve(
       [this](const void*, const wire::ServiceServer::Reply& reply) {
         replyTransitions(machine_.availableTransitions(), reply);
       },
       now);
-  getTransitionGraph_.serve(
+  getTransitionGraph_->serve(
       [](const void*, const wire::ServiceServer::Reply& reply) {
         replyTransitions(LifecycleMachine::transitions(), reply);
       },
       now);
-  return machine_.state() == LifecycleState::Active;
 }
 
 void LifecycleServices::answerChangeState(const void* request,
@@ -182,16 +185,16 @@ void LifecycleServices::announce(const LifecycleTransition& transition) {
   transitionEvent_.publish(event);
 }
 
-std::vector<const wire::ServiceServer*> LifecycleServices::servers() const {
-  return {&changeState_, &getState_, &getAvailableStates_, &getAvailableTransitions_,
-          &getTransitionGraph_};
+std::vector<wire::ServiceServer*> LifecycleServices::servers() const {
+  return {changeState_.get(), getState_.get(), getAvailableStates_.get(),
+          getAvailableTransitions_.get(), getTransitionGraph_.get()};
 }
 
 std::vector<dds_entity_t> LifecycleServices::endpoints() const {
   std::vector<dds_entity_t> entities;
   for (const auto* server : servers()) {
-    entities.push_back(server->requestReader());
-    entities.push_back(server->replyWriter());
+    const auto served = server->endpoints();
+    entities.insert(entities.end(), served.begin(), served.end());
   }
   entities.push_back(transitionEvent_.entity());
   return entities;

@@ -11,6 +11,7 @@
 // once, before the reply to the change goes out.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,19 +24,24 @@
 #include "wire/endpoints.hpp"
 #include "wire/participant.hpp"
 #include "wire/rate_limited_log.hpp"
+#include "wire/service_factory.hpp"
 #include "wire/service_server.hpp"
 
 namespace node {
 
 class LifecycleServices {
  public:
-  /// Serves the lifecycle of the node `options` names, unconfigured; `stop` sends the vehicle a
-  /// zero command at once.
-  LifecycleServices(const wire::Participant& participant, const NodeOptions& options, NodeLog& log,
-                    std::function<void()> stop);
+  /// Serves the lifecycle of the node `options` names, unconfigured, its services through
+  /// `services` and its topic on `participant`; `stop` sends the vehicle a zero command at once.
+  LifecycleServices(const wire::Participant& participant, const wire::ServiceFactory& services,
+                    const NodeOptions& options, NodeLog& log, std::function<void()> stop);
 
-  /// Answers the requests that arrived; true while the node is active and commands the vehicle.
-  bool serve(Clock::time_point now);
+  /// Answers the requests that arrived.
+  void serve(Clock::time_point now);
+  /// The node is active and commands the vehicle.
+  bool active() const { return machine_.state() == LifecycleState::Active; }
+  /// The servers, whose requests wake the thread that serves them.
+  std::vector<wire::ServiceServer*> servers() const;
 
   LifecycleState state() const { return machine_.state(); }
   /// The readers and writers of the services and the topic, for the node's place in the graph.
@@ -47,18 +53,17 @@ class LifecycleServices {
  private:
   ChangeResult work(LifecycleState transitionState);
   void answerChangeState(const void* request, const wire::ServiceServer::Reply& reply);
-  std::vector<const wire::ServiceServer*> servers() const;
   void announce(const LifecycleTransition& transition);
 
   NodeLog& log_;
   std::function<void()> stop_;
   LifecycleMachine machine_;
   wire::RateLimitedLog dropped_;
-  wire::ServiceServer changeState_;
-  wire::ServiceServer getState_;
-  wire::ServiceServer getAvailableStates_;
-  wire::ServiceServer getAvailableTransitions_;
-  wire::ServiceServer getTransitionGraph_;
+  std::unique_ptr<wire::ServiceServer> changeState_;
+  std::unique_ptr<wire::ServiceServer> getState_;
+  std::unique_ptr<wire::ServiceServer> getAvailableStates_;
+  std::unique_ptr<wire::ServiceServer> getAvailableTransitions_;
+  std::unique_ptr<wire::ServiceServer> getTransitionGraph_;
   wire::SamplePublisher<lifecycle_msgs_msg_dds__TransitionEvent_> transitionEvent_;
 };
 

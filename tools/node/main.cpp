@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,8 @@
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
 #include "node/ros_args/ros_names.hpp"
+#include "node/service_thread.hpp"
+#include "wire/service_factory.hpp"
 
 namespace {
 
@@ -105,9 +108,10 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   bool stopAcknowledged = false;
   {
     node::NodeTopics topics(options);
+    const wire::ServiceFactory services(topics.participant());
     std::optional<node::LifecycleServices> lifecycle;
     if (options.lifecycle) {
-      lifecycle.emplace(topics.participant(), options, log,
+      lifecycle.emplace(topics.participant(), services, options, log,
                         [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); });
       topics.announce(lifecycle->endpoints());
     }
@@ -127,10 +131,14 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     node::NodeMonitor monitor(topics, log, options);
     raiseControlCycle(log, options.realtimePriority);
     {
+      std::mutex nodeLock;
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
+      loop.shareWith(nodeLock);
+      std::optional<node::ServiceThread> serviceThread;
       if (lifecycle) {
-        loop.gateCommands(
-            [&lifecycle](node::Clock::time_point now) { return lifecycle->serve(now); });
+        loop.gateCommands([&lifecycle](node::Clock::time_point) { return lifecycle->active(); });
+        serviceThread.emplace(topics.participant(), nodeLock, lifecycle->servers(),
+                              [&lifecycle](node::Clock::time_point now) { lifecycle->serve(now); });
       }
       loop.run(stop);
     }

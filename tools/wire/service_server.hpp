@@ -1,82 +1,70 @@
 #pragma once
 
-// One ROS 2 service served the way rmw_cyclonedds serves it: a reader of the requests on
-// "rq/<service>Request" and a writer of the replies on "rr/<service>Reply", both of the service's
-// QoS and marked "serviceid=...;" (which rmw_cyclonedds's clients check before calling), each
-// request and reply framed with the request header (request_header.hpp).
+// One ROS 2 service served on the wire: requests read as samples of the service's request type,
+// answered with samples of its response type, each reply going only to the client that asked.
+// How requests and replies travel (rmw_cyclonedds's request header in the payload, or Fast DDS's
+// related sample identity beside it) is the server's own; the node sees only this.
 //
-// A reply carries the header of its request, by which only the client that asked keeps it; it is
-// written once that client's reply reader has matched (a client names its reader and its request
-// writer with the same "clientid=...;"), at most kReplyReaderWait after the request. Requests that
-// cannot be read are dropped with a line each in the log given, at most one a second.
+// A server is not thread-safe: serve() and the replies it hands out are called from one thread
+// at a time (the node serves under its one lock).
 
 #include <dds/dds.h>
 
 #include <chrono>
-#include <cstdint>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "wire/participant.hpp"
-#include "wire/rate_limited_log.hpp"
-
 namespace wire {
+
+/// What a service is on the wire.
+struct ServiceSpec {
+  std::string requestTopic;  // DDS names, "rq/trelvo_node/get_stateRequest" (topic_names.hpp)
+  std::string replyTopic;
+  const dds_topic_descriptor_t& request;  // the C types idlc generated
+  const dds_topic_descriptor_t& response;
+  std::size_t largestRequest;  // bytes; a larger request is dropped unread
+  /// DDS type names when not the descriptors' own: a type of another ROS 2 distribution's layout,
+  /// generated under a package name of its own.
+  std::string requestTypeName = {};
+  std::string responseTypeName = {};
+
+  const char* requestType() const {
+    return requestTypeName.empty() ? request.m_typename : requestTypeName.c_str();
+  }
+  const char* responseType() const {
+    return responseTypeName.empty() ? response.m_typename : responseTypeName.c_str();
+  }
+};
 
 class ServiceServer {
  public:
   using Clock = std::chrono::steady_clock;
-  /// Sends one reply, a sample of the service's response type, to the client that asked.
+  /// Sends one reply, a sample of the service's response type, to the client that asked. It may
+  /// be kept and called after the answer returned (a result sent when a goal ends), at most once,
+  /// while the server lives.
   using Reply = std::function<void(const void* response)>;
   /// Handles one request, a sample of the service's request type valid during the call.
   using Answer = std::function<void(const void* request, const Reply& reply)>;
 
+  /// How long a reply waits for the asking client's reply reader to match before it is dropped.
   static constexpr std::chrono::seconds kReplyReaderWait{1};
 
-  /// Serves the service on `requestTopic` and `replyTopic` (see topic_names.hpp) with requests of
-  /// the type `request` and replies of `response`, dropping requests larger than `largestRequest`
-  /// bytes. Throws std::runtime_error when DDS fails.
-  ServiceServer(const Participant& participant, const std::string& requestTopic,
-                const std::string& replyTopic, const dds_topic_descriptor_t& request,
-                const dds_topic_descriptor_t& response, std::size_t largestRequest,
-                RateLimitedLog& dropped);
-  ~ServiceServer();
-  ServiceServer(const ServiceServer&) = delete;
-  ServiceServer& operator=(const ServiceServer&) = delete;
+  virtual ~ServiceServer() = default;
 
   /// Answers every request that arrived since the last call, and sends the replies that waited for
   /// their client's reply reader; never blocks.
-  void serve(const Answer& answer, Clock::time_point now);
-
-  dds_entity_t requestReader() const { return reader_; }
-  dds_entity_t replyWriter() const { return writer_; }
+  virtual void serve(const Answer& answer, Clock::time_point now) = 0;
+  /// Replies are waiting for their clients' reply readers: serve again soon.
+  virtual bool repliesWaiting() const = 0;
+  /// Makes `waitset` (of the node's Cyclone DDS participant) wake when a request arrives.
+  virtual void wakeOnRequests(dds_entity_t waitset) = 0;
+  /// The readers and writers of the node's Cyclone DDS participant that serve it, for the node's
+  /// place in the ROS 2 graph; none when another participant serves it.
+  virtual std::vector<dds_entity_t> endpoints() const = 0;
   /// "/robot1/trelvo_node/get_state (lifecycle_msgs/srv/GetState)", for the start-up line.
-  std::string describe() const;
-
- private:
-  struct PendingReply {
-    std::vector<std::uint8_t> bytes;
-    dds_instance_handle_t requestWriter;
-    Clock::time_point deadline;
-  };
-  enum class ClientReader { Matched, NotYet, Gone };
-
-  void deleteEntities();
-  void answerOne(const std::vector<std::uint8_t>& bytes, dds_instance_handle_t requestWriter,
-                 const Answer& answer, Clock::time_point now);
-  void sendPending(Clock::time_point now);
-  ClientReader clientReader(dds_instance_handle_t requestWriter) const;
-
-  const dds_topic_descriptor_t& requestType_;
-  const dds_topic_descriptor_t& responseType_;
-  std::size_t largestRequest_;
-  RateLimitedLog& dropped_;
-  std::string requestTopic_;
-  dds_entity_t requestTopicEntity_ = 0;
-  dds_entity_t replyTopicEntity_ = 0;
-  dds_entity_t reader_ = 0;
-  dds_entity_t writer_ = 0;
-  std::vector<PendingReply> pending_;
+  virtual std::string describe() const = 0;
 };
 
 }  // namespace wire

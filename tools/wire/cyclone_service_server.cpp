@@ -1,7 +1,8 @@
-#include "wire/service_server.hpp"
+#include "wire/cyclone_service_server.hpp"
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
@@ -64,21 +65,15 @@ class SampleStorage {
 
 }  // namespace
 
-ServiceServer::ServiceServer(const Participant& participant, const std::string& requestTopic,
-                             const std::string& replyTopic, const dds_topic_descriptor_t& request,
-                             const dds_topic_descriptor_t& response, std::size_t largestRequest,
-                             RateLimitedLog& dropped)
-    : requestType_(request),
-      responseType_(response),
-      largestRequest_(largestRequest),
-      dropped_(dropped),
-      requestTopic_(requestTopic) {
+CycloneServiceServer::CycloneServiceServer(const Participant& participant, const ServiceSpec& spec,
+                                           RateLimitedLog& dropped)
+    : spec_(spec), dropped_(dropped) {
   const Qos qos = withUserData(serviceQos(), "serviceid=" + serviceId(participant) + ";");
   try {
     requestTopicEntity_ =
-        createSerializedTopic(participant.handle(), requestTopic, request.m_typename);
+        createSerializedTopic(participant.handle(), spec.requestTopic, spec.requestType());
     replyTopicEntity_ =
-        createSerializedTopic(participant.handle(), replyTopic, response.m_typename);
+        createSerializedTopic(participant.handle(), spec.replyTopic, spec.responseType());
     reader_ =
         checked(dds_create_reader(participant.handle(), requestTopicEntity_, qos.get(), nullptr),
                 "creating a request reader");
@@ -91,70 +86,87 @@ ServiceServer::ServiceServer(const Participant& participant, const std::string& 
   }
 }
 
-ServiceServer::~ServiceServer() {
+CycloneServiceServer::~CycloneServiceServer() {
   deleteEntities();
 }
 
-void ServiceServer::deleteEntities() {
-  for (const dds_entity_t entity : {writer_, reader_, replyTopicEntity_, requestTopicEntity_}) {
+void CycloneServiceServer::deleteEntities() {
+  for (const dds_entity_t entity :
+       {readCondition_, writer_, reader_, replyTopicEntity_, requestTopicEntity_}) {
     if (entity > 0) {
       dds_delete(entity);
     }
   }
 }
 
-std::string ServiceServer::describe() const {
-  std::string type = rosTypeName(requestType_.m_typename);
+void CycloneServiceServer::wakeOnRequests(dds_entity_t waitset) {
+  if (readCondition_ == 0) {
+    readCondition_ = checked(dds_create_readcondition(reader_, DDS_ANY_STATE),
+                             "creating a request read condition");
+  }
+  checked(dds_waitset_attach(waitset, readCondition_, 0), "waiting for requests");
+}
+
+std::string CycloneServiceServer::describe() const {
+  std::string type = rosTypeName(spec_.requestType());
   constexpr std::string_view kRequestSuffix = "_Request";
   if (type.size() > kRequestSuffix.size() &&
       type.compare(type.size() - kRequestSuffix.size(), kRequestSuffix.size(), kRequestSuffix) ==
           0) {
     type.resize(type.size() - kRequestSuffix.size());
   }
-  return rosServiceName(requestTopic_) + " (" + type + ")";
+  return rosServiceName(spec_.requestTopic) + " (" + type + ")";
 }
 
-void ServiceServer::serve(const Answer& answer, Clock::time_point now) {
+void CycloneServiceServer::serve(const Answer& answer, Clock::time_point now) {
   sendPending(now);
   while (const auto sample = takeSerialized(reader_)) {
     answerOne(sample->bytes, sample->writer, answer, now);
   }
 }
 
-void ServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
-                              dds_instance_handle_t requestWriter, const Answer& answer,
-                              Clock::time_point now) {
-  const auto framed = unframe(bytes, largestRequest_);
+void CycloneServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
+                                     dds_instance_handle_t requestWriter, const Answer& answer,
+                                     Clock::time_point now) {
+  const auto framed = unframe(bytes, spec_.largestRequest);
   if (const auto* fault = std::get_if<std::string>(&framed)) {
     dropped_.note(fmt::format("{}: dropped a request that cannot be read: {}",
-                              rosServiceName(requestTopic_), *fault),
+                              rosServiceName(spec_.requestTopic), *fault),
                   now);
     return;
   }
   const auto& payload = std::get<FramedPayload>(framed);
-  SampleStorage request(requestType_.m_size);
-  if (!readSample(requestType_, payload.body, payload.bigEndian, request.get())) {
+  SampleStorage request(spec_.request.m_size);
+  if (!readSample(spec_.request, payload.body, payload.bigEndian, request.get())) {
     dropped_.note(fmt::format("{}: dropped a request that cannot be read: {} bytes after the "
                               "request header are no {}",
-                              rosServiceName(requestTopic_), payload.body.size(),
-                              rosTypeName(requestType_.m_typename)),
+                              rosServiceName(spec_.requestTopic), payload.body.size(),
+                              rosTypeName(spec_.requestType())),
                   now);
     return;
   }
+  const RequestHeader header = payload.header;
   try {
-    answer(request.get(), [&](const void* response) {
-      pending_.push_back({frame(payload.header, writeSample(responseType_, response)),
-                          requestWriter, now + kReplyReaderWait});
+    answer(request.get(), [this, header, requestWriter, now](const void* response) {
+      reply(header, requestWriter, response, now);
     });
   } catch (...) {
-    releaseSample(requestType_, request.get());
+    releaseSample(spec_.request, request.get());
     throw;
   }
-  releaseSample(requestType_, request.get());
+  releaseSample(spec_.request, request.get());
+}
+
+// A reply given during serve() waits from that serve's time; one given later, from when it is.
+void CycloneServiceServer::reply(const RequestHeader& header, dds_instance_handle_t requestWriter,
+                                 const void* response, Clock::time_point asked) {
+  const Clock::time_point now = std::max(asked, Clock::now());
+  pending_.push_back({frame(header, writeSample(spec_.response, response)), requestWriter,
+                      now + kReplyReaderWait});
   sendPending(now);
 }
 
-void ServiceServer::sendPending(Clock::time_point now) {
+void CycloneServiceServer::sendPending(Clock::time_point now) {
   for (auto reply = pending_.begin(); reply != pending_.end();) {
     const ClientReader reader = clientReader(reply->requestWriter);
     if (reader == ClientReader::NotYet && now < reply->deadline) {
@@ -166,7 +178,7 @@ void ServiceServer::sendPending(Clock::time_point now) {
     } else if (reader == ClientReader::NotYet) {
       dropped_.note(fmt::format("{}: dropped a reply: the client's reply reader did not match "
                                 "within {} s",
-                                rosServiceName(requestTopic_), kReplyReaderWait.count()),
+                                rosServiceName(spec_.requestTopic), kReplyReaderWait.count()),
                     now);
     }
     reply = pending_.erase(reply);
@@ -175,7 +187,8 @@ void ServiceServer::sendPending(Clock::time_point now) {
 
 // As rmw_cyclonedds checks before it replies: the request writer still there, and a reply reader
 // of the same client matched; a client that names neither is taken as ready.
-ServiceServer::ClientReader ServiceServer::clientReader(dds_instance_handle_t requestWriter) const {
+CycloneServiceServer::ClientReader CycloneServiceServer::clientReader(
+    dds_instance_handle_t requestWriter) const {
   dds_builtintopic_endpoint_t* writer = dds_get_matched_publication_data(reader_, requestWriter);
   if (writer == nullptr) {
     return ClientReader::Gone;
