@@ -8,7 +8,8 @@
 # match other ROS 2 programs by type name alone.
 #
 # A service's request and response are messages in the package's srv/ folder
-# (srv/ChangeState_Request.msg), which become types of the module srv; they have no type hash here.
+# (srv/ChangeState_Request.msg), which become types of the module srv; an action's messages are in
+# action/ and become types of the module action. Neither has a type hash here.
 set(rosidl_root ${OUT_ROOT}/rosidl_idl)
 set(dds_idl_root ${OUT_ROOT}/dds_idl)
 set(c_root ${OUT_ROOT}/c)
@@ -24,11 +25,11 @@ endfunction()
 set(dds_idl_files)
 foreach(package IN LISTS PACKAGES)
   file(GLOB msg_files RELATIVE ${MSG_ROOT}/${package} ${MSG_ROOT}/${package}/msg/*.msg
-       ${MSG_ROOT}/${package}/srv/*.msg)
+       ${MSG_ROOT}/${package}/srv/*.msg ${MSG_ROOT}/${package}/action/*.msg)
   run(${CMAKE_COMMAND} -E chdir ${MSG_ROOT}/${package} ${PYTHON} ${ROSIDL} translate --to idl
       -o ${rosidl_root}/${package} ${package} ${msg_files})
   file(GLOB idl_files RELATIVE ${rosidl_root} ${rosidl_root}/${package}/msg/*.idl
-       ${rosidl_root}/${package}/srv/*.idl)
+       ${rosidl_root}/${package}/srv/*.idl ${rosidl_root}/${package}/action/*.idl)
   foreach(idl IN LISTS idl_files)
     run(${CMAKE_COMMAND} -DIN=${rosidl_root}/${idl} -DOUT=${dds_idl_root}/${idl}
         -DPACKAGE=${package} -P ${CMAKE_CURRENT_LIST_DIR}/rosidl_idl_to_dds.cmake)

@@ -12,11 +12,22 @@
 file(READ ${IN} text)
 get_filename_component(type ${IN} NAME_WE)
 string(REGEX REPLACE "([A-Za-z0-9_]+)::msg::([A-Za-z0-9_]+)" "\\1::msg::dds_::\\2_" text "${text}")
-# rosidl puts every .msg in the module msg; a service's request and response belong to srv.
+# rosidl puts every .msg in the module msg; a service's request and response belong to srv, an
+# action's messages to action.
 get_filename_component(folder ${IN} DIRECTORY)
 get_filename_component(kind ${folder} NAME)
 string(REPLACE "module msg {" "module ${kind} { module dds_ {" text "${text}")
-string(REPLACE "struct ${type} {" "struct ${type}_ {" text "${text}")
+# rosidl takes no underscore in a message's name but before _Request and _Response: an action's
+# messages are written FollowPathSendGoal_Request.msg and FollowPathFeedbackMessage.msg, and take
+# the names rosidl gives an action's, FollowPath_SendGoal_Request and FollowPath_FeedbackMessage.
+set(dds_type ${type})
+if(kind STREQUAL "action")
+  string(REGEX REPLACE "^([A-Za-z0-9]+)(SendGoal|GetResult|CancelGoal)_" "\\1_\\2_" dds_type
+         "${dds_type}")
+  string(REGEX REPLACE "^([A-Za-z0-9]+)FeedbackMessage$" "\\1_FeedbackMessage" dds_type
+         "${dds_type}")
+endif()
+string(REPLACE "struct ${type} {" "struct ${dds_type}_ {" text "${text}")
 string(REGEX REPLACE "};[ \n]*};[ \n]*$" "};\n};\n};\n" text "${text}")
 string(REGEX REPLACE "@default *\\([^)]*\\)" "" text "${text}")
 string(REGEX REPLACE "(typedef [A-Za-z0-9_: ]+ ([A-Za-z0-9_]+)\\[[0-9]+\\];)"
