@@ -1,5 +1,6 @@
 #include "node/cycle_loop.hpp"
 
+#include <cmath>
 #include <stdexcept>
 
 #include "common/real_time.hpp"
@@ -56,6 +57,9 @@ void CycleLoop::cycle() {
     frames_.receivePath(nav_msgs::msg::Path{}, taken);  // an empty path ends the route
   }
   commanded_ = commanding;
+  if (goals_ != nullptr) {
+    takeGoals(taken);
+  }
   takeInputs(taken);
   const std::string before = progress_.sent();
   const CycleOutput output = drive_.cycle(taken);
@@ -63,6 +67,9 @@ void CycleLoop::cycle() {
     topics_.publishCommand(output.command);
   }
   const auto written = Clock::now();
+  if (goals_ != nullptr) {
+    endGoalCycle(output, commanding, written);
+  }
   publishStatus(output, written);
   monitor_.cycle(drive_, frames_, written);
   if (latencyLog_ != nullptr) {
@@ -92,18 +99,59 @@ void CycleLoop::takeInputs(Clock::time_point now) {
   if (auto pose = frames_.poseFromTf()) {
     poses.push_back({std::move(*pose), std::string()});
   }
+  const bool goalRuns = goals_ != nullptr && goals_->goals().executing() != nullptr;
   for (const auto& path : topics_.takePaths()) {
-    if (commanded_) {
+    if (commanded_ && !goalRuns) {
       frames_.receivePath(path, now);
     }
   }
-  handOverPath(frames_, drive_, now);
+  handOver(now);
   for (const auto& [pose, writer] : poses) {
     if (const auto moved = frames_.toDriveFrame(pose)) {
       drive_.receivePose(*moved, now, writer);
     }
   }
   topics_.setDriveFrame(frames_.driveFrame());
+}
+
+// A goal that ended stops the route before the path of the goal accepted after it, if any, takes
+// its place.
+void CycleLoop::takeGoals(Clock::time_point now) {
+  FollowPathGoals& goals = goals_->goals();
+  if (goals.takeStop()) {
+    frames_.receivePath(nav_msgs::msg::Path{}, now);
+  }
+  if (auto path = goals.takePath()) {
+    frames_.receivePath(*path, now);
+  }
+}
+
+// A goal whose path is refused ends, and its stop reaches the drive in the same cycle.
+void CycleLoop::handOver(Clock::time_point now) {
+  const auto handover = handOverPath(frames_, drive_, now);
+  if (goals_ == nullptr || !handover) {
+    return;
+  }
+  FollowPathGoals& goals = goals_->goals();
+  goals.pathOutcome(*handover, now);
+  if (goals.takeStop()) {
+    frames_.receivePath(nav_msgs::msg::Path{}, now);
+    handOverPath(frames_, drive_, now);
+  }
+}
+
+// A goal that ends by this cycle (no progress) stops the vehicle at once, its route at the next
+// cycle.
+void CycleLoop::endGoalCycle(const CycleOutput& output, bool commanding, Clock::time_point now) {
+  goals_->cycleEnded({output.routeFinished, output.stall, output.distanceToGoal,
+                      std::hypot(output.command.linear.x, output.command.linear.y)},
+                     now);
+  if (goals_->goals().takeStop()) {
+    if (commanding) {
+      topics_.publishCommand(geometry_msgs::msg::Twist{});
+    }
+    frames_.receivePath(nav_msgs::msg::Path{}, now);
+  }
 }
 
 void CycleLoop::publishStatus(const CycleOutput& output, Clock::time_point now) {

@@ -15,6 +15,7 @@
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/drive_frames.hpp"
 #include "node/drive/progress_repeat.hpp"
+#include "node/follow_path_server.hpp"
 #include "node/node_monitor.hpp"
 #include "node/node_topics.hpp"
 
@@ -36,6 +37,10 @@ class CycleLoop {
     commanded_ = false;  // no route yet to end, whatever the first answer
   }
 
+  /// Drives the goals of `server`: their paths, their stops, and each cycle's outcome for them.
+  /// While a goal runs, paths on the plan topic are dropped.
+  void followGoals(FollowPathServer& server) { goals_ = &server; }
+
   /// Each cycle runs under `lock`, which the thread serving the node's services takes too.
   void shareWith(std::mutex& lock) { lock_ = &lock; }
 
@@ -44,7 +49,10 @@ class CycleLoop {
 
  private:
   void cycle();
+  void takeGoals(Clock::time_point now);
   void takeInputs(Clock::time_point now);
+  void handOver(Clock::time_point now);
+  void endGoalCycle(const CycleOutput& output, bool commanding, Clock::time_point now);
   void publishStatus(const CycleOutput& output, Clock::time_point now);
 
   NodeTopics& topics_;
@@ -57,6 +65,7 @@ class CycleLoop {
   std::function<bool(Clock::time_point)> commanding_;
   bool commanded_ = true;
   std::mutex* lock_ = nullptr;
+  FollowPathServer* goals_ = nullptr;
 };
 
 }  // namespace node

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "wire/qos.hpp"
+#include "wire/sample_sequences.hpp"
 #include "wire/topic_names.hpp"
 #include "wire/user_data.hpp"
 
@@ -46,15 +47,6 @@ lifecycle_msgs_msg_dds__TransitionDescription_ descriptionSample(
           stateSample(transition.goal)};
 }
 
-template <typename Sequence, typename Element>
-Sequence lent(std::vector<Element>& elements) {
-  Sequence sequence{};
-  sequence._maximum = sequence._length = static_cast<std::uint32_t>(elements.size());
-  sequence._buffer = elements.data();
-  sequence._release = false;
-  return sequence;
-}
-
 void replyTransitions(const std::vector<LifecycleTransition>& listed,
                       const wire::ServiceServer::Reply& reply) {
   std::vector<lifecycle_msgs_msg_dds__TransitionDescription_> transitions;
@@ -62,7 +54,7 @@ void replyTransitions(const std::vector<LifecycleTransition>& listed,
     transitions.push_back(descriptionSample(transition));
   }
   lifecycle_msgs_srv_dds__GetAvailableTransitions_Response_ response{
-      lent<dds_sequence_lifecycle_msgs_msg_dds__TransitionDescription_>(transitions)};
+      wire::lent<dds_sequence_lifecycle_msgs_msg_dds__TransitionDescription_>(transitions)};
   reply(&response);
 }
 
@@ -128,7 +120,7 @@ void LifecycleServices::serve(Clock::time_point now) {
           states.push_back(stateSample(state));
         }
         lifecycle_msgs_srv_dds__GetAvailableStates_Response_ response{
-            lent<dds_sequence_lifecycle_msgs_msg_dds__State_>(states)};
+            wire::lent<dds_sequence_lifecycle_msgs_msg_dds__State_>(states)};
         reply(&response);
       },
       now);

@@ -17,6 +17,7 @@
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/exit_codes.hpp"
+#include "node/follow_path_server.hpp"
 #include "node/lifecycle_services.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
@@ -53,10 +54,11 @@ std::string rampText(const node::RampLimits& ramp) {
 }
 
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
-              const std::optional<node::LifecycleServices>& lifecycle) {
+              const std::optional<node::LifecycleServices>& lifecycle,
+              const std::optional<node::FollowPathServer>& followPath) {
   const std::string managed =
       lifecycle ? "; a managed node, unconfigured until configured and activated: " +
-                      lifecycle->describe()
+                      lifecycle->describe() + "; " + followPath->describe()
                 : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
@@ -109,13 +111,20 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   {
     node::NodeTopics topics(options);
     const wire::ServiceFactory services(topics.participant());
+    std::optional<node::FollowPathServer> followPath;
     std::optional<node::LifecycleServices> lifecycle;
     if (options.lifecycle) {
-      lifecycle.emplace(topics.participant(), services, options, log,
-                        [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); });
+      const auto stop = [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); };
+      followPath.emplace(
+          topics.participant(), services, options, log, [&topics] { return topics.stamp(); }, stop);
+      lifecycle.emplace(topics.participant(), services, options, log, [&followPath, stop] {
+        stop();
+        followPath->deactivated(node::Clock::now());
+      });
       topics.announce(lifecycle->endpoints());
+      topics.announce(followPath->endpoints());
     }
-    logStart(log, options, topics, lifecycle);
+    logStart(log, options, topics, lifecycle, followPath);
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }
@@ -137,8 +146,16 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
       std::optional<node::ServiceThread> serviceThread;
       if (lifecycle) {
         loop.gateCommands([&lifecycle](node::Clock::time_point) { return lifecycle->active(); });
-        serviceThread.emplace(topics.participant(), nodeLock, lifecycle->servers(),
-                              [&lifecycle](node::Clock::time_point now) { lifecycle->serve(now); });
+        loop.followGoals(*followPath);
+        auto servers = lifecycle->servers();
+        for (auto* server : followPath->servers()) {
+          servers.push_back(server);
+        }
+        serviceThread.emplace(topics.participant(), nodeLock, std::move(servers),
+                              [&lifecycle, &followPath](node::Clock::time_point now) {
+                                lifecycle->serve(now);
+                                followPath->serve(lifecycle->active(), now);
+                              });
       }
       loop.run(stop);
     }

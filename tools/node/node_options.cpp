@@ -121,8 +121,14 @@ void addRampOptions(CLI::App& app, RampLimits& ramp) {
 
 void addLifecycleOption(CLI::App& app, NodeOptions& options) {
   app.add_flag("--lifecycle", options.lifecycle,
-               "Runs as a ROS 2 managed node: starts unconfigured, serves NODE/change_state and "
-               "NODE/get_state, and commands the vehicle only while active");
+               "Runs as a ROS 2 managed node, as Nav2's controller server: starts unconfigured, "
+               "serves NODE/change_state and NODE/get_state and the follow_path action, and "
+               "commands the vehicle only while active");
+  app.add_option("--follow-path-action", options.followPathAction,
+                 "The nav2_msgs/action/FollowPath action a managed node serves, as Nav2's "
+                 "behaviour tree names its controller server's")
+      ->type_name("NAME")
+      ->capture_default_str();
 }
 
 std::string exitStatusHelp() {

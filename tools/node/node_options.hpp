@@ -30,7 +30,8 @@ struct NodeOptions {
   int realtimePriority = 0;             // SCHED_FIFO priority of the control cycle; 0: normal
   std::string latencyLog;               // empty: none; else one line per cycle, for the benchmark
   bool lifecycle = false;               // a managed node: starts unconfigured, drives while active
-  RampLimits ramp;                      // --max-accel, --max-decel, --max-turn-accel; all 0: off
+  std::string followPathAction = "follow_path";  // the action a managed node serves
+  RampLimits ramp;  // --max-accel, --max-decel, --max-turn-accel; all 0: off
   std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
   wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces
   RosArguments ros;                      // what came after --ros-args: remappings above all

@@ -64,6 +64,13 @@ Qos statusQos() {
   return rosDefaultQos();
 }
 
+Qos goalStatusQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_durability(qos.get(), DDS_DURABILITY_TRANSIENT_LOCAL);
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, 1);
+  return qos;
+}
+
 Qos serviceQos() {
   return rosDefaultQos();
 }

@@ -37,6 +37,10 @@ Qos clockQos();
 /// command-line tools and RViz subscribe with.
 Qos statusQos();
 
+/// An action's goal statuses, as rcl_action publishes them: reliable, transient local, keep last
+/// 1, so that a client that comes late learns every goal's status from the last array.
+Qos goalStatusQos();
+
 /// Requests and replies of the services the node serves, as rmw_cyclonedds gives ROS 2's service
 /// profile: reliable, volatile, keep last 10.
 Qos serviceQos();

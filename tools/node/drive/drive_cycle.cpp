@@ -1,5 +1,6 @@
 #include "node/drive/drive_cycle.hpp"
 
+#include <cmath>
 #include <utility>
 
 #include <fmt/format.h>
@@ -10,6 +11,17 @@
 
 namespace node {
 namespace {
+
+// From (x, y) to the end of the leg under way, then along the legs after it: what Nav2's
+// controller reports as the distance to the goal, its path's length from the robot on.
+double distanceToGoal(const std::vector<trelvo::Leg>& legs, std::size_t leg, double x, double y) {
+  double distance = std::hypot(legs[leg].end.x - x, legs[leg].end.y - y);
+  for (std::size_t next = leg + 1; next < legs.size(); ++next) {
+    distance +=
+        std::hypot(legs[next].end.x - legs[next].start.x, legs[next].end.y - legs[next].start.y);
+  }
+  return distance;
+}
 
 // A route's corners in a log line: the first few and the goal.
 constexpr std::size_t kCornersLogged = 8;
@@ -132,10 +144,18 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   } else {
     ramp_.stopNow();
   }
-  if (const auto stall = stall_.update(output.command, pose ? &pose->pose : nullptr, now)) {
-    log_.warn("{}", *stall);
+  output.stall = stall_.update(output.command, pose ? &pose->pose : nullptr, now);
+  if (output.stall) {
+    log_.warn("{}", *output.stall);
   }
   output.progress = progress();
+  const auto& legs = route_.legs();
+  output.routeFinished =
+      !legs.empty() && route_.legIndex() >= legs.size() && route_.pendingLegs() == nullptr;
+  if (pose != nullptr && route_.driving()) {
+    output.distanceToGoal =
+        distanceToGoal(legs, route_.legIndex(), pose->pose.position.x, pose->pose.position.y);
+  }
   return output;
 }
 

@@ -41,6 +41,13 @@ struct CycleOutput {
   /// "leg 2 of 3: line move", "route finished", "no route", "stopped: no fresh pose",
   /// "waiting for the first pose".
   std::string progress;
+  /// The route driven has reached the end of its last leg, and no other route waits.
+  bool routeFinished = false;
+  /// The vehicle stalled under the route's commands: found in this cycle, and how.
+  std::optional<std::string> stall;
+  /// m still to drive along the route from the vehicle's fresh pose; nothing while no route is
+  /// driven or no pose is fresh.
+  std::optional<double> distanceToGoal;
 };
 
 /// The drive as the node reports it on diagnostics.

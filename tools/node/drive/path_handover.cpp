@@ -2,14 +2,28 @@
 
 namespace node {
 
-void handOverPath(DriveFrames& frames, DriveCycle& drive, Clock::time_point now) {
+std::optional<Handover> handOverPath(DriveFrames& frames, DriveCycle& drive,
+                                     Clock::time_point now) {
   const auto path = frames.readyPath(now);
   if (const auto refusal = frames.takeRefusal()) {
     drive.notePathRefused(*refusal);
+    return Handover{Handover::Kind::NoTransform, *refusal};
   }
-  if (path && drive.receivePath(*path) == trelvo::PathReception::Taken) {
-    frames.routeTaken(*path);
+  if (!path) {
+    return std::nullopt;
   }
+  switch (drive.receivePath(*path)) {
+    case trelvo::PathReception::Taken:
+      frames.routeTaken(*path);
+      return Handover{};
+    case trelvo::PathReception::Unchanged:
+      return Handover{};
+    case trelvo::PathReception::Stopped:
+      return Handover{Handover::Kind::Empty, {}};
+    case trelvo::PathReception::Refused:
+      return Handover{Handover::Kind::Refused, trelvo::refusalReason(*path)};
+  }
+  return std::nullopt;
 }
 
 }  // namespace node
