@@ -7,6 +7,7 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
 # Its lifecycle's state machine, in-process.
 target_link_libraries(test_node_lifecycle PRIVATE trelvo_node_lifecycle)
+target_link_libraries(test_node_goals PRIVATE trelvo_node_action)
 # Its frames in-process: tf2's buffer, paths and poses moved between frames, tf2 itself the
 # reference.
 pkg_check_modules(TRELVO_TEST_TF2 REQUIRED IMPORTED_TARGET tf2)

@@ -1,0 +1,205 @@
+// The follow_path action's goals, without DDS: what ends each goal and how, what rcl_action's
+// cancel requests choose, results kept and then forgotten, and the stops the node owes.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "node/action/follow_path_goals.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+using node::FollowPathGoals;
+using node::GoalCycle;
+using node::GoalId;
+using node::GoalStatus;
+using node::Handover;
+
+const node::GoalClock::time_point kStart{};
+
+GoalId idOf(std::uint8_t n) {
+  GoalId id{};
+  id[15] = n;
+  return id;
+}
+
+builtin_interfaces::msg::Time at(int sec) {
+  builtin_interfaces::msg::Time time;
+  time.sec = sec;
+  return time;
+}
+
+nav_msgs::msg::Path pathOf(std::size_t poses) {
+  nav_msgs::msg::Path path;
+  path.poses.resize(poses);
+  return path;
+}
+
+// A goal accepted, its path handed to the drive.
+void acceptDriven(FollowPathGoals& goals, std::uint8_t n, int sec = 1) {
+  ASSERT_TRUE(goals.accept(idOf(n), at(sec), pathOf(2), true, kStart));
+  ASSERT_TRUE(goals.takePath());
+  goals.pathOutcome({}, kStart);
+}
+
+GoalStatus statusOf(const FollowPathGoals& goals, std::uint8_t n) {
+  const auto result = goals.result(idOf(n));
+  return result ? result->status : GoalStatus::Executing;
+}
+
+TEST(NodeGoals, AcceptedOnlyWhileActiveAndOncePerId) {
+  FollowPathGoals goals;
+  EXPECT_FALSE(goals.accept(idOf(1), at(1), pathOf(2), false, kStart));
+  EXPECT_FALSE(goals.takePath());
+  EXPECT_TRUE(goals.accept(idOf(1), at(1), pathOf(2), true, kStart));
+  EXPECT_FALSE(goals.accept(idOf(1), at(2), pathOf(3), true, kStart));
+  ASSERT_TRUE(goals.takePath());
+  EXPECT_FALSE(goals.takePath());  // handed over once
+}
+
+TEST(NodeGoals, ANewGoalAbortsTheRunningOneWithoutAStop) {
+  FollowPathGoals goals;
+  acceptDriven(goals, 1);
+  goals.takeStatusChanged();
+  ASSERT_TRUE(goals.accept(idOf(2), at(2), pathOf(3), true, kStart));
+  EXPECT_EQ(statusOf(goals, 1), GoalStatus::Aborted);
+  EXPECT_EQ(goals.result(idOf(1))->error, node::FollowPathError::None);
+  EXPECT_EQ(goals.executing()->id, idOf(2));
+  EXPECT_FALSE(goals.takeStop());  // the new path drives on from where the vehicle is
+  EXPECT_TRUE(goals.takeStatusChanged());
+  const auto ended = goals.takeEnded();
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].first, idOf(1));
+}
+
+TEST(NodeGoals, ThePathsOutcomeEndsTheGoalAsNav2sControllerServerDoes) {
+  const struct {
+    Handover::Kind kind;
+    GoalStatus status;
+    node::FollowPathError error;
+    bool stop;
+  } cases[] = {
+      {Handover::Kind::Driven, GoalStatus::Executing, node::FollowPathError::None, false},
+      {Handover::Kind::Empty, GoalStatus::Aborted, node::FollowPathError::InvalidPath, true},
+      {Handover::Kind::Refused, GoalStatus::Aborted, node::FollowPathError::InvalidPath, true},
+      {Handover::Kind::NoTransform, GoalStatus::Aborted, node::FollowPathError::TfError, true},
+  };
+  for (const auto& c : cases) {
+    FollowPathGoals goals;
+    ASSERT_TRUE(goals.accept(idOf(1), at(1), pathOf(2), true, kStart));
+    EXPECT_TRUE(goals.awaitingPath());
+    goals.pathOutcome({c.kind, "why"}, kStart);
+    EXPECT_FALSE(goals.awaitingPath());
+    EXPECT_EQ(statusOf(goals, 1), c.status) << static_cast<int>(c.kind);
+    if (c.status != GoalStatus::Executing) {
+      EXPECT_EQ(goals.result(idOf(1))->error, c.error);
+      EXPECT_FALSE(goals.result(idOf(1))->message.empty());
+    }
+    EXPECT_EQ(goals.takeStop(), c.stop);
+  }
+}
+
+TEST(NodeGoals, CyclesEndTheGoalAtTheGoalOrOnAStallAndGiveFeedbackMeanwhile) {
+  FollowPathGoals goals;
+  ASSERT_TRUE(goals.accept(idOf(1), at(1), pathOf(2), true, kStart));
+  // Before the drive took the path, the route finished is the one before: no success from it.
+  EXPECT_FALSE(goals.cycleEnded({true, std::nullopt, 0.0, 0.0}, kStart));
+  EXPECT_EQ(statusOf(goals, 1), GoalStatus::Executing);
+  goals.pathOutcome({}, kStart);
+
+  const auto feedback = goals.cycleEnded({false, std::nullopt, 2.5, 0.3}, kStart);
+  ASSERT_TRUE(feedback);
+  EXPECT_EQ(feedback->id, idOf(1));
+  EXPECT_EQ(feedback->distanceToGoal, 2.5);
+  EXPECT_EQ(feedback->speed, 0.3);
+  EXPECT_FALSE(goals.cycleEnded({false, std::nullopt, std::nullopt, 0.0}, kStart));  // no pose
+
+  goals.cycleEnded({true, std::nullopt, 0.0, 0.0}, kStart);
+  EXPECT_EQ(statusOf(goals, 1), GoalStatus::Succeeded);
+  EXPECT_FALSE(goals.takeStop());
+
+  acceptDriven(goals, 2);
+  goals.cycleEnded({false, std::string("stalled"), 1.0, 0.2}, kStart);
+  EXPECT_EQ(statusOf(goals, 2), GoalStatus::Aborted);
+  EXPECT_EQ(goals.result(idOf(2))->error, node::FollowPathError::FailedToMakeProgress);
+  EXPECT_EQ(goals.result(idOf(2))->message, "stalled");
+  EXPECT_TRUE(goals.takeStop());
+}
+
+// rcl_action's cancel policy: a zero id and stamp cancel all, a zero id those accepted at or
+// before the stamp, an id that goal and, with a stamp, those before it too.
+TEST(NodeGoals, CancelRequestsChooseTheirGoalsAsRclActionDoes) {
+  const GoalId none{};
+  const struct {
+    const char* request;
+    GoalId id;
+    int stamp;
+    node::CancelCode code;
+    std::size_t canceled;
+  } cases[] = {
+      {"every goal", none, 0, node::CancelCode::None, 1},
+      {"accepted by then", none, 5, node::CancelCode::None, 1},
+      {"accepted before the running goal", none, 4, node::CancelCode::Rejected, 0},
+      {"the running goal", idOf(2), 0, node::CancelCode::None, 1},
+      {"an ended goal", idOf(1), 0, node::CancelCode::GoalTerminated, 0},
+      {"an unknown goal", idOf(9), 0, node::CancelCode::UnknownGoal, 0},
+      {"an ended goal or any before 6 s", idOf(1), 6, node::CancelCode::None, 1},
+  };
+  for (const auto& c : cases) {
+    FollowPathGoals goals;
+    acceptDriven(goals, 1, 3);
+    acceptDriven(goals, 2, 5);  // goal 1 ends, replaced
+    goals.takeStop();
+    const auto answer = goals.cancel(c.id, at(c.stamp), kStart);
+    EXPECT_EQ(answer.code, c.code) << c.request;
+    ASSERT_EQ(answer.canceling.size(), c.canceled) << c.request;
+    EXPECT_EQ(goals.takeStop(), c.canceled > 0) << c.request;
+    EXPECT_EQ(statusOf(goals, 2), c.canceled > 0 ? GoalStatus::Canceled : GoalStatus::Executing)
+        << c.request;
+  }
+}
+
+TEST(NodeGoals, ACancelBeforeTheCycleKeepsTheGoalsPathFromTheDrive) {
+  FollowPathGoals goals;
+  ASSERT_TRUE(goals.accept(idOf(1), at(1), pathOf(2), true, kStart));
+  goals.cancel(idOf(1), at(0), kStart);
+  EXPECT_FALSE(goals.takePath());
+  EXPECT_TRUE(goals.takeStop());
+}
+
+TEST(NodeGoals, DeactivationAbortsTheRunningGoalAndStops) {
+  FollowPathGoals goals;
+  acceptDriven(goals, 1);
+  goals.deactivated(kStart);
+  EXPECT_EQ(statusOf(goals, 1), GoalStatus::Aborted);
+  EXPECT_TRUE(goals.takeStop());
+  EXPECT_EQ(goals.executing(), nullptr);
+}
+
+TEST(NodeGoals, ResultsAreKeptTenSecondsThenForgotten) {
+  FollowPathGoals goals;
+  EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Unknown);
+  acceptDriven(goals, 1);
+  EXPECT_FALSE(goals.result(idOf(1)));  // running: asked results wait
+  goals.cycleEnded({true, std::nullopt, 0.0, 0.0}, kStart + 1s);
+  goals.takeStatusChanged();
+  goals.expire(kStart + 1s + node::kResultKept - 1ms);
+  EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Succeeded);
+  EXPECT_FALSE(goals.takeStatusChanged());
+  goals.expire(kStart + 1s + node::kResultKept);
+  EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Unknown);
+  EXPECT_TRUE(goals.takeStatusChanged());  // the status array drops it
+  EXPECT_TRUE(goals.goals().empty());
+}
+
+TEST(NodeGoals, GoalIdsReadAsRclcppPrintsUuids) {
+  GoalId id{};
+  for (std::size_t i = 0; i < id.size(); ++i) {
+    id[i] = static_cast<std::uint8_t>(i * 17);
+  }
+  EXPECT_EQ(node::goalIdText(id), "00112233-4455-6677-8899-aabbccddeeff");
+}
+
+}  // namespace
