@@ -23,6 +23,10 @@ target_compile_definitions(test_node_program PRIVATE
 # The program as a managed node, driven by a lifecycle manager's clients in rmw_cyclonedds's layout.
 target_link_libraries(test_node_managed PRIVATE trelvo_wire)
 add_dependencies(test_node_managed trelvo-node)
+target_link_libraries(test_node_follow_path PRIVATE trelvo_wire)
+add_dependencies(test_node_follow_path trelvo-node trelvo-sim)
+target_compile_definitions(test_node_follow_path PRIVATE
+  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
 target_compile_definitions(test_node_managed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
 
 # The fleet benchmark's report over logs written as the node and the vehicle write them.
