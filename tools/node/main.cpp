@@ -53,10 +53,13 @@ std::string rampText(const node::RampLimits& ramp) {
 }
 
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
+              const wire::ServiceFactory& services,
               const std::optional<node::LifecycleServices>& lifecycle) {
+  const char* serviceMiddleware =
+      services.middleware() == wire::ServiceMiddleware::FastDds ? " (services on Fast DDS)" : "";
   const std::string managed =
       lifecycle ? "; a managed node, unconfigured until configured and activated: " +
-                      lifecycle->describe()
+                      lifecycle->describe() + serviceMiddleware
                 : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
@@ -115,7 +118,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
                         [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); });
       topics.announce(lifecycle->endpoints());
     }
-    logStart(log, options, topics, lifecycle);
+    logStart(log, options, topics, services, lifecycle);
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }
