@@ -55,11 +55,11 @@ std::string rampText(const node::RampLimits& ramp) {
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
               const wire::ServiceFactory& services,
               const std::optional<node::LifecycleServices>& lifecycle) {
-  const char* serviceMiddleware =
-      services.middleware() == wire::ServiceMiddleware::FastDds ? " (services on Fast DDS)" : "";
+  const char* servicesOn =
+      services.middleware() == wire::ServiceMiddleware::FastDds ? ", its services on Fast DDS" : "";
   const std::string managed =
-      lifecycle ? "; a managed node, unconfigured until configured and activated: " +
-                      lifecycle->describe() + serviceMiddleware
+      lifecycle ? fmt::format("; a managed node, unconfigured until configured and activated{}: {}",
+                              servicesOn, lifecycle->describe())
                 : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "

@@ -16,7 +16,9 @@ constexpr const char* kEnclave = "/";
 
 FastParticipant::FastParticipant(std::uint32_t domain) {
   auto* factory = dds::DomainParticipantFactory::get_instance();
-  // The default QoS is the XML profile's when FASTRTPS_DEFAULT_PROFILES_FILE names one.
+  // The default QoS is the XML profile's when FASTRTPS_DEFAULT_PROFILES_FILE names one, once the
+  // profiles are loaded.
+  factory->load_profiles();
   dds::DomainParticipantQos qos = factory->get_default_participant_qos();
   const std::string userData = std::string("enclave=") + kEnclave + ";";
   qos.user_data().setValue(
