@@ -15,3 +15,14 @@ target_compile_definitions(test_node_fastdds PRIVATE
   TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>"
   FASTDDS_PEER_PROGRAM="$<TARGET_FILE:fastdds_peer>"
   FASTDDS_LOOPBACK_PROFILE="${CMAKE_CURRENT_SOURCE_DIR}/fastdds_loopback.xml")
+
+# The node's services on Fast DDS, as rmw_fastrtps serves them, against a client written from
+# rmw_fastrtps's behaviour (fastdds_service_client.hpp): the server in-process, and the program.
+target_link_libraries(test_wire_fastdds_service PRIVATE trelvo_wire_services)
+target_compile_definitions(test_wire_fastdds_service PRIVATE
+  FASTDDS_LOOPBACK_PROFILE="${CMAKE_CURRENT_SOURCE_DIR}/fastdds_loopback.xml")
+target_link_libraries(test_node_fastdds_services PRIVATE trelvo_wire fastrtps fastcdr)
+add_dependencies(test_node_fastdds_services trelvo-node)
+target_compile_definitions(test_node_fastdds_services PRIVATE
+  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>"
+  FASTDDS_LOOPBACK_PROFILE="${CMAKE_CURRENT_SOURCE_DIR}/fastdds_loopback.xml")

@@ -54,12 +54,16 @@ std::string rampText(const node::RampLimits& ramp) {
 }
 
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
+              const wire::ServiceFactory& services,
               const std::optional<node::LifecycleServices>& lifecycle,
               const std::optional<node::FollowPathServer>& followPath) {
+  const char* servicesOn =
+      services.middleware() == wire::ServiceMiddleware::FastDds ? ", its services on Fast DDS" : "";
   const std::string managed =
-      lifecycle ? "; a managed node, unconfigured until configured and activated: " +
-                      lifecycle->describe() + "; " + followPath->describe()
-                : std::string();
+      lifecycle
+          ? fmt::format("; a managed node, unconfigured until configured and activated{}: {}; {}",
+                        servicesOn, lifecycle->describe(), followPath->describe())
+          : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
       "vehicle when older than {} s, {}; {}{}",
@@ -124,7 +128,7 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
       topics.announce(lifecycle->endpoints());
       topics.announce(followPath->endpoints());
     }
-    logStart(log, options, topics, lifecycle, followPath);
+    logStart(log, options, topics, services, lifecycle, followPath);
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }

@@ -13,6 +13,7 @@
 #include "wire/dds_error.hpp"
 #include "wire/qos.hpp"
 #include "wire/request_header.hpp"
+#include "wire/sample_storage.hpp"
 #include "wire/serialized_topic.hpp"
 #include "wire/topic_names.hpp"
 #include "wire/user_data.hpp"
@@ -47,21 +48,6 @@ std::string clientIdOf(dds_builtintopic_endpoint_t* endpoint) {
   EndpointData data(endpoint, &dds_builtintopic_free_endpoint);
   return data ? userDataValue(userData(data->qos), "clientid") : std::string();
 }
-
-// A sample of an idlc type, zeroed, aligned for any of its fields. Zeroed byte by byte: a vector's
-// value-initialised max_align_t elements leave their padding as the allocator found it, and a
-// pointer field there would reach Cyclone as garbage.
-class SampleStorage {
- public:
-  explicit SampleStorage(std::size_t size)
-      : words_((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t) + 1) {
-    std::memset(words_.data(), 0, words_.size() * sizeof(std::max_align_t));
-  }
-  void* get() { return words_.data(); }
-
- private:
-  std::vector<std::max_align_t> words_;
-};
 
 }  // namespace
 
@@ -108,14 +94,7 @@ void CycloneServiceServer::wakeOnRequests(dds_entity_t waitset) {
 }
 
 std::string CycloneServiceServer::describe() const {
-  std::string type = rosTypeName(spec_.requestType());
-  constexpr std::string_view kRequestSuffix = "_Request";
-  if (type.size() > kRequestSuffix.size() &&
-      type.compare(type.size() - kRequestSuffix.size(), kRequestSuffix.size(), kRequestSuffix) ==
-          0) {
-    type.resize(type.size() - kRequestSuffix.size());
-  }
-  return rosServiceName(spec_.requestTopic) + " (" + type + ")";
+  return describeService(spec_);
 }
 
 void CycloneServiceServer::serve(const Answer& answer, Clock::time_point now) {

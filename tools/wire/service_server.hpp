@@ -38,6 +38,10 @@ struct ServiceSpec {
   }
 };
 
+/// "/robot1/trelvo_node/get_state (lifecycle_msgs/srv/GetState)": the service's ROS 2 name and
+/// type.
+std::string describeService(const ServiceSpec& spec);
+
 class ServiceServer {
  public:
   using Clock = std::chrono::steady_clock;
