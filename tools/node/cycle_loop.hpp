@@ -35,6 +35,9 @@ class CycleLoop {
     commanded_ = false;  // no route yet to end, whatever the first answer
   }
 
+  /// Called first among the inputs of each cycle: readers beside the topics' (the speed limit).
+  void takeAlso(std::function<void()> take) { takeAlso_ = std::move(take); }
+
   /// Runs cycles until `stop` becomes true (a signal handler sets it).
   void run(const std::atomic<bool>& stop);
 
@@ -51,6 +54,7 @@ class CycleLoop {
   std::FILE* latencyLog_ = nullptr;
   ProgressRepeat progress_;
   std::function<bool(Clock::time_point)> commanding_;
+  std::function<void()> takeAlso_;
   bool commanded_ = true;
 };
 

@@ -17,9 +17,11 @@
 #include "node/drive/node_log.hpp"
 #include "node/exit_codes.hpp"
 #include "node/lifecycle_services.hpp"
+#include "node/managed_bond.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
 #include "node/ros_args/ros_names.hpp"
+#include "node/speed_limit_topic.hpp"
 
 namespace {
 
@@ -50,16 +52,19 @@ std::string rampText(const node::RampLimits& ramp) {
 }
 
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
-              const std::optional<node::LifecycleServices>& lifecycle) {
+              const node::SpeedLimitTopic& speedLimit,
+              const std::optional<node::LifecycleServices>& lifecycle,
+              const std::optional<node::ManagedBond>& bond) {
   const std::string managed =
       lifecycle ? "; a managed node, unconfigured until configured and activated: " +
-                      lifecycle->describe()
+                      lifecycle->describe() + "; " + bond->describe()
                 : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
       "vehicle when older than {} s, {}; {}{}",
       TRELVO_VERSION, options.domain, node::absoluteNamespace(options.nameSpace), options.rate,
-      topics.poseTopic(), options.poseTimeout, rampText(options.ramp), topics.describe(), managed);
+      topics.poseTopic(), options.poseTimeout, rampText(options.ramp),
+      topics.describe() + ", " + speedLimit.describe(), managed);
 }
 
 // The vehicle must not drive on under the last command: a stop, delivered before leaving. True
@@ -105,13 +110,18 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
   bool stopAcknowledged = false;
   {
     node::NodeTopics topics(options);
+    node::SpeedLimitTopic speedLimit(topics.participant(), options, log);
+    topics.announce(speedLimit.endpoints());
     std::optional<node::LifecycleServices> lifecycle;
+    std::optional<node::ManagedBond> bond;
     if (options.lifecycle) {
-      lifecycle.emplace(topics.participant(), options, log,
-                        [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); });
+      const auto stopNow = [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); };
+      lifecycle.emplace(topics.participant(), options, log, stopNow);
       topics.announce(lifecycle->endpoints());
+      bond.emplace(topics.participant(), options, log, stopNow);
+      topics.announce(bond->endpoints());
     }
-    logStart(log, options, topics, lifecycle);
+    logStart(log, options, topics, speedLimit, lifecycle, bond);
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }
@@ -128,11 +138,22 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     raiseControlCycle(log, options.realtimePriority);
     {
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
+      loop.takeAlso([&speedLimit, &drive] { speedLimit.take(drive.speedLimit()); });
       if (lifecycle) {
-        loop.gateCommands(
-            [&lifecycle](node::Clock::time_point now) { return lifecycle->serve(now); });
+        // Commands go out while the node is active and its bond, once formed, holds.
+        loop.gateCommands([&lifecycle, &bond](node::Clock::time_point now) {
+          const bool active = lifecycle->serve(now);
+          return bond->cycle(active, now) && active;
+        });
+        monitor.reportManaged([&lifecycle, &bond] {
+          return node::ManagedReport{node::stateLabel(lifecycle->state()),
+                                     node::bondText(bond->state())};
+        });
       }
       loop.run(stop);
+    }
+    if (bond) {
+      bond->close(node::Clock::now());
     }
     stopAcknowledged = deliverStop(log, topics);
   }

@@ -37,6 +37,14 @@ Qos clockQos();
 /// command-line tools and RViz subscribe with.
 Qos statusQos();
 
+/// The lifecycle manager's bond on "bond", as bondcpp's: reliable, volatile, its writer keep last
+/// 5, its reader keep last 100.
+Qos bondWriterQos();
+Qos bondReaderQos();
+/// Nav2's speed limit, as its speed filter publishes it: ROS 2's default profile (Nav2's standard
+/// topic QoS), so that no change of the limit is lost.
+Qos speedLimitQos();
+
 /// Requests and replies of the services the node serves, as rmw_cyclonedds gives ROS 2's service
 /// profile: reliable, volatile, keep last 10.
 Qos serviceQos();
