@@ -5,8 +5,11 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # Its ROS 2 arguments (--ros-args), in-process.
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
-# Its lifecycle's state machine, in-process.
+# Its lifecycle's state machine and its side of the lifecycle manager's bond, in-process.
 target_link_libraries(test_node_lifecycle PRIVATE trelvo_node_lifecycle)
+target_link_libraries(test_node_bond_watch PRIVATE trelvo_node_lifecycle)
+# Its speed limit, alone.
+target_link_libraries(test_node_speed_limit PRIVATE trelvo_node_drive)
 # Its frames in-process: tf2's buffer, paths and poses moved between frames, tf2 itself the
 # reference.
 pkg_check_modules(TRELVO_TEST_TF2 REQUIRED IMPORTED_TARGET tf2)

@@ -39,7 +39,7 @@ geometry_msgs::msg::Twist SpeedLimit::apply(const geometry_msgs::msg::Twist& com
   }
   const double scale = *cap_ / speed;
   geometry_msgs::msg::Twist capped = command;
-  capped.linear.x *= scale;
+  capped.linear.x = std::copysign(*cap_, command.linear.x);  // exactly the cap, not a rounding over
   capped.linear.y *= scale;
   capped.angular.z *= scale;
   return capped;
