@@ -27,6 +27,11 @@ target_link_libraries(test_node_managed PRIVATE trelvo_wire)
 add_dependencies(test_node_managed trelvo-node)
 target_compile_definitions(test_node_managed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
 
+# The program beside Nav2's lifecycle manager (its bond) and speed filter (the speed limit).
+target_link_libraries(test_node_bond_speed PRIVATE trelvo_wire)
+add_dependencies(test_node_bond_speed trelvo-node)
+target_compile_definitions(test_node_bond_speed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
+
 # The fleet benchmark's report over logs written as the node and the vehicle write them.
 add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fleet_report_check.py

@@ -39,6 +39,7 @@ TEST(SpeedLimit, LimitsAreTakenLiftedAtZeroAndAHundredPercentOrRefused) {
       {"150 %", true, 150.0, false, 0.75, "0.75 m/s (150 % of 0.5 m/s)"},
       {"0.1 m/s", false, 0.1, false, 0.1, "0.1 m/s"},
       {"100 m/s: a cap that never binds", false, 100.0, false, 100.0, "100 m/s"},
+      {"a third", true, 100.0 / 3, false, 0.5 / 3, "0.167 m/s (33.3 % of 0.5 m/s)"},
       {"a negative speed", false, -0.1, true, 0.3, "0.3 m/s"},
       {"a negative percentage", true, -5.0, true, 0.3, "0.3 m/s"},
       {"NaN", false, kNaN, true, 0.3, "0.3 m/s"},

@@ -24,10 +24,10 @@ std::optional<std::string> SpeedLimit::set(bool percentage, double limit) {
   }
   if (percentage) {
     cap_ = kRouteTopSpeed * limit / kWholeSpeed;
-    text_ = fmt::format("{} m/s ({} % of {} m/s)", *cap_, limit, kRouteTopSpeed);
+    text_ = fmt::format("{:.3g} m/s ({:.3g} % of {} m/s)", *cap_, limit, kRouteTopSpeed);
   } else {
     cap_ = limit;
-    text_ = fmt::format("{} m/s", limit);
+    text_ = fmt::format("{:.3g} m/s", limit);
   }
   return std::nullopt;
 }
