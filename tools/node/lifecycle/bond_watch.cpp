@@ -86,10 +86,10 @@ void BondWatch::receive(const bond::msg::Status& status, Clock::time_point now) 
       }
       if (state_ == BondState::Waiting) {
         state_ = BondState::Formed;
-        tell_(state_, fmt::format("bond {} formed with the lifecycle manager ({}): heartbeats "
-                                  "every {} s, the vehicle "
-                                  "stops after {} s without one from the manager",
-                                  id_, status.instance_id, seconds(period_), seconds(timeout_)));
+        tell_(state_,
+              fmt::format("bond {} formed with the lifecycle manager ({}): heartbeats every {:.3g} "
+                          "s, the vehicle stops after {:.3g} s without one from the manager",
+                          id_, status.instance_id, seconds(period_), seconds(timeout_)));
       }
       lastHeartbeat_ = now;
       nextStatus_ = std::min(nextStatus_, now + period_);
@@ -139,9 +139,8 @@ bond::msg::Status BondWatch::status(bool active) const {
 
 void BondWatch::breakBond(const std::string& why) {
   state_ = BondState::Broken;
-  tell_(state_, fmt::format("bond {} broken: {}; the vehicle is stopped, no command until the node "
-                            "is deactivated and "
-                            "activated again",
+  tell_(state_, fmt::format("bond {} broken: {}; the vehicle is stopped, no command until the "
+                            "node is deactivated and activated again",
                             id_, why));
 }
 
