@@ -8,19 +8,23 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <rmw_dds_common/msg/ParticipantEntitiesInfo.h>
 #include <bond/msg/status.hpp>
 #include <nav2_msgs/msg/speed_limit.hpp>
 
 #include "background_process.hpp"
 #include "cyclone_service_client.hpp"
 #include "dds_loopback.hpp"
+#include "wire/discovery.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/qos.hpp"
+#include "wire/ros_graph.hpp"
 #include "wire/topic_names.hpp"
 
 namespace {
@@ -194,6 +198,46 @@ class Manager {
   Clock::time_point nextBeat_ = Clock::now();
 };
 
+// The node's reader or writer of `topic`, as discovery shows it.
+std::optional<wire::Guid> nodeEndpoint(wire::Discovery& discovery, const std::string& topic,
+                                       wire::DiscoveredEndpoint::Kind kind) {
+  for (const auto& endpoint : discovery.endpoints()) {
+    if (!endpoint.ours && endpoint.topic == topic && endpoint.kind == kind) {
+      return endpoint.endpoint;
+    }
+  }
+  return std::nullopt;
+}
+
+// Whether ros_discovery_info names `guid` among trelvo_node's readers or writers.
+bool graphLists(dds_entity_t graph, const wire::Guid& guid) {
+  void* samples[8] = {};
+  dds_sample_info_t infos[8];
+  bool listed = false;
+  const int count = dds_read(graph, samples, infos, 8, 8);
+  for (int i = 0; i < count; ++i) {
+    if (!infos[i].valid_data) {
+      continue;
+    }
+    const auto& info = *static_cast<rmw_dds_common_msg_dds__ParticipantEntitiesInfo_*>(samples[i]);
+    for (std::uint32_t n = 0; n < info.node_entities_info_seq._length; ++n) {
+      const auto& node = info.node_entities_info_seq._buffer[n];
+      if (std::string(node.node_name) != "trelvo_node") {
+        continue;
+      }
+      for (const auto& gids : {node.reader_gid_seq, node.writer_gid_seq}) {
+        for (std::uint32_t g = 0; g < gids._length; ++g) {
+          listed = listed || std::memcmp(gids._buffer[g].data, guid.data(), guid.size()) == 0;
+        }
+      }
+    }
+  }
+  if (count > 0) {
+    dds_return_loan(graph, samples, count);
+  }
+  return listed;
+}
+
 TEST(NodeBond, FormedWithTheManagerAndTheVehicleStopsWhenItsHeartbeatsStop) {
   dds_loopback::useLoopbackOnly();
   wire::Participant participant(kBondDomain);
@@ -238,6 +282,24 @@ TEST(NodeBond, FormedWithTheManagerAndTheVehicleStopsWhenItsHeartbeatsStop) {
             std::string::npos)
       << log;
   EXPECT_EQ(manager.heartbeatsSince(zero->at + kDeliverySlack), 0) << "heartbeats after the break";
+
+  // The bond and the speed limit are the node's in the ROS 2 graph.
+  wire::Discovery discovery(participant);
+  const dds_entity_t graph = dds_create_reader(
+      participant.handle(),
+      dds_create_topic(participant.handle(), &rmw_dds_common_msg_dds__ParticipantEntitiesInfo__desc,
+                       wire::kRosDiscoveryTopic, nullptr, nullptr),
+      wire::rosDiscoveryQos(wire::RosDistro::Jazzy).get(), nullptr);
+  using Kind = wire::DiscoveredEndpoint::Kind;
+  for (const auto& [topic, kind] :
+       {std::pair{"rt/bond", Kind::Writer}, std::pair{"rt/bond", Kind::Reader},
+        std::pair{"rt/speed_limit", Kind::Reader}}) {
+    std::optional<wire::Guid> guid;
+    ASSERT_TRUE(dds_loopback::eventually([&] {
+      return (guid = nodeEndpoint(discovery, topic, kind)).has_value();
+    })) << topic;
+    EXPECT_TRUE(dds_loopback::eventually([&] { return graphLists(graph, *guid); })) << topic;
+  }
 
   // Deactivated, the node ends its side.
   const auto deactivated = Clock::now();
