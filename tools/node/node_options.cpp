@@ -122,7 +122,8 @@ void addRampOptions(CLI::App& app, RampLimits& ramp) {
 void addLifecycleOption(CLI::App& app, NodeOptions& options) {
   app.add_flag("--lifecycle", options.lifecycle,
                "Runs as a ROS 2 managed node: starts unconfigured, serves NODE/change_state and "
-               "NODE/get_state, and commands the vehicle only while active");
+               "NODE/get_state, and commands the vehicle only while active and while its bond with "
+               "the lifecycle manager, once formed, holds");
 }
 
 std::string exitStatusHelp() {
