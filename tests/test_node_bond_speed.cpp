@@ -275,6 +275,9 @@ TEST(NodeBond, FormedWithTheManagerAndTheVehicleStopsWhenItsHeartbeatsStop) {
       kCycle + kDeliverySlack;
   EXPECT_LT(zero->at - silent, deadline);
   EXPECT_GT(zero->at - silent, std::chrono::duration<float>(kManagerTimeout) - kDeliverySlack);
+  RecordProperty(
+      "silence_to_stop_ms",
+      std::to_string(std::chrono::duration<double, std::milli>(zero->at - silent).count()));
   EXPECT_EQ(zero->twist, geometry_msgs::msg::Twist{});
   EXPECT_EQ(zero + 1, vehicle.commands.end()) << "a command after the stop";
   const std::string log = node.output();
