@@ -5,9 +5,12 @@ target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 
 # Its ROS 2 arguments (--ros-args), in-process.
 target_link_libraries(test_node_ros_args PRIVATE trelvo_node_ros_args)
-# Its lifecycle's state machine, in-process.
+# Its lifecycle's state machine and its side of the lifecycle manager's bond, in-process.
 target_link_libraries(test_node_lifecycle PRIVATE trelvo_node_lifecycle)
 target_link_libraries(test_node_goals PRIVATE trelvo_node_action)
+target_link_libraries(test_node_bond_watch PRIVATE trelvo_node_lifecycle)
+# Its speed limit, alone.
+target_link_libraries(test_node_speed_limit PRIVATE trelvo_node_drive)
 # Its frames in-process: tf2's buffer, paths and poses moved between frames, tf2 itself the
 # reference.
 pkg_check_modules(TRELVO_TEST_TF2 REQUIRED IMPORTED_TARGET tf2)
@@ -28,6 +31,11 @@ add_dependencies(test_node_follow_path trelvo-node trelvo-sim)
 target_compile_definitions(test_node_follow_path PRIVATE
   TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")
 target_compile_definitions(test_node_managed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
+
+# The program beside Nav2's lifecycle manager (its bond) and speed filter (the speed limit).
+target_link_libraries(test_node_bond_speed PRIVATE trelvo_wire)
+add_dependencies(test_node_bond_speed trelvo-node)
+target_compile_definitions(test_node_bond_speed PRIVATE TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>")
 
 # The fleet benchmark's report over logs written as the node and the vehicle write them.
 add_test(NAME FleetReport.CountsReachedRoutesAndFailsOnEachFault

@@ -120,6 +120,23 @@ TEST(NodeDiagnostics, LevelAndMessageTellTheWorstThatHolds) {
        Status::WARN, "no pose has arrived from /robot1/odom yet"},
       {"idle without a vehicle", changed(idle(), [](auto& s) { s.commandSubscribers = 0; }),
        Status::WARN, "nothing subscribes /robot1/cmd_vel"},
+      {"a managed node whose bond formed",
+       changed(driving(),
+               [](auto& s) {
+                 s.lifecycleState = "active";
+                 s.bond = "formed";
+               }),
+       Status::OK, "driving leg 2 of 3"},
+      {"a broken bond, before every other fault",
+       changed(driving(),
+               [](auto& s) {
+                 s.lifecycleState = "active";
+                 s.bond = "broken";
+                 s.poseWriters = {"01.1", "01.2"};
+               }),
+       Status::ERROR,
+       "the bond with the lifecycle manager is broken: the vehicle is stopped until the node is "
+       "deactivated and activated again"},
       {"a warning given whose cause has gone",
        changed(driving(), [&](auto& s) { s.lastWarning = told; }), Status::OK,
        "driving leg 2 of 3"},
@@ -151,6 +168,7 @@ TEST(NodeDiagnostics, KeyValuesGiveRouteLegStatePoseAgeSubscribersAndLastWarning
                                          {"pose age", "0.04 s"},
                                          {"command subscribers", "1"},
                                          {"last warning", "the vehicle moved less than 1 cm"},
+                                         {"speed limit", "none"},
                                      }));
 
   const auto idleStatus = node::diagnosticStatus(changed(idle(), [](auto& s) {
@@ -164,6 +182,7 @@ TEST(NodeDiagnostics, KeyValuesGiveRouteLegStatePoseAgeSubscribersAndLastWarning
                                       {"pose age", "no pose so far"},
                                       {"command subscribers", "0"},
                                       {"last warning", "none"},
+                                      {"speed limit", "none"},
                                   }));
 
   const auto oneLeg = node::diagnosticStatus(changed(driving(), [](auto& s) {
@@ -217,6 +236,29 @@ TEST(NodeDiagnostics, APoseJustPastTheTimeoutWarnsAndTwoPoseWritersAreAnError) {
     const Status status = node::diagnosticStatus(c.status);
     EXPECT_EQ(status.level, c.level) << c.what;
     EXPECT_EQ(status.message, c.message) << c.what;
+  }
+}
+
+TEST(NodeDiagnostics, AManagedNodeShowsItsLifecycleStateBondGoalAndSpeedLimit) {
+  const auto managed = node::diagnosticStatus(changed(driving(), [](auto& s) {
+    s.speedLimit = "0.25 m/s (50 % of 0.5 m/s)";
+    s.lifecycleState = "active";
+    s.bond = "formed";
+    s.goal = "goal 00112233-4455-6677-8899-aabbccddeeff executing";
+  }));
+  const auto values = valuesOf(managed);
+  ASSERT_GE(values.size(), 4U);
+  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>(values.end() - 4, values.end())),
+            (std::vector<std::pair<std::string, std::string>>{
+                {"speed limit", "0.25 m/s (50 % of 0.5 m/s)"},
+                {"lifecycle state", "active"},
+                {"bond", "formed"},
+                {"follow_path goal", "goal 00112233-4455-6677-8899-aabbccddeeff executing"},
+            }));
+  // Without --lifecycle there is neither.
+  for (const auto& [key, value] : valuesOf(node::diagnosticStatus(driving()))) {
+    EXPECT_NE(key, "lifecycle state");
+    EXPECT_NE(key, "bond");
   }
 }
 

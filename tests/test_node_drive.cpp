@@ -274,6 +274,56 @@ TEST(DriveCycle, RampsLimitTheRouteCommandButNeverAStop) {
   EXPECT_EQ(ramped.cycle(d.now).command, geometry_msgs::msg::Twist{});
 }
 
+TEST(DriveCycle, ASpeedLimitCapsTheRouteFromTheNextCycleThroughTheRamp) {
+  constexpr double kDecel = 0.5;  // m/s2
+  constexpr double kCap = 0.1;    // m/s
+  const double dt = std::chrono::duration<double>(kPeriod).count();
+  node::NodeLog log{""};
+  Drive d;
+  node::DriveCycle ramped(500ms, log, {kDecel, kDecel, 0.0});
+  ramped.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(6, 0, 0)}));
+  const auto step = [&] {
+    ramped.receivePose(d.vehicle.pose(), d.now);
+    const auto output = ramped.cycle(d.now);
+    d.vehicle.apply(output.command, dt);
+    d.now += kPeriod;
+    return output.command;
+  };
+  geometry_msgs::msg::Twist before;
+  for (int cycle = 0; cycle < 400 && before.linear.x <= 0.3; ++cycle) {
+    before = step();
+  }
+  ASSERT_GT(before.linear.x, 0.3);
+
+  ASSERT_FALSE(ramped.speedLimit().set(false, kCap));
+  EXPECT_EQ(ramped.status(d.now).speedLimit, "0.1 m/s");
+  for (int cycle = 0; cycle < 40; ++cycle) {  // down to the cap no faster than the ramp allows
+    const auto command = step();
+    EXPECT_LT(command.linear.x, before.linear.x) << cycle;
+    EXPECT_LE(before.linear.x - command.linear.x, kDecel * dt + 1e-12) << cycle;
+    EXPECT_GE(command.linear.x, kCap) << cycle;
+    before = command;
+    if (command.linear.x == kCap) {
+      break;
+    }
+  }
+  EXPECT_EQ(before.linear.x, kCap);
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    EXPECT_LE(step().linear.x, kCap) << cycle;
+  }
+  // A stop under a limit is a zero at once.
+  d.now += 600ms;
+  EXPECT_EQ(ramped.cycle(d.now).command, geometry_msgs::msg::Twist{});
+  // Lifted: the route speeds up past it again.
+  ASSERT_FALSE(ramped.speedLimit().set(true, 100.0));
+  EXPECT_EQ(ramped.status(d.now).speedLimit, "none");
+  double fastest = 0.0;
+  for (int cycle = 0; cycle < 40; ++cycle) {
+    fastest = std::max(fastest, step().linear.x);
+  }
+  EXPECT_GT(fastest, 2 * kCap);
+}
+
 TEST(DriveCycle, LookAheadIsPublishedOnlyAsAPointOnTheLine) {
   Drive d;
   d.drive.receivePath(

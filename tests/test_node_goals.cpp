@@ -169,11 +169,12 @@ TEST(NodeGoals, ACancelBeforeTheCycleKeepsTheGoalsPathFromTheDrive) {
   EXPECT_TRUE(goals.takeStop());
 }
 
-TEST(NodeGoals, DeactivationAbortsTheRunningGoalAndStops) {
+TEST(NodeGoals, AHaltAbortsTheRunningGoalAndStops) {
   FollowPathGoals goals;
   acceptDriven(goals, 1);
-  goals.deactivated(kStart);
+  goals.halt("the node is not active", kStart);
   EXPECT_EQ(statusOf(goals, 1), GoalStatus::Aborted);
+  EXPECT_EQ(goals.result(idOf(1))->message, "the node is not active");
   EXPECT_TRUE(goals.takeStop());
   EXPECT_EQ(goals.executing(), nullptr);
 }

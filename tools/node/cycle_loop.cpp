@@ -86,6 +86,9 @@ void CycleLoop::cycle() {
 // The clock first, whose jump back clears the transforms; then transforms, then paths, whose frame
 // the poses are moved into, then the poses.
 void CycleLoop::takeInputs(Clock::time_point now) {
+  if (takeAlso_) {
+    takeAlso_();
+  }
   if (const auto back = topics_.advanceClock()) {
     frames_.clockJumpedBack(*back, now);
   }

@@ -44,6 +44,9 @@ class CycleLoop {
   /// Each cycle runs under `lock`, which the thread serving the node's services takes too.
   void shareWith(std::mutex& lock) { lock_ = &lock; }
 
+  /// Called first among the inputs of each cycle: readers beside the topics' (the speed limit).
+  void takeAlso(std::function<void()> take) { takeAlso_ = std::move(take); }
+
   /// Runs cycles until `stop` becomes true (a signal handler sets it).
   void run(const std::atomic<bool>& stop);
 
@@ -63,6 +66,7 @@ class CycleLoop {
   std::FILE* latencyLog_ = nullptr;
   ProgressRepeat progress_;
   std::function<bool(Clock::time_point)> commanding_;
+  std::function<void()> takeAlso_;
   bool commanded_ = true;
   std::mutex* lock_ = nullptr;
   FollowPathServer* goals_ = nullptr;

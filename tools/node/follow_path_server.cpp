@@ -239,8 +239,8 @@ void FollowPathServer::replyResult(const wire::ServiceServer::Reply& reply,
   reply(&response);
 }
 
-void FollowPathServer::deactivated(Clock::time_point now) {
-  goals_.deactivated(now);
+void FollowPathServer::halt(const std::string& why, Clock::time_point now) {
+  goals_.halt(why, now);
   publishChanges(now);
 }
 

@@ -44,8 +44,8 @@ class FollowPathServer {
 
   /// Answers the requests that arrived; goals are accepted while `active`.
   void serve(bool active, Clock::time_point now);
-  /// The node left the active state: the goal under way ends.
-  void deactivated(Clock::time_point now);
+  /// The node stopped commanding the vehicle, for `why`: the goal under way ends.
+  void halt(const std::string& why, Clock::time_point now);
 
   /// The goals, for the control cycle: the paths to drive and what became of them.
   FollowPathGoals& goals() { return goals_; }

@@ -63,6 +63,13 @@ void NodeMonitor::publishDiagnostics(const DriveStatus& drive,
   }
   status.poseWriters = drive.poseWriters;
   status.lastWarning = log_.lastWarning();
+  status.speedLimit = drive.speedLimit;
+  if (managed_) {
+    const ManagedReport managed = managed_();
+    status.lifecycleState = managed.lifecycleState;
+    status.bond = managed.bond;
+    status.goal = managed.goal;
+  }
   topics_.publishDiagnostics(diagnosticArray(status, topics_.stamp()));
 }
 

@@ -7,6 +7,7 @@
 // seconds, so a look every control cycle would cost the node's cycles and tell nothing more.
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,13 @@ namespace node {
 /// theirs.
 inline constexpr std::chrono::seconds kMonitorPeriod{1};
 
+/// A managed node's lifecycle state and bond, as its diagnostics show them.
+struct ManagedReport {
+  std::string lifecycleState;  // "active", ...
+  std::string bond;            // "none", "formed", "broken"
+  std::string goal;            // "goal 1b4e28ba-... executing", "no goal"
+};
+
 class NodeMonitor {
  public:
   NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& options);
@@ -29,6 +37,8 @@ class NodeMonitor {
   /// Called after each control cycle; in the first and then once every kMonitorPeriod, looks at
   /// the network and publishes diagnostics with the drive's state.
   void cycle(const DriveCycle& drive, const DriveFrames& frames, Clock::time_point now);
+  /// A managed node: its diagnostics show what `report` gives.
+  void reportManaged(std::function<ManagedReport()> report) { managed_ = std::move(report); }
 
  private:
   void publishDiagnostics(const DriveStatus& drive, const std::optional<std::string>& silent);
@@ -41,6 +51,7 @@ class NodeMonitor {
   double poseTimeout_;
   ConfigurationWatch configuration_;
   std::optional<Clock::time_point> lastLook_;
+  std::function<ManagedReport()> managed_;
   bool silenceLogged_ = false;  // a silent localisation told of, not yet of its end
 };
 

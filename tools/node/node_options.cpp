@@ -123,7 +123,8 @@ void addLifecycleOption(CLI::App& app, NodeOptions& options) {
   app.add_flag("--lifecycle", options.lifecycle,
                "Runs as a ROS 2 managed node, as Nav2's controller server: starts unconfigured, "
                "serves NODE/change_state and NODE/get_state and the follow_path action, and "
-               "commands the vehicle only while active");
+               "commands the vehicle only while active and while its bond with the lifecycle "
+               "manager, once formed, holds");
   app.add_option("--follow-path-action", options.followPathAction,
                  "The nav2_msgs/action/FollowPath action a managed node serves, as Nav2's "
                  "behaviour tree names its controller server's")

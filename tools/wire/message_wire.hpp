@@ -9,6 +9,7 @@
 
 #include "wire/conversions.hpp"
 #include "wire/diagnostic_conversions.hpp"
+#include "wire/nav2_conversions.hpp"
 
 namespace wire {
 
@@ -67,6 +68,15 @@ template <>
 struct MessageWire<rosgraph_msgs::msg::Clock>
     : PlainMessageWire<rosgraph_msgs::msg::Clock, rosgraph_msgs_msg_dds__Clock_,
                        &rosgraph_msgs_msg_dds__Clock__desc> {};
+
+template <>
+struct MessageWire<bond::msg::Status>
+    : PlainMessageWire<bond::msg::Status, bond_msg_dds__Status_, &bond_msg_dds__Status__desc> {};
+
+template <>
+struct MessageWire<nav2_msgs::msg::SpeedLimit>
+    : PlainMessageWire<nav2_msgs::msg::SpeedLimit, nav2_msgs_msg_dds__SpeedLimit_,
+                       &nav2_msgs_msg_dds__SpeedLimit__desc> {};
 
 template <>
 struct MessageWire<nav_msgs::msg::Path> {

@@ -5,6 +5,8 @@ namespace wire {
 namespace {
 
 constexpr int32_t kRosDefaultDepth = 10;
+constexpr int32_t kBondWriterDepth = 5;
+constexpr int32_t kBondReaderDepth = 100;
 // tf2_ros's listeners keep the last 100 transform messages of /tf and of /tf_static.
 constexpr int32_t kTfDepth = 100;
 
@@ -69,6 +71,22 @@ Qos goalStatusQos() {
   dds_qset_durability(qos.get(), DDS_DURABILITY_TRANSIENT_LOCAL);
   dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, 1);
   return qos;
+}
+
+Qos bondWriterQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, kBondWriterDepth);
+  return qos;
+}
+
+Qos bondReaderQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, kBondReaderDepth);
+  return qos;
+}
+
+Qos speedLimitQos() {
+  return rosDefaultQos();
 }
 
 Qos serviceQos() {

@@ -40,6 +40,13 @@ Qos statusQos();
 /// An action's goal statuses, as rcl_action publishes them: reliable, transient local, keep last
 /// 1, so that a client that comes late learns every goal's status from the last array.
 Qos goalStatusQos();
+/// The lifecycle manager's bond on "bond", as bondcpp's: reliable, volatile, its writer keep last
+/// 5, its reader keep last 100.
+Qos bondWriterQos();
+Qos bondReaderQos();
+/// Nav2's speed limit, as its speed filter publishes it: ROS 2's default profile (Nav2's standard
+/// topic QoS), so that no change of the limit is lost.
+Qos speedLimitQos();
 
 /// Requests and replies of the services the node serves, as rmw_cyclonedds gives ROS 2's service
 /// profile: reliable, volatile, keep last 10.

@@ -73,9 +73,9 @@ CancelAnswer FollowPathGoals::cancel(const GoalId& id, const builtin_interfaces:
   return answer;
 }
 
-void FollowPathGoals::deactivated(GoalClock::time_point now) {
+void FollowPathGoals::halt(const std::string& why, GoalClock::time_point now) {
   if (Goal* goal = running()) {
-    end(*goal, {GoalStatus::Aborted, FollowPathError::None, "the node was deactivated"}, now, true);
+    end(*goal, {GoalStatus::Aborted, FollowPathError::None, why}, now, true);
   }
 }
 

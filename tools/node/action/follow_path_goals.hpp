@@ -101,8 +101,9 @@ class FollowPathGoals {
   /// accepted at or before it too). The goals ended are CANCELED at once.
   CancelAnswer cancel(const GoalId& id, const builtin_interfaces::msg::Time& stamp,
                       GoalClock::time_point now);
-  /// The node left the active state: the goal under way ends ABORTED.
-  void deactivated(GoalClock::time_point now);
+  /// The node stopped commanding the vehicle (not active, its bond broken), for `why`: the goal
+  /// under way ends ABORTED.
+  void halt(const std::string& why, GoalClock::time_point now);
 
   /// The path of the goal accepted last, once, for the drive.
   std::optional<nav_msgs::msg::Path> takePath();

@@ -17,6 +17,11 @@ std::string legsText(std::size_t legs) {
 }
 
 Summary summaryOf(const NodeStatus& status) {
+  if (status.bond == "broken") {
+    return {Status::ERROR,
+            "the bond with the lifecycle manager is broken: the vehicle is stopped until the node "
+            "is deactivated and activated again"};
+  }
   if (status.poseWriters.size() > 1) {
     std::string writers;
     for (const auto& writer : status.poseWriters) {
@@ -105,7 +110,13 @@ diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status
                status.poseAge ? fmt::format("{:.2f} s", *status.poseAge) : "no pose so far"),
       keyValue("command subscribers", std::to_string(status.commandSubscribers)),
       keyValue("last warning", status.lastWarning.empty() ? "none" : status.lastWarning),
+      keyValue("speed limit", status.speedLimit),
   };
+  if (!status.lifecycleState.empty()) {
+    message.values.push_back(keyValue("lifecycle state", status.lifecycleState));
+    message.values.push_back(keyValue("bond", status.bond));
+    message.values.push_back(keyValue("follow_path goal", status.goal));
+  }
   return message;
 }
 

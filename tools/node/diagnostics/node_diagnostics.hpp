@@ -8,7 +8,8 @@
 // known by its command topic ("/robot1/cmd_vel").
 //
 // Level, the first that applies:
-//   ERROR  two or more writers publishing the pose topic (the vehicle stopped, its route held);
+//   ERROR  the bond with the lifecycle manager broken (a managed node: the vehicle stopped);
+//          two or more writers publishing the pose topic (the vehicle stopped, its route held);
 //          driving a route without any pose so far, or with nothing subscribing the commands;
 //   WARN   a warning whose cause stands (a configuration mistake, a stall), a path refused since
 //          the last route was taken, a pose older than the pose timeout, no pose so far, or
@@ -46,6 +47,10 @@ struct NodeStatus {
   std::vector<std::string> standingWarnings;
   std::vector<std::string> poseWriters;  // GUIDs, while more than one publishes poses
   std::string lastWarning;               // empty: none given
+  std::string speedLimit = "none";       // the limit in force on the route's commands
+  std::string lifecycleState;            // "active", ...; empty: not a managed node
+  std::string bond;                      // "none", "formed", "broken"; empty: not a managed node
+  std::string goal;  // the follow_path goal under way, "no goal"; empty: not a managed node
 };
 
 /// "trelvo_node: route", "robot1/trelvo_node: route" for the namespace "robot1" or "/robot1/".

@@ -140,7 +140,7 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   const double sinceLastCycle = lastCycle_ ? seconds(now - *lastCycle_) : 0.0;
   lastCycle_ = now;
   if (output.driving) {
-    output.command = ramp_.limit(output.command, sinceLastCycle);
+    output.command = ramp_.limit(speedLimit_.apply(output.command), sinceLastCycle);
   } else {
     ramp_.stopNow();
   }
@@ -218,6 +218,7 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   }
   status.pathRefusal = pathRefusal_;
   status.standingWarnings = stall_.standing();
+  status.speedLimit = speedLimit_.text();
   if (const auto writers = writers_.publishing(now); writers.size() > 1) {
     status.poseWriters = writers;
   }

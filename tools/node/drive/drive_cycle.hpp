@@ -23,6 +23,7 @@
 #include "node/drive/pose_rate.hpp"
 #include "node/drive/pose_watch.hpp"
 #include "node/drive/pose_writers.hpp"
+#include "node/drive/speed_limit.hpp"
 #include "node/watch/stall_watch.hpp"
 #include "trelvo/route.hpp"
 
@@ -61,6 +62,7 @@ struct DriveStatus {
   bool driving = false;
   std::vector<std::string> standingWarnings;  // a stall told of that still lasts
   std::vector<std::string> poseWriters;       // GUIDs, while more than one publishes poses
+  std::string speedLimit;                     // the limit in force, SpeedLimit::text()
 };
 
 class DriveCycle {
@@ -80,6 +82,8 @@ class DriveCycle {
   /// A path was refused before it reached the drive (its frame not joined to the poses'): kept
   /// for the status, as a path the route refused, until a later path is accepted.
   void notePathRefused(std::string reason) { pathRefusal_ = std::move(reason); }
+  /// Caps the route's commands from the next cycle on, before the ramp.
+  SpeedLimit& speedLimit() { return speedLimit_; }
   CycleOutput cycle(Clock::time_point now);
   DriveStatus status(Clock::time_point now) const;
 
@@ -99,6 +103,7 @@ class DriveCycle {
   PoseWriters writers_;
   PoseRate rate_;
   CommandRamp ramp_;
+  SpeedLimit speedLimit_;
   std::optional<Clock::time_point> lastCycle_;
   StallWatch stall_;
   NodeLog& log_;
