@@ -2,10 +2,12 @@
 // lifecycle manager and behaviour tree navigator (cyclone_service_client.hpp,
 // cyclone_action_client.hpp, written from rmw_cyclonedds's and rcl_action's layouts), and the
 // vehicle is trelvo-sim's. A goal refused while inactive, an L followed to its goal with a goal
-// replanned mid-route, a cancel and a deactivation, in Jazzy's layout and in Humble's. Loopback
-// only, each layout on a DDS domain of its own.
+// replanned mid-route, a cancel and a deactivation, a bond held throughout, in Jazzy's layout and
+// in Humble's. Loopback only, each layout on a DDS domain of its own.
 
 #include <gtest/gtest.h>
+
+#include <bond/msg/status.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -92,7 +94,9 @@ class Navigator {
         action(participant_, "follow_path", layout.humble, "0d.2"),
         results(participant_, "follow_path", layout.humble, "0d.3"),
         odom_(participant_, wire::ddsTopicName("", "odom"), wire::poseSourceQos().get()),
-        commands_(participant_, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get()) {}
+        commands_(participant_, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get()),
+        bondOut_(participant_, wire::ddsTopicName("", "bond"), wire::bondWriterQos().get()),
+        bondIn_(participant_, wire::ddsTopicName("", "bond"), wire::bondReaderQos().get()) {}
 
   bool ready() {
     return dds_loopback::eventually(
@@ -113,6 +117,7 @@ class Navigator {
   void listenUntil(Done done, std::chrono::milliseconds limit) {
     const auto until = Clock::now() + limit;
     do {
+      keepBond();
       for (const auto& odometry : odom_.take()) {
         const auto& q = odometry.pose.pose.orientation;
         pose = Pose{odometry.pose.pose.position.x, odometry.pose.pose.position.y,
@@ -159,6 +164,7 @@ class Navigator {
 
   std::optional<Pose> pose;
   std::vector<TimedCommand> commands;
+  int nodeHeartbeats = 0;
   std::vector<Feedback> feedback;
   std::vector<cyclone_action_client::GoalStatus> status;
 
@@ -173,6 +179,28 @@ class Navigator {
  private:
   wire::Subscription<nav_msgs::msg::Odometry> odom_;
   wire::Subscription<geometry_msgs::msg::Twist> commands_;
+  wire::Publisher<bond::msg::Status> bondOut_;
+  wire::Subscription<bond::msg::Status> bondIn_;
+  Clock::time_point nextBeat_ = Clock::now();
+
+  // The lifecycle manager's side of the bond, as Nav2's keeps it: heartbeats every 0.1 s, the
+  // bond broken after 4 s without the node's.
+  void keepBond() {
+    if (Clock::now() >= nextBeat_) {
+      bond::msg::Status status;
+      status.id = "trelvo_node";
+      status.instance_id = kManagerInstance;
+      status.active = true;
+      status.heartbeat_period = 0.1F;
+      status.heartbeat_timeout = 4.0F;
+      bondOut_.publish(status);
+      nextBeat_ = Clock::now() + 100ms;
+    }
+    for (const auto& status : bondIn_.take()) {
+      nodeHeartbeats += status.instance_id != kManagerInstance && status.active ? 1 : 0;
+    }
+  }
+  static constexpr const char* kManagerInstance = "navigator-manager";
 };
 
 class NodeFollowPath : public ::testing::TestWithParam<Layout> {};
@@ -255,6 +283,11 @@ TEST_P(NodeFollowPath, ServesTheControllerServersGoalsThroughItsLifecycle) {
   const Milliseconds cancelToZero = *cancelStop - cancelAsked;
   EXPECT_LT(cancelToZero, 100ms);
   EXPECT_EQ(navigator.resultOf(4, std::chrono::seconds(2))->status, kCanceled);
+
+  // The bond held from the activation on: the node's heartbeats came, about 10 a second.
+  EXPECT_GT(navigator.nodeHeartbeats, 50);
+  EXPECT_NE(node.output().find("bond trelvo_node formed"), std::string::npos) << node.output();
+  EXPECT_EQ(node.output().find("broken"), std::string::npos) << node.output();
 
   // A deactivation mid-line ends the goal and stops the vehicle.
   const double y = navigator.pose->y;
