@@ -7,7 +7,7 @@
 - the package counts are those of scripts/bootstrap.sh;
 - the node's parameter table is the one `trelvo-node --help` gives (`--table` prints it);
 - its C++ examples are lines of the consumer programs the installed-package test builds and runs;
-- its launch file is Python and its parameter file sets parameters the node has;
+- its launch file is Python and its parameter files set parameters the node has;
 - every shell command is one this script runs (the node on one machine, the simulator's examples)
   or one another test or the CI run runs, named in KNOWN_ELSEWHERE.
 """
@@ -116,7 +116,9 @@ def check_examples(readme, project, parameters):
             fail(f"the launch file is not Python: {error}")
     names = {option[2:].replace("-", "_") for option, *_ in parameters}
     for block in blocks(readme, "yaml"):
-        for section in yaml.safe_load(block).values():
+        for node, section in yaml.safe_load(block).items():
+            if not node.endswith("trelvo_node"):
+                continue  # another node's parameters: the lifecycle manager's
             for name in section["ros__parameters"]:
                 if name not in names:
                     fail(f"the parameter file sets {name}, which the node does not have")
