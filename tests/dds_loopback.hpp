@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace dds_loopback {
 
@@ -21,6 +23,17 @@ inline constexpr const char* kConfig =
 // Call before the first participant of the process is created.
 inline void useLoopbackOnly() {
   setenv("CYCLONEDDS_URI", kConfig, 1);
+}
+
+// The environment of a program the test starts (trelvo-node, trelvo-sim) on `domain`: loopback
+// only, its log on the console at level info.
+inline std::vector<std::string> childEnvironment(int domain) {
+  return {"PATH=/usr/bin:/bin",
+          std::string("CYCLONEDDS_URI=") + kConfig,
+          "ROS_DOMAIN_ID=" + std::to_string(domain),
+          "SPDLOG_STDOUT=true",
+          "SPDLOG_SYSTEMD=false",
+          "SPDLOG_LEVEL=info"};
 }
 
 // Polls `condition` until it holds or `limit` has passed; returns whether it held.

@@ -49,15 +49,6 @@ struct TimedCommand {
   geometry_msgs::msg::Twist twist;
 };
 
-std::vector<std::string> environment(int domain) {
-  return {"PATH=/usr/bin:/bin",
-          std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
-          "ROS_DOMAIN_ID=" + std::to_string(domain),
-          "SPDLOG_STDOUT=true",
-          "SPDLOG_SYSTEMD=false",
-          "SPDLOG_LEVEL=info"};
-}
-
 // The planner and the vehicle: a path, and odometry of a unicycle the commands move.
 class Vehicle {
  public:
@@ -243,8 +234,8 @@ TEST(NodeBond, FormedWithTheManagerAndTheVehicleStopsWhenItsHeartbeatsStop) {
   wire::Participant participant(kBondDomain);
   Vehicle vehicle(participant);
   Manager manager(participant);
-  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"}, environment(kBondDomain),
-                         "bond_node.log");
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"},
+                         dds_loopback::childEnvironment(kBondDomain), "bond_node.log");
   ASSERT_TRUE(manager.configureAndActivate()) << node.output();
   ASSERT_TRUE(vehicle.connected()) << node.output();
   const auto serve = [&] { manager.serve(); };
@@ -317,7 +308,7 @@ TEST(NodeSpeedLimit, ALimitCapsTheRouteFromTheNextCycleUntilLifted) {
   Vehicle vehicle(participant);
   wire::Publisher<nav2_msgs::msg::SpeedLimit> speedFilter(
       participant, wire::ddsTopicName("", "speed_limit"), wire::speedLimitQos().get());
-  BackgroundProcess node({TRELVO_NODE_PROGRAM}, environment(kSpeedLimitDomain),
+  BackgroundProcess node({TRELVO_NODE_PROGRAM}, dds_loopback::childEnvironment(kSpeedLimitDomain),
                          "speed_limit_node.log");
   ASSERT_TRUE(vehicle.connected()) << node.output();
   ASSERT_TRUE(

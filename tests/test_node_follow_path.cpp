@@ -58,15 +58,6 @@ void PrintTo(const Layout& layout, std::ostream* out) {
   *out << layout.name;
 }
 
-std::vector<std::string> environment(int domain) {
-  return {"PATH=/usr/bin:/bin",
-          std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
-          "ROS_DOMAIN_ID=" + std::to_string(domain),
-          "SPDLOG_STDOUT=true",
-          "SPDLOG_SYSTEMD=false",
-          "SPDLOG_LEVEL=info"};
-}
-
 std::vector<std::string> nodeCommand(bool humble) {
   std::vector<std::string> command{TRELVO_NODE_PROGRAM, "--lifecycle"};
   if (humble) {
@@ -211,8 +202,9 @@ TEST_P(NodeFollowPath, ServesTheControllerServersGoalsThroughItsLifecycle) {
   Navigator navigator(layout);
   const std::string log = std::string("follow_path_") + layout.name;
   BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
-                            environment(layout.domain), log + "_vehicle.log");
-  BackgroundProcess node(nodeCommand(layout.humble), environment(layout.domain), log + "_node.log");
+                            dds_loopback::childEnvironment(layout.domain), log + "_vehicle.log");
+  BackgroundProcess node(nodeCommand(layout.humble), dds_loopback::childEnvironment(layout.domain),
+                         log + "_node.log");
   ASSERT_TRUE(navigator.ready()) << node.output();
   ASSERT_EQ(navigator.change(1), true);  // configure
 
@@ -332,7 +324,7 @@ TEST(NodeFollowPathPeers, EachNavigatorFailsAgainstTheOtherLayout) {
   for (const bool humbleServer : {false, true}) {
     const Layout layout{humbleServer ? "humble" : "jazzy", !humbleServer, 82};
     Navigator navigator(layout);
-    BackgroundProcess node(nodeCommand(humbleServer), environment(layout.domain),
+    BackgroundProcess node(nodeCommand(humbleServer), dds_loopback::childEnvironment(layout.domain),
                            std::string("follow_path_mismatch_") + layout.name + ".log");
     ASSERT_TRUE(dds_loopback::eventually([&] { return navigator.action.available(); }, 10s));
     ASSERT_EQ(navigator.change(1), true);

@@ -200,19 +200,11 @@ class Manager {
   std::vector<int> goals_;
 };
 
-std::vector<std::string> environment() {
-  return {"PATH=/usr/bin:/bin",
-          std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
-          "ROS_DOMAIN_ID=" + std::to_string(kDomain),
-          "SPDLOG_STDOUT=true",
-          "SPDLOG_SYSTEMD=false",
-          "SPDLOG_LEVEL=info"};
-}
-
 TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
   dds_loopback::useLoopbackOnly();
   Manager manager;
-  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"}, environment(), "managed_node.log");
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"},
+                         dds_loopback::childEnvironment(kDomain), "managed_node.log");
   ASSERT_TRUE(manager.servicesAvailable()) << node.output();
   ASSERT_TRUE(manager.connected()) << node.output();
 

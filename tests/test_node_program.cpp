@@ -38,15 +38,6 @@ constexpr auto kPeriod = 50ms;        // at its default 20 Hz
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;
 
-std::vector<std::string> environmentFor(int domain) {
-  return {"PATH=/usr/bin:/bin",
-          std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
-          "ROS_DOMAIN_ID=" + std::to_string(domain),
-          "SPDLOG_STDOUT=true",
-          "SPDLOG_SYSTEMD=false",
-          "SPDLOG_LEVEL=info"};
-}
-
 geometry_msgs::msg::PoseStamped poseAt(double x, double y, double headingDegrees) {
   geometry_msgs::msg::PoseStamped pose;
   pose.header.frame_id = "odom";
@@ -145,19 +136,21 @@ class NodeProgram : public ::testing::Test {
   static void SetUpTestSuite() { dds_loopback::useLoopbackOnly(); }
 
   BackgroundProcess startNode(int domain) {
-    return BackgroundProcess({TRELVO_NODE_PROGRAM}, environmentFor(domain),
+    return BackgroundProcess({TRELVO_NODE_PROGRAM}, dds_loopback::childEnvironment(domain),
                              logFolder() + "/trelvo-node.log");
   }
   BackgroundProcess startVehicle(int domain) {
     return BackgroundProcess({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
-                             environmentFor(domain), logFolder() + "/trelvo-sim.log");
+                             dds_loopback::childEnvironment(domain),
+                             logFolder() + "/trelvo-sim.log");
   }
   // A vehicle that can be started again, at another pose.
   std::unique_ptr<BackgroundProcess> startVehicleAt(int domain, const std::string& x,
                                                     const std::string& heading) {
     return std::make_unique<BackgroundProcess>(
         std::vector<std::string>{TRELVO_SIM_PROGRAM, "--dds", "--start", x, "0", heading},
-        environmentFor(domain), logFolder() + "/trelvo-sim-" + x + "-" + heading + ".log");
+        dds_loopback::childEnvironment(domain),
+        logFolder() + "/trelvo-sim-" + x + "-" + heading + ".log");
   }
   static std::string logFolder() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -321,7 +314,8 @@ TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithi
 TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagnostics) {
   constexpr int kDomain = 225;
   // Jazzy's diff_drive_controller reads TwistStamped; the node publishes Twist.
-  BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--stamped"}, environmentFor(kDomain),
+  BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--stamped"},
+                            dds_loopback::childEnvironment(kDomain),
                             logFolder() + "/trelvo-sim.log");
   BackgroundProcess node = startNode(kDomain);
   wire::Participant participant(kDomain);
@@ -367,7 +361,7 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
   BackgroundProcess node({TRELVO_NODE_PROGRAM, "--ros-args", "-r", "__node:=mover", "-r",
                           "__ns:=/robot1", "--params-file", params, "-r", "cmd_vel:=/x", "-p",
                           "pose_timeout:=0.3", "--log-level", "debug"},
-                         environmentFor(kDomain), logFolder() + "/trelvo-node.log");
+                         dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   wire::Participant participant(kDomain);
   wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
       participant, wire::ddsTopicName("", "/x"), wire::commandQos().get());
@@ -404,7 +398,7 @@ TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
     } else {
       command.insert(command.end(), {"--pose-topic", "amcl_pose", "--pose-with-covariance"});
     }
-    BackgroundProcess node(command, environmentFor(domain),
+    BackgroundProcess node(command, dds_loopback::childEnvironment(domain),
                            logFolder() + (fromTf ? "/tf.log" : "/amcl.log"));
     wire::Participant participant(domain);
     wire::Publisher<nav_msgs::msg::Path> plan(participant, wire::ddsTopicName("", "plan"),
@@ -503,8 +497,8 @@ std::vector<ThreadScheduling> threadSchedulingOf(pid_t pid) {
 TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
   constexpr int kDomain = 229;
   BackgroundProcess vehicle = startVehicle(kDomain);
-  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--realtime-priority", "7"}, environmentFor(kDomain),
-                         logFolder() + "/trelvo-node.log");
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--realtime-priority", "7"},
+                         dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
   planner.listen(1s);
@@ -531,7 +525,7 @@ TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
   constexpr int kDomain = 230;
   BackgroundProcess node({"/usr/bin/setpriv", "--bounding-set", "-sys_nice", TRELVO_NODE_PROGRAM,
                           "--realtime-priority", "7"},
-                         environmentFor(kDomain), logFolder() + "/trelvo-node.log");
+                         dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
   planner.listen(1s);
@@ -643,7 +637,7 @@ TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
     SCOPED_TRACE(c.message);
     std::vector<std::string> argv = {TRELVO_NODE_PROGRAM};
     argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-    std::vector<std::string> environment = environmentFor(kDomain);
+    std::vector<std::string> environment = dds_loopback::childEnvironment(kDomain);
     std::replace(environment.begin(), environment.end(), "ROS_DOMAIN_ID=" + domain,
                  "ROS_DOMAIN_ID=" + (c.rosDomainId.empty() ? domain : c.rosDomainId));
     BackgroundProcess node(argv, environment, logFolder() + "/trelvo-node.log");
@@ -655,7 +649,7 @@ TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
 
   // --domain takes the place of ROS_DOMAIN_ID, which is then not read at all; the bounds of the
   // ranges are taken.
-  std::vector<std::string> environment = environmentFor(kDomain);
+  std::vector<std::string> environment = dds_loopback::childEnvironment(kDomain);
   std::replace(environment.begin(), environment.end(), "ROS_DOMAIN_ID=" + domain,
                std::string("ROS_DOMAIN_ID=abc"));
   BackgroundProcess node(
@@ -667,7 +661,7 @@ TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
 }
 
 TEST_F(NodeProgram, HelpListsTheRampOptionsAndTheExitStatuses) {
-  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--help"}, environmentFor(0),
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--help"}, dds_loopback::childEnvironment(0),
                          logFolder() + "/trelvo-node.log");
   const auto status = node.exitWithin(5s);
   ASSERT_TRUE(status);
@@ -691,7 +685,7 @@ TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
   constexpr int kDomain = 206;
   BackgroundProcess node(
       {TRELVO_NODE_PROGRAM, "--stamped", "--ros-args", "-p", "use_sim_time:=true"},
-      environmentFor(kDomain), logFolder() + "/trelvo-node.log");
+      dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   wire::Participant participant(kDomain);
   wire::Publisher<rosgraph_msgs::msg::Clock> clock(participant, wire::ddsTopicName("", "/clock"),
                                                    wire::clockQos().get());

@@ -13,7 +13,6 @@
 #include "wire/dds_error.hpp"
 #include "wire/qos.hpp"
 #include "wire/request_header.hpp"
-#include "wire/sample_storage.hpp"
 #include "wire/serialized_topic.hpp"
 #include "wire/topic_names.hpp"
 #include "wire/user_data.hpp"
@@ -109,31 +108,17 @@ void CycloneServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
                                      Clock::time_point now) {
   const auto framed = unframe(bytes, spec_.largestRequest);
   if (const auto* fault = std::get_if<std::string>(&framed)) {
-    dropped_.note(fmt::format("{}: dropped a request that cannot be read: {}",
-                              rosServiceName(spec_.requestTopic), *fault),
-                  now);
+    dropRequest(spec_, dropped_, *fault, now);
     return;
   }
   const auto& payload = std::get<FramedPayload>(framed);
-  SampleStorage request(spec_.request.m_size);
-  if (!readSample(spec_.request, payload.body, payload.bigEndian, request.get())) {
-    dropped_.note(fmt::format("{}: dropped a request that cannot be read: {} bytes after the "
-                              "request header are no {}",
-                              rosServiceName(spec_.requestTopic), payload.body.size(),
-                              rosTypeName(spec_.requestType())),
-                  now);
-    return;
-  }
   const RequestHeader header = payload.header;
-  try {
-    answer(request.get(), [this, header, requestWriter, now](const void* response) {
-      reply(header, requestWriter, response, now);
-    });
-  } catch (...) {
-    releaseSample(spec_.request, request.get());
-    throw;
-  }
-  releaseSample(spec_.request, request.get());
+  answerRequest(
+      spec_, payload.body, payload.bigEndian, "the request header", answer,
+      [this, header, requestWriter, now](const void* response) {
+        reply(header, requestWriter, response, now);
+      },
+      dropped_, now);
 }
 
 // A reply given during serve() waits from that serve's time; one given later, from when it is.

@@ -16,7 +16,6 @@
 #include "wire/dds_error.hpp"
 #include "wire/fastdds_raw_type.hpp"
 #include "wire/plain_cdr.hpp"
-#include "wire/sample_storage.hpp"
 #include "wire/topic_names.hpp"
 
 namespace wire {
@@ -189,29 +188,13 @@ void FastServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
                                   Clock::time_point now) {
   const auto opened = openPlainCdr(bytes, spec_.largestRequest);
   if (const auto* fault = std::get_if<std::string>(&opened)) {
-    dropped_.note(fmt::format("{}: dropped a request that cannot be read: {}",
-                              rosServiceName(spec_.requestTopic), *fault),
-                  now);
+    dropRequest(spec_, dropped_, *fault, now);
     return;
   }
   const auto& cdr = std::get<PlainCdr>(opened);
-  SampleStorage request(spec_.request.m_size);
-  if (!readSample(spec_.request, cdr.body, cdr.bigEndian, request.get())) {
-    dropped_.note(fmt::format("{}: dropped a request that cannot be read: {} bytes after the "
-                              "encapsulation header are no {}",
-                              rosServiceName(spec_.requestTopic), cdr.body.size(),
-                              rosTypeName(spec_.requestType())),
-                  now);
-    return;
-  }
-  try {
-    answer(request.get(),
-           [this, address, now](const void* response) { reply(address, response, now); });
-  } catch (...) {
-    releaseSample(spec_.request, request.get());
-    throw;
-  }
-  releaseSample(spec_.request, request.get());
+  answerRequest(
+      spec_, cdr.body, cdr.bigEndian, "the encapsulation header", answer,
+      [this, address, now](const void* response) { reply(address, response, now); }, dropped_, now);
 }
 
 // A reply given during serve() waits from that serve's time; one given later, from when it is.

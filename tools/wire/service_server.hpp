@@ -12,9 +12,12 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "wire/rate_limited_log.hpp"
 
 namespace wire {
 
@@ -70,5 +73,16 @@ class ServiceServer {
   /// "/robot1/trelvo_node/get_state (lifecycle_msgs/srv/GetState)", for the start-up line.
   virtual std::string describe() const = 0;
 };
+
+/// Drops a request of `spec` that cannot be read, for `fault`, with a line in `dropped`.
+void dropRequest(const ServiceSpec& spec, RateLimitedLog& dropped, const std::string& fault,
+                 ServiceServer::Clock::time_point now);
+
+/// Reads `body` (plain CDR, after `framing`: "the request header") as a request of `spec` and
+/// hands it to `answer` with `reply`; drops it, with a line in `dropped`, when it is no request.
+void answerRequest(const ServiceSpec& spec, const std::vector<std::uint8_t>& body, bool bigEndian,
+                   const char* framing, const ServiceServer::Answer& answer,
+                   const ServiceServer::Reply& reply, RateLimitedLog& dropped,
+                   ServiceServer::Clock::time_point now);
 
 }  // namespace wire
