@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "background_process.hpp"
@@ -188,7 +189,8 @@ class Navigator {
       nextBeat_ = Clock::now() + 100ms;
     }
     for (const auto& status : bondIn_.take()) {
-      nodeHeartbeats += status.instance_id != kManagerInstance && status.active ? 1 : 0;
+      nodeHeartbeats +=
+          status.id == "trelvo_node" && status.instance_id != kManagerInstance && status.active;
     }
   }
   static constexpr const char* kManagerInstance = "navigator-manager";
@@ -318,7 +320,8 @@ INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPath,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Each navigator takes only its own distribution's layout: against a node that serves the other
-// (a server broken for it) no goal is accepted, and no result is read.
+// (a server broken for it) no goal is accepted, and no result is read. The manager counts only the
+// node's own heartbeats.
 TEST(NodeFollowPathPeers, EachNavigatorFailsAgainstTheOtherLayout) {
   dds_loopback::useLoopbackOnly();
   for (const bool humbleServer : {false, true}) {
@@ -333,6 +336,27 @@ TEST(NodeFollowPathPeers, EachNavigatorFailsAgainstTheOtherLayout) {
         << "the " << (humbleServer ? "Jazzy" : "Humble") << " navigator's goal was taken";
     EXPECT_NE(node.output().find("dropped a request that cannot be read"), std::string::npos);
   }
+  // Heartbeats of another bond, or the manager's own, are not the node's.
+  Navigator manager({"jazzy", false, 82});
+  wire::Participant other(82);
+  wire::Publisher<bond::msg::Status> otherBond(other, wire::ddsTopicName("", "bond"),
+                                               wire::bondWriterQos().get());
+  const auto heartbeats = [&](const char* id, const char* instance) {
+    for (int i = 0; i < 10; ++i) {
+      bond::msg::Status status;
+      status.id = id;
+      status.instance_id = instance;
+      status.active = true;
+      otherBond.publish(status);
+      manager.listen(20ms);
+    }
+    manager.listen(100ms);
+    return std::exchange(manager.nodeHeartbeats, 0);
+  };
+  EXPECT_EQ(heartbeats("controller_server", "node"), 0);
+  EXPECT_EQ(heartbeats("trelvo_node", "navigator-manager"), 0);
+  EXPECT_GT(heartbeats("trelvo_node", "node"), 0);
+
   // Results: a Jazzy result to a Humble client, and a Humble one to a Jazzy client.
   const CdrWriter jazzy = CdrWriter().u8(kSucceeded).u8(0).u16(0).text("");
   const CdrWriter humble = CdrWriter().u8(kSucceeded).u8(0);
