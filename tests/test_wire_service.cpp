@@ -8,9 +8,13 @@
 #include <lifecycle_msgs/srv/ChangeState_Request.h>
 #include <lifecycle_msgs/srv/GetState_Request.h>
 #include <lifecycle_msgs/srv/GetState_Response.h>
+#include <nav2_msgs/action/FollowPathSendGoal_Request.h>
+#include <nav2_msgs_humble/action/FollowPathSendGoal_Request.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <variant>
@@ -138,6 +142,62 @@ TEST(WireService, GarbledRequestsAreRefused) {
   padded.resize((body.size() + 4) / 4 * 4, 0);
   ASSERT_GT(padded.size(), body.size());
   EXPECT_TRUE(readChangeState(padded, false));
+}
+
+// A goal carries a path: sequences of structs holding strings, where a length that lies reaches
+// furthest. Every truncation is refused, and no byte set to 0xff makes the reader crash or leak
+// (the sanitizer build runs this too); what it still reads is released.
+TEST(WireService, GoalRequestsSurviveEveryTruncationAndEveryGarbledByte) {
+  std::vector<geometry_msgs_msg_dds__PoseStamped_> poses(3);
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    poses[i].header.frame_id = const_cast<char*>("map");
+    poses[i].pose.position.x = static_cast<double>(i);
+    poses[i].pose.orientation.w = 1.0;
+  }
+  const auto path = [&] {
+    nav_msgs_msg_dds__Path_ sample{};
+    sample.header.frame_id = const_cast<char*>("map");
+    sample.poses._length = sample.poses._maximum = static_cast<std::uint32_t>(poses.size());
+    sample.poses._buffer = poses.data();
+    return sample;
+  };
+  char controller[] = "FollowPath";
+  nav2_msgs_action_dds__FollowPath_SendGoal_Request_ jazzy{};
+  jazzy.path = path();
+  jazzy.controller_id = jazzy.goal_checker_id = jazzy.progress_checker_id = controller;
+  nav2_msgs_humble_action_dds__FollowPath_SendGoal_Request_ humble{};
+  humble.path = path();
+  humble.controller_id = humble.goal_checker_id = controller;
+  const struct {
+    const char* layout;
+    const dds_topic_descriptor_t& type;
+    const void* sample;
+  } goals[] = {
+      {"Jazzy", nav2_msgs_action_dds__FollowPath_SendGoal_Request__desc, &jazzy},
+      {"Humble", nav2_msgs_humble_action_dds__FollowPath_SendGoal_Request__desc, &humble},
+  };
+  for (const auto& goal : goals) {
+    const Bytes body = wire::writeSample(goal.type, goal.sample);
+    std::vector<std::max_align_t> storage(goal.type.m_size / sizeof(std::max_align_t) + 1);
+    const auto read = [&](const Bytes& bytes) {
+      std::memset(storage.data(), 0, storage.size() * sizeof(std::max_align_t));
+      const bool taken = wire::readSample(goal.type, bytes, false, storage.data());
+      if (taken) {
+        wire::releaseSample(goal.type, storage.data());
+      }
+      return taken;
+    };
+    ASSERT_TRUE(read(body)) << goal.layout;
+    for (std::size_t length = 0; length < body.size(); ++length) {
+      EXPECT_FALSE(read(Bytes(body.begin(), body.begin() + length)))
+          << goal.layout << ": " << length << " of " << body.size() << " bytes";
+    }
+    for (std::size_t at = 0; at < body.size(); ++at) {
+      Bytes garbled = body;
+      garbled[at] = 0xff;
+      read(garbled);
+    }
+  }
 }
 
 TEST(WireService, DroppedRequestsAreLoggedAtMostOnceASecondWithTheRestCounted) {
