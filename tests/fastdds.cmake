@@ -26,3 +26,11 @@ add_dependencies(test_node_fastdds_services trelvo-node)
 target_compile_definitions(test_node_fastdds_services PRIVATE
   TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>"
   FASTDDS_LOOPBACK_PROFILE="${CMAKE_CURRENT_SOURCE_DIR}/fastdds_loopback.xml")
+
+# trelvo-node in Nav2's controller server's place with its services on Fast DDS, beside a lifecycle
+# manager and navigator on rmw_fastrtps (fastdds_action_client.hpp) and trelvo-sim's vehicle.
+target_link_libraries(test_node_follow_path_fastdds PRIVATE fastrtps fastcdr)
+add_dependencies(test_node_follow_path_fastdds trelvo-node trelvo-sim)
+target_compile_definitions(test_node_follow_path_fastdds PRIVATE
+  TRELVO_NODE_PROGRAM="$<TARGET_FILE:trelvo-node>" TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>"
+  FASTDDS_LOOPBACK_PROFILE="${CMAKE_CURRENT_SOURCE_DIR}/fastdds_loopback.xml")

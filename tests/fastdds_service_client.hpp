@@ -9,7 +9,7 @@
 // request's sequence number and the GUID of this client's reply reader or request writer. The
 // service counts as there once both have matched, as rmw_service_server_is_available sees it.
 //
-// Payloads are laid out by the caller (cyclone_service_client.hpp's CdrWriter and CdrReader).
+// Payloads are laid out by the caller (cdr_by_hand.hpp).
 // The participant takes its settings from FASTRTPS_DEFAULT_PROFILES_FILE, set before it is made.
 
 #include <fastdds/rtps/common/WriteParams.h>
@@ -20,6 +20,7 @@
 #include <fastdds/dds/subscriber/DataReader.hpp>
 #include <fastdds/dds/subscriber/SampleInfo.hpp>
 #include <fastdds/dds/subscriber/Subscriber.hpp>
+#include <fastdds/dds/topic/Topic.hpp>
 #include <fastdds/dds/topic/TopicDataType.hpp>
 #include <fastdds/dds/topic/TypeSupport.hpp>
 
@@ -124,13 +125,56 @@ class Participant {
     return subscriber_->create_datareader(topic,
                                           serviceQos(subscriber_->get_default_datareader_qos()));
   }
+  // A reader or writer of a topic, with ROS 2's default profile changed by `change` (a function of
+  // the DataReaderQos or DataWriterQos); throws when Fast DDS refuses it.
+  template <typename Change>
+  dds::DataReader& reader(dds::Topic* topic, Change change) {
+    dds::DataReaderQos qos = serviceQos(subscriber_->get_default_datareader_qos());
+    change(qos);
+    return made(subscriber_->create_datareader(topic, qos), topic);
+  }
+  template <typename Change>
+  dds::DataWriter& writer(dds::Topic* topic, Change change) {
+    dds::DataWriterQos qos = serviceQos(publisher_->get_default_datawriter_qos());
+    change(qos);
+    return made(publisher_->create_datawriter(topic, qos), topic);
+  }
   dds::Subscriber& subscriber() { return *subscriber_; }
 
  private:
+  template <typename Entity>
+  static Entity& made(Entity* entity, dds::Topic* topic) {
+    if (entity == nullptr) {
+      throw std::runtime_error("no Fast DDS reader or writer of " + topic->get_name());
+    }
+    return *entity;
+  }
+
   dds::DomainParticipant* participant_;
   dds::Publisher* publisher_ = nullptr;
   dds::Subscriber* subscriber_ = nullptr;
 };
+
+// The bodies, after their encapsulation header, of the samples `reader` has received since the
+// last call.
+inline std::vector<Bytes> takeBodies(dds::DataReader& reader) {
+  std::vector<Bytes> bodies;
+  Bytes bytes;
+  dds::SampleInfo info;
+  while (reader.take_next_sample(&bytes, &info) == ReturnCode_t::RETCODE_OK) {
+    if (info.valid_data && bytes.size() >= 4) {
+      bodies.emplace_back(bytes.begin() + 4, bytes.end());
+    }
+  }
+  return bodies;
+}
+
+// Writes `body` behind a little-endian CDR encapsulation header.
+inline bool writeBody(dds::DataWriter& writer, const Bytes& body) {
+  Bytes sample{0, 1, 0, 0};
+  sample.insert(sample.end(), body.begin(), body.end());
+  return writer.write(&sample);
+}
 
 class ServiceClient {
  public:

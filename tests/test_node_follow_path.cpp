@@ -1,21 +1,17 @@
 // trelvo-node --lifecycle in Nav2's controller server's place, on DDS: the test is Nav2's
 // lifecycle manager and behaviour tree navigator (cyclone_service_client.hpp,
 // cyclone_action_client.hpp, written from rmw_cyclonedds's and rcl_action's layouts), and the
-// vehicle is trelvo-sim's. A goal refused while inactive, an L followed to its goal with a goal
-// replanned mid-route, a cancel and a deactivation, a bond held throughout, in Jazzy's layout and
-// in Humble's. Loopback only, each layout on a DDS domain of its own.
+// vehicle is trelvo-sim's. follow_path_scenario.hpp's scenario, in Jazzy's layout and in Humble's.
+// Loopback only, each layout on a DDS domain of its own.
 
 #include <gtest/gtest.h>
 
 #include <bond/msg/status.hpp>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <future>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -24,6 +20,7 @@
 #include "background_process.hpp"
 #include "cyclone_action_client.hpp"
 #include "dds_loopback.hpp"
+#include "follow_path_scenario.hpp"
 #include "wire/endpoints.hpp"
 #include "wire/qos.hpp"
 #include "wire/topic_names.hpp"
@@ -31,8 +28,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-using Milliseconds = std::chrono::duration<double, std::milli>;
 using cyclone_action_client::Feedback;
 using cyclone_action_client::FollowPathClient;
 using cyclone_action_client::goalId;
@@ -41,40 +36,11 @@ using cyclone_action_client::Result;
 using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
-
-// action_msgs/msg/GoalStatus
-constexpr int kSucceeded = 4;
-constexpr int kCanceled = 5;
-constexpr int kAborted = 6;
-// What a loaded 2-core machine may add to the delivery of one sample.
-constexpr auto kDeliverySlack = 100ms;
-
-struct Layout {
-  const char* name;
-  bool humble;
-  int domain;
-};
-
-void PrintTo(const Layout& layout, std::ostream* out) {
-  *out << layout.name;
-}
-
-std::vector<std::string> nodeCommand(bool humble) {
-  std::vector<std::string> command{TRELVO_NODE_PROGRAM, "--lifecycle"};
-  if (humble) {
-    command.insert(command.end(), {"--ros-distro", "humble"});
-  }
-  return command;
-}
-
-struct TimedCommand {
-  Clock::time_point at;
-  geometry_msgs::msg::Twist twist;
-};
-
-bool isZero(const geometry_msgs::msg::Twist& twist) {
-  return twist.linear.x == 0.0 && twist.angular.z == 0.0;
-}
+using follow_path_scenario::Clock;
+using follow_path_scenario::kSucceeded;
+using follow_path_scenario::Layout;
+using follow_path_scenario::nodeCommand;
+using follow_path_scenario::TimedCommand;
 
 // The lifecycle manager, the navigator, and a listener of the vehicle's odometry and commands.
 class Navigator {
@@ -116,7 +82,7 @@ class Navigator {
                     std::atan2(2 * (q.w * q.z + q.x * q.y), 1 - 2 * (q.y * q.y + q.z * q.z))};
       }
       for (const auto& twist : commands_.take()) {
-        commands.push_back({Clock::now(), twist});
+        commands.push_back({Clock::now(), twist.linear.x, twist.angular.z});
       }
       for (const auto& received : action.takeFeedback()) {
         feedback.push_back(received);
@@ -137,23 +103,6 @@ class Navigator {
     listenUntil([&] { return asked.wait_for(0s) == std::future_status::ready; }, limit + 1s);
     return asked.get();
   }
-  // The first zero command from `from` on, and whether every command after it is zero.
-  std::pair<std::optional<Clock::time_point>, bool> stopAfter(Clock::time_point from) const {
-    std::optional<Clock::time_point> first;
-    bool stayed = true;
-    for (const auto& command : commands) {
-      if (command.at < from) {
-        continue;
-      }
-      if (!first && isZero(command.twist)) {
-        first = command.at;
-      } else if (first && !isZero(command.twist)) {
-        stayed = false;
-      }
-    }
-    return {first, stayed};
-  }
-
   std::optional<Pose> pose;
   std::vector<TimedCommand> commands;
   int nodeHeartbeats = 0;
@@ -207,112 +156,7 @@ TEST_P(NodeFollowPath, ServesTheControllerServersGoalsThroughItsLifecycle) {
                             dds_loopback::childEnvironment(layout.domain), log + "_vehicle.log");
   BackgroundProcess node(nodeCommand(layout.humble), dds_loopback::childEnvironment(layout.domain),
                          log + "_node.log");
-  ASSERT_TRUE(navigator.ready()) << node.output();
-  ASSERT_EQ(navigator.change(1), true);  // configure
-
-  const std::vector<Pose> lRoute{{0, 0, 0}, {0.6, 0, 0}, {0.6, 0.4, M_PI / 2}};
-  const auto refused = navigator.action.send(goalId(1), lRoute);
-  ASSERT_TRUE(refused) << node.output();
-  EXPECT_FALSE(refused->accepted) << "a goal accepted while inactive";
-  ASSERT_EQ(navigator.change(3), true);  // activate
-
-  // The L, replanned from the vehicle mid-way along its first leg, as the planner does.
-  const auto asked = Clock::now();
-  const auto accepted = navigator.action.send(goalId(2), lRoute);
-  const Milliseconds replyTime = Clock::now() - asked;
-  ASSERT_TRUE(accepted && accepted->accepted) << node.output();
-  auto firstResult = std::async(std::launch::async, [&] {
-    return navigator.results.result(goalId(2), std::chrono::seconds(20));
-  });
-  navigator.listenUntil([&] { return navigator.pose->x > 0.3; }, 10s);
-  ASSERT_GT(navigator.pose->x, 0.3) << node.output();
-  const auto replanned = Clock::now();
-  ASSERT_TRUE(navigator.action.send(
-      goalId(3), {{navigator.pose->x, 0, 0}, {0.6, 0, 0}, {0.6, 0.4, M_PI / 2}}));
-  navigator.listenUntil([&] { return firstResult.wait_for(0s) == std::future_status::ready; }, 3s);
-  const auto first = firstResult.get();
-  ASSERT_TRUE(first);
-  EXPECT_EQ(first->status, kAborted);
-  navigator.feedback.clear();
-  const auto second = navigator.resultOf(3, std::chrono::seconds(20));
-  ASSERT_TRUE(second) << node.output();
-  EXPECT_EQ(second->status, kSucceeded) << second->errorMessage;
-  EXPECT_EQ(second->errorCode, 0);
-  navigator.listen(200ms);
-  EXPECT_NEAR(navigator.pose->x, 0.6, 0.05);
-  EXPECT_NEAR(navigator.pose->y, 0.4, 0.05);
-  EXPECT_NEAR(navigator.pose->heading, M_PI / 2, 5.0 * M_PI / 180.0);
-  RecordProperty("goal_error_m",
-                 std::to_string(std::hypot(navigator.pose->x - 0.6, navigator.pose->y - 0.4)));
-  RecordProperty("goal_heading_error_deg",
-                 std::to_string((navigator.pose->heading - M_PI / 2) * 180.0 / M_PI));
-  // Where the two paths agree, along the first leg, the vehicle drove on without a stop.
-  for (const auto& command : navigator.commands) {
-    if (command.at > replanned && command.at < replanned + 500ms) {
-      EXPECT_GT(command.twist.linear.x, 0.0) << "a stop where the replanned path agreed";
-    }
-  }
-  // The distance to the goal fell, cycle after cycle, to the goal.
-  ASSERT_GT(navigator.feedback.size(), 20u);
-  for (std::size_t i = 1; i < navigator.feedback.size(); ++i) {
-    EXPECT_EQ(navigator.feedback[i].id, goalId(3));
-    EXPECT_LE(navigator.feedback[i].distanceToGoal,
-              navigator.feedback[i - 1].distanceToGoal + 0.01);
-  }
-  EXPECT_GT(navigator.feedback.front().distanceToGoal, 0.5);
-  EXPECT_LT(navigator.feedback.back().distanceToGoal, 0.05);
-
-  // A cancel mid-line: CANCELED, and the vehicle stopped at once.
-  ASSERT_TRUE(navigator.action.send(goalId(4), {{0.6, 0.4, M_PI / 2}, {0.6, 1.4, M_PI / 2}}));
-  navigator.listen(1500ms);
-  const auto cancelAsked = Clock::now();
-  const auto canceled = navigator.action.cancel(goalId(4));
-  ASSERT_TRUE(canceled);
-  EXPECT_EQ(canceled->first, 0);
-  EXPECT_EQ(canceled->second, std::vector<cyclone_action_client::GoalId>{goalId(4)});
-  navigator.listen(300ms);
-  const auto [cancelStop, stayedStopped] = navigator.stopAfter(cancelAsked);
-  ASSERT_TRUE(cancelStop);
-  EXPECT_TRUE(stayedStopped);
-  const Milliseconds cancelToZero = *cancelStop - cancelAsked;
-  EXPECT_LT(cancelToZero, 100ms);
-  EXPECT_EQ(navigator.resultOf(4, std::chrono::seconds(2))->status, kCanceled);
-
-  // The bond held from the activation on: the node's heartbeats came, about 10 a second.
-  EXPECT_GT(navigator.nodeHeartbeats, 50);
-  EXPECT_NE(node.output().find("bond trelvo_node formed"), std::string::npos) << node.output();
-  EXPECT_EQ(node.output().find("broken"), std::string::npos) << node.output();
-
-  // A deactivation mid-line ends the goal and stops the vehicle.
-  const double y = navigator.pose->y;
-  ASSERT_TRUE(navigator.action.send(goalId(5), {{0.6, y, M_PI / 2}, {0.6, y + 1, M_PI / 2}}));
-  navigator.listen(1000ms);
-  const auto deactivateAsked = Clock::now();
-  ASSERT_EQ(navigator.change(4), true);
-  navigator.listen(300ms);
-  const auto [deactivateStop, stayedDeactivated] = navigator.stopAfter(deactivateAsked);
-  ASSERT_TRUE(deactivateStop);
-  EXPECT_TRUE(stayedDeactivated);
-  EXPECT_LT(*deactivateStop - deactivateAsked, 100ms + kDeliverySlack);
-  EXPECT_EQ(navigator.resultOf(5, std::chrono::seconds(2))->status, kAborted);
-  const auto afterwards = navigator.action.send(goalId(6), lRoute);
-  ASSERT_TRUE(afterwards);
-  EXPECT_FALSE(afterwards->accepted);
-
-  // The status array tells every goal's end, until its result is dropped 10 s after it.
-  navigator.listen(100ms);
-  const std::map<std::uint8_t, int> ends{
-      {2, kAborted}, {3, kSucceeded}, {4, kCanceled}, {5, kAborted}};
-  std::set<std::uint8_t> listed;
-  for (const auto& goal : navigator.status) {
-    ASSERT_EQ(ends.count(goal.id[15]), 1u);
-    EXPECT_EQ(goal.status, ends.at(goal.id[15]));
-    listed.insert(goal.id[15]);
-  }
-  EXPECT_TRUE(listed.count(4) == 1 && listed.count(5) == 1);
-  RecordProperty("send_goal_reply_ms", std::to_string(replyTime.count()));
-  RecordProperty("cancel_to_zero_ms", std::to_string(cancelToZero.count()));
-  EXPECT_LT(replyTime, 20ms + kDeliverySlack);
+  follow_path_scenario::run(navigator, node);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPath,
