@@ -7,6 +7,12 @@ find_package(fastcdr CONFIG REQUIRED)
 add_executable(fastdds_peer fastdds_peer.cpp)
 target_link_libraries(fastdds_peer PRIVATE fastrtps fastcdr trelvo_msgs)
 
+# The test programs that host Fast DDS participants of their own, under AddressSanitizer too.
+foreach(program test_wire_fastdds_service test_node_fastdds_services test_node_follow_path_fastdds)
+  target_sources(${program} PRIVATE fastdds_asan_options.cpp)
+  target_link_options(${program} PRIVATE -Wl,--export-dynamic-symbol=__asan_default_options)
+endforeach()
+
 # The serialization of the Fast DDS side, byte for byte against Cyclone DDS's.
 target_link_libraries(test_fastdds_types PRIVATE trelvo_wire fastrtps fastcdr)
 
