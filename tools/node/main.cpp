@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,13 +16,10 @@
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/exit_codes.hpp"
-#include "node/follow_path_server.hpp"
-#include "node/lifecycle_services.hpp"
-#include "node/managed_bond.hpp"
+#include "node/managed_node.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
 #include "node/ros_args/ros_names.hpp"
-#include "node/service_thread.hpp"
 #include "node/speed_limit_topic.hpp"
 #include "wire/service_factory.hpp"
 
@@ -57,22 +53,19 @@ std::string rampText(const node::RampLimits& ramp) {
 
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
               const wire::ServiceFactory& services, const node::SpeedLimitTopic& speedLimit,
-              const std::optional<node::LifecycleServices>& lifecycle,
-              const std::optional<node::ManagedBond>& bond,
-              const std::optional<node::FollowPathServer>& followPath) {
+              const std::optional<node::ManagedNode>& managed) {
   const char* servicesOn =
       services.middleware() == wire::ServiceMiddleware::FastDds ? ", its services on Fast DDS" : "";
-  const std::string managed =
-      lifecycle ? fmt::format(
-                      "; a managed node, unconfigured until configured and activated{}: {}; {}; {}",
-                      servicesOn, lifecycle->describe(), bond->describe(), followPath->describe())
-                : std::string();
+  const std::string managedText =
+      managed ? fmt::format("; a managed node, unconfigured until configured and activated{}: {}",
+                            servicesOn, managed->describe())
+              : std::string();
   log.info(
       "trelvo-node {} started on DDS domain {}, namespace {}: {} Hz, poses from {} stop the "
       "vehicle when older than {} s, {}; {}{}",
       TRELVO_VERSION, options.domain, node::absoluteNamespace(options.nameSpace), options.rate,
       topics.poseTopic(), options.poseTimeout, rampText(options.ramp),
-      topics.describe() + ", " + speedLimit.describe(), managed);
+      topics.describe() + ", " + speedLimit.describe(), managedText);
 }
 
 // The vehicle must not drive on under the last command: a stop, delivered before leaving. True
@@ -121,21 +114,11 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     const wire::ServiceFactory services(topics.participant());
     node::SpeedLimitTopic speedLimit(topics.participant(), options, log);
     topics.announce(speedLimit.endpoints());
-    std::optional<node::FollowPathServer> followPath;
-    std::optional<node::LifecycleServices> lifecycle;
-    std::optional<node::ManagedBond> bond;
+    std::optional<node::ManagedNode> managed;
     if (options.lifecycle) {
-      const auto stopNow = [&topics] { topics.publishCommand(geometry_msgs::msg::Twist{}); };
-      followPath.emplace(
-          topics.participant(), services, options, log, [&topics] { return topics.stamp(); },
-          stopNow);
-      lifecycle.emplace(topics.participant(), services, options, log, stopNow);
-      bond.emplace(topics.participant(), options, log, stopNow);
-      topics.announce(lifecycle->endpoints());
-      topics.announce(bond->endpoints());
-      topics.announce(followPath->endpoints());
+      managed.emplace(topics, services, options, log);
     }
-    logStart(log, options, topics, services, speedLimit, lifecycle, bond, followPath);
+    logStart(log, options, topics, services, speedLimit, managed);
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }
@@ -151,43 +134,15 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     node::NodeMonitor monitor(topics, log, options);
     raiseControlCycle(log, options.realtimePriority);
     {
-      std::mutex nodeLock;
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
-      loop.shareWith(nodeLock);
       loop.takeAlso([&speedLimit, &drive] { speedLimit.take(drive.speedLimit()); });
-      std::optional<node::ServiceThread> serviceThread;
-      if (lifecycle) {
-        // Commands go out while the node is active and its bond, once formed, holds; a goal
-        // under way ends when they stop.
-        loop.gateCommands([&lifecycle, &bond, &followPath](node::Clock::time_point now) {
-          const bool active = lifecycle->active();
-          const bool commanding = bond->cycle(active, now) && active;
-          if (!commanding) {
-            followPath->halt(
-                active ? "the bond with the lifecycle manager broke" : "the node is not active",
-                now);
-          }
-          return commanding;
-        });
-        monitor.reportManaged([&lifecycle, &bond, &followPath] {
-          return node::ManagedReport{node::stateLabel(lifecycle->state()),
-                                     node::bondText(bond->state()), followPath->goalText()};
-        });
-        loop.followGoals(*followPath);
-        auto servers = lifecycle->servers();
-        for (auto* server : followPath->servers()) {
-          servers.push_back(server);
-        }
-        serviceThread.emplace(topics.participant(), nodeLock, std::move(servers),
-                              [&lifecycle, &followPath](node::Clock::time_point now) {
-                                lifecycle->serve(now);
-                                followPath->serve(lifecycle->active(), now);
-                              });
+      if (managed) {
+        managed->drive(loop, monitor);
       }
       loop.run(stop);
-    }
-    if (bond) {
-      bond->close(node::Clock::now());
+      if (managed) {
+        managed->close(node::Clock::now());
+      }
     }
     stopAcknowledged = deliverStop(log, topics);
   }
