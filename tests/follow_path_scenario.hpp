@@ -18,10 +18,12 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "background_process.hpp"
+#include "dds_loopback.hpp"
 #include "follow_path_payloads.hpp"
 
 namespace follow_path_scenario {
@@ -63,6 +65,63 @@ struct TimedCommand {
   double linear = 0.0;   // m/s
   double angular = 0.0;  // rad/s
   bool zero() const { return linear == 0.0 && angular == 0.0; }
+};
+
+// What a navigator does whichever middleware it speaks: it listens, taking the vehicle's
+// odometry and commands, the action's feedback and status, and keeping the bond, and asks for a
+// goal's result while it listens. `Derived` brings the clients `action` (send_goal, cancel_goal
+// and the topics) and `results` (get_result, which waits for a goal's end), and
+// lifecycleAvailable(), takeVehicle() (into pose and commands) and keepBond() (counting
+// nodeHeartbeats).
+template <typename Derived>
+class Listening {
+ public:
+  bool ready() {
+    return dds_loopback::eventually(
+        [this] {
+          listen(0ms);
+          return self().lifecycleAvailable() && self().action.available() &&
+                 self().results.available() && pose.has_value();
+        },
+        10s);
+  }
+
+  // Takes what arrived for `limit`, or until `done`.
+  template <typename Done>
+  void listenUntil(Done done, std::chrono::milliseconds limit) {
+    const auto until = Clock::now() + limit;
+    do {
+      self().keepBond();
+      self().takeVehicle();
+      for (const auto& received : self().action.takeFeedback()) {
+        feedback.push_back(received);
+      }
+      if (auto statuses = self().action.takeStatus()) {
+        status = std::move(*statuses);
+      }
+      std::this_thread::sleep_for(2ms);
+    } while (!done() && Clock::now() < until);
+  }
+  void listen(std::chrono::milliseconds duration) {
+    listenUntil([] { return false; }, duration);
+  }
+  // A goal's result, asked at once and answered when the goal ends, listening meanwhile.
+  std::optional<follow_path_payloads::Result> resultOf(std::uint8_t goal,
+                                                       std::chrono::seconds limit) {
+    auto asked =
+        std::async(std::launch::async, [&] { return self().results.result(goalId(goal), limit); });
+    listenUntil([&] { return asked.wait_for(0s) == std::future_status::ready; }, limit + 1s);
+    return asked.get();
+  }
+
+  std::optional<Pose> pose;
+  std::vector<TimedCommand> commands;
+  int nodeHeartbeats = 0;
+  std::vector<follow_path_payloads::Feedback> feedback;
+  std::vector<follow_path_payloads::GoalStatus> status;
+
+ private:
+  Derived& self() { return static_cast<Derived&>(*this); }
 };
 
 // The first zero command from `from` on, and whether every command after it is zero.

@@ -10,10 +10,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <future>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,11 +26,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using cyclone_action_client::Feedback;
 using cyclone_action_client::FollowPathClient;
 using cyclone_action_client::goalId;
 using cyclone_action_client::Pose;
-using cyclone_action_client::Result;
 using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
@@ -43,7 +39,7 @@ using follow_path_scenario::nodeCommand;
 using follow_path_scenario::TimedCommand;
 
 // The lifecycle manager, the navigator, and a listener of the vehicle's odometry and commands.
-class Navigator {
+class Navigator : public follow_path_scenario::Listening<Navigator> {
  public:
   explicit Navigator(const Layout& layout)
       : participant_(layout.domain),
@@ -56,60 +52,26 @@ class Navigator {
         bondOut_(participant_, wire::ddsTopicName("", "bond"), wire::bondWriterQos().get()),
         bondIn_(participant_, wire::ddsTopicName("", "bond"), wire::bondReaderQos().get()) {}
 
-  bool ready() {
-    return dds_loopback::eventually(
-        [this] {
-          listen(0ms);
-          return changeState_.serviceAvailable() && action.available() && results.available() &&
-                 pose.has_value();
-        },
-        10s);
-  }
   std::optional<bool> change(std::uint8_t transition) {
     const auto reply = changeState_.call(CdrWriter().u8(transition).text("").bytes());
     return reply ? std::optional<bool>(CdrReader(*reply).u8() == std::uint8_t{1}) : std::nullopt;
   }
 
-  // Takes what arrived for `duration`, or until `done`.
-  template <typename Done>
-  void listenUntil(Done done, std::chrono::milliseconds limit) {
-    const auto until = Clock::now() + limit;
-    do {
-      keepBond();
-      for (const auto& odometry : odom_.take()) {
-        const auto& q = odometry.pose.pose.orientation;
-        pose = Pose{odometry.pose.pose.position.x, odometry.pose.pose.position.y,
-                    std::atan2(2 * (q.w * q.z + q.x * q.y), 1 - 2 * (q.y * q.y + q.z * q.z))};
-      }
-      for (const auto& twist : commands_.take()) {
-        commands.push_back({Clock::now(), twist.linear.x, twist.angular.z});
-      }
-      for (const auto& received : action.takeFeedback()) {
-        feedback.push_back(received);
-      }
-      if (auto statuses = action.takeStatus()) {
-        status = std::move(*statuses);
-      }
-      std::this_thread::sleep_for(2ms);
-    } while (!done() && Clock::now() < until);
-  }
-  void listen(std::chrono::milliseconds duration) {
-    listenUntil([] { return false; }, duration);
-  }
-  // A goal's result, asked at once and answered when the goal ends, listening meanwhile.
-  std::optional<Result> resultOf(std::uint8_t goal, std::chrono::seconds limit) {
-    auto asked =
-        std::async(std::launch::async, [&] { return results.result(goalId(goal), limit); });
-    listenUntil([&] { return asked.wait_for(0s) == std::future_status::ready; }, limit + 1s);
-    return asked.get();
-  }
-  std::optional<Pose> pose;
-  std::vector<TimedCommand> commands;
-  int nodeHeartbeats = 0;
-  std::vector<Feedback> feedback;
-  std::vector<cyclone_action_client::GoalStatus> status;
-
  private:
+  friend class follow_path_scenario::Listening<Navigator>;
+
+  bool lifecycleAvailable() const { return changeState_.serviceAvailable(); }
+  void takeVehicle() {
+    for (const auto& odometry : odom_.take()) {
+      const auto& q = odometry.pose.pose.orientation;
+      pose = Pose{odometry.pose.pose.position.x, odometry.pose.pose.position.y,
+                  std::atan2(2 * (q.w * q.z + q.x * q.y), 1 - 2 * (q.y * q.y + q.z * q.z))};
+    }
+    for (const auto& twist : commands_.take()) {
+      commands.push_back({Clock::now(), twist.linear.x, twist.angular.z});
+    }
+  }
+
   wire::Participant participant_;
   ServiceClient changeState_;
 

@@ -11,10 +11,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <future>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -29,10 +27,8 @@ using namespace std::chrono_literals;
 using cdr_by_hand::Bytes;
 using cdr_by_hand::CdrReader;
 using cdr_by_hand::CdrWriter;
-using fastdds_action_client::Feedback;
 using fastdds_action_client::FollowPathClient;
 using fastdds_action_client::Pose;
-using fastdds_action_client::Result;
 using fastdds_service_client::Participant;
 using fastdds_service_client::ServiceClient;
 using follow_path_payloads::goalId;
@@ -90,7 +86,7 @@ std::optional<TimedCommand> commandOf(const Bytes& twist) {
 
 // The lifecycle manager, the navigator, and a listener of the vehicle's odometry and commands,
 // all on one Fast DDS participant as rmw_fastrtps makes one per process.
-class Navigator {
+class Navigator : public follow_path_scenario::Listening<Navigator> {
  public:
   explicit Navigator(const Layout& layout)
       : participant_(layout.domain),
@@ -110,63 +106,29 @@ class Navigator {
         bondIn_(participant_.reader(bondTopic(),
                                     [](dds::DataReaderQos& qos) { qos.history().depth = 100; })) {}
 
-  bool ready() {
-    return dds_loopback::eventually(
-        [this] {
-          listen(0ms);
-          return changeState_.serviceAvailable() && action.available() && results.available() &&
-                 pose.has_value();
-        },
-        10s);
-  }
   std::optional<bool> change(std::uint8_t transition,
                              std::chrono::milliseconds limit = std::chrono::seconds(3)) {
     const auto reply = changeState_.call(CdrWriter().u8(transition).text("").bytes(), limit);
     return reply ? std::optional<bool>(CdrReader(*reply).u8() == std::uint8_t{1}) : std::nullopt;
   }
 
-  // Takes what arrived for `limit`, or until `done`.
-  template <typename Done>
-  void listenUntil(Done done, std::chrono::milliseconds limit) {
-    const auto until = Clock::now() + limit;
-    do {
-      keepBond();
-      for (const auto& odometry : fastdds_service_client::takeBodies(odom_)) {
-        if (const auto read = poseOf(odometry)) {
-          pose = read;
-        }
-      }
-      for (const auto& twist : fastdds_service_client::takeBodies(commands_)) {
-        if (const auto command = commandOf(twist)) {
-          commands.push_back(*command);
-        }
-      }
-      for (const auto& received : action.takeFeedback()) {
-        feedback.push_back(received);
-      }
-      if (auto statuses = action.takeStatus()) {
-        status = std::move(*statuses);
-      }
-      std::this_thread::sleep_for(2ms);
-    } while (!done() && Clock::now() < until);
-  }
-  void listen(std::chrono::milliseconds duration) {
-    listenUntil([] { return false; }, duration);
-  }
-  // A goal's result, asked at once and answered when the goal ends, listening meanwhile.
-  std::optional<Result> resultOf(std::uint8_t goal, std::chrono::seconds limit) {
-    auto asked =
-        std::async(std::launch::async, [&] { return results.result(goalId(goal), limit); });
-    listenUntil([&] { return asked.wait_for(0s) == std::future_status::ready; }, limit + 1s);
-    return asked.get();
-  }
-  std::optional<Pose> pose;
-  std::vector<TimedCommand> commands;
-  int nodeHeartbeats = 0;
-  std::vector<Feedback> feedback;
-  std::vector<follow_path_payloads::GoalStatus> status;
-
  private:
+  friend class follow_path_scenario::Listening<Navigator>;
+
+  bool lifecycleAvailable() const { return changeState_.serviceAvailable(); }
+  void takeVehicle() {
+    for (const auto& odometry : fastdds_service_client::takeBodies(odom_)) {
+      if (const auto read = poseOf(odometry)) {
+        pose = read;
+      }
+    }
+    for (const auto& twist : fastdds_service_client::takeBodies(commands_)) {
+      if (const auto command = commandOf(twist)) {
+        commands.push_back(*command);
+      }
+    }
+  }
+
   Participant participant_;
   ServiceClient changeState_;
 
