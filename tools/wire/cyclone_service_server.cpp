@@ -125,34 +125,22 @@ void CycloneServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
 void CycloneServiceServer::reply(const RequestHeader& header, dds_instance_handle_t requestWriter,
                                  const void* response, Clock::time_point asked) {
   const Clock::time_point now = std::max(asked, Clock::now());
-  pending_.push_back({frame(header, writeSample(spec_.response, response)), requestWriter,
-                      now + kReplyReaderWait});
+  pending_.add(frame(header, writeSample(spec_.response, response)), requestWriter, now);
   sendPending(now);
 }
 
 void CycloneServiceServer::sendPending(Clock::time_point now) {
-  for (auto reply = pending_.begin(); reply != pending_.end();) {
-    const ClientReader reader = clientReader(reply->requestWriter);
-    if (reader == ClientReader::NotYet && now < reply->deadline) {
-      ++reply;
-      continue;
-    }
-    if (reader == ClientReader::Matched) {
-      checked(dds_write(writer_, &reply->bytes), "writing a reply");
-    } else if (reader == ClientReader::NotYet) {
-      dropped_.note(fmt::format("{}: dropped a reply: the client's reply reader did not match "
-                                "within {} s",
-                                rosServiceName(spec_.requestTopic), kReplyReaderWait.count()),
-                    now);
-    }
-    reply = pending_.erase(reply);
-  }
+  pending_.send(
+      now, [this](dds_instance_handle_t requestWriter) { return clientReader(requestWriter); },
+      [this](std::vector<std::uint8_t>& bytes, dds_instance_handle_t) {
+        checked(dds_write(writer_, &bytes), "writing a reply");
+      },
+      spec_, dropped_);
 }
 
 // As rmw_cyclonedds checks before it replies: the request writer still there, and a reply reader
 // of the same client matched; a client that names neither is taken as ready.
-CycloneServiceServer::ClientReader CycloneServiceServer::clientReader(
-    dds_instance_handle_t requestWriter) const {
+ClientReader CycloneServiceServer::clientReader(dds_instance_handle_t requestWriter) const {
   dds_builtintopic_endpoint_t* writer = dds_get_matched_publication_data(reader_, requestWriter);
   if (writer == nullptr) {
     return ClientReader::Gone;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "wire/participant.hpp"
+#include "wire/pending_replies.hpp"
 #include "wire/rate_limited_log.hpp"
 #include "wire/request_header.hpp"
 #include "wire/service_server.hpp"
@@ -39,13 +40,6 @@ class CycloneServiceServer final : public ServiceServer {
   std::string describe() const override;
 
  private:
-  struct PendingReply {
-    std::vector<std::uint8_t> bytes;
-    dds_instance_handle_t requestWriter;
-    Clock::time_point deadline;
-  };
-  enum class ClientReader { Matched, NotYet, Gone };
-
   void deleteEntities();
   void answerOne(const std::vector<std::uint8_t>& bytes, dds_instance_handle_t requestWriter,
                  const Answer& answer, Clock::time_point now);
@@ -61,7 +55,7 @@ class CycloneServiceServer final : public ServiceServer {
   dds_entity_t reader_ = 0;
   dds_entity_t writer_ = 0;
   dds_entity_t readCondition_ = 0;
-  std::vector<PendingReply> pending_;
+  PendingReplies<dds_instance_handle_t> pending_;
 };
 
 }  // namespace wire

@@ -1,6 +1,5 @@
 #include "wire/fastdds_service_server.hpp"
 
-#include <fmt/format.h>
 
 #include <fastdds/rtps/common/InstanceHandle.h>
 #include <fastdds/rtps/common/WriteParams.h>
@@ -201,39 +200,27 @@ void FastServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
 void FastServiceServer::reply(const FastReplyAddress& address, const void* response,
                               Clock::time_point asked) {
   const Clock::time_point now = std::max(asked, Clock::now());
-  pending_.push_back(
-      {encapsulated(writeSample(spec_.response, response)), address, now + kReplyReaderWait});
+  pending_.add(encapsulated(writeSample(spec_.response, response)), address, now);
   sendPending(now);
 }
 
 void FastServiceServer::sendPending(Clock::time_point now) {
-  for (auto reply = pending_.begin(); reply != pending_.end();) {
-    const ClientReader reader = clientReader(reply->address);
-    if (reader == ClientReader::NotYet && now < reply->deadline) {
-      ++reply;
-      continue;
-    }
-    if (reader == ClientReader::Matched) {
-      rtps::WriteParams params;
-      params.related_sample_identity(reply->address.related);
-      if (!writer_->write(&reply->bytes, params)) {
-        throw std::runtime_error("Fast DDS: writing a reply of " +
-                                 rosServiceName(spec_.requestTopic) + " failed");
-      }
-    } else if (reader == ClientReader::NotYet) {
-      dropped_.note(fmt::format("{}: dropped a reply: the client's reply reader did not match "
-                                "within {} s",
-                                rosServiceName(spec_.requestTopic), kReplyReaderWait.count()),
-                    now);
-    }
-    reply = pending_.erase(reply);
-  }
+  pending_.send(
+      now, [this](const FastReplyAddress& address) { return clientReader(address); },
+      [this](std::vector<std::uint8_t>& bytes, const FastReplyAddress& address) {
+        rtps::WriteParams params;
+        params.related_sample_identity(address.related);
+        if (!writer_->write(&bytes, params)) {
+          throw std::runtime_error("Fast DDS: writing a reply of " +
+                                   rosServiceName(spec_.requestTopic) + " failed");
+        }
+      },
+      spec_, dropped_);
 }
 
 // As rmw_fastrtps checks before it replies: the request writer still there, and the reply reader
 // the client named matched; a client that named none is taken as ready.
-FastServiceServer::ClientReader FastServiceServer::clientReader(
-    const FastReplyAddress& address) const {
+ClientReader FastServiceServer::clientReader(const FastReplyAddress& address) const {
   if (!listener_.requestWriterMatched(address.requestWriter)) {
     return ClientReader::Gone;
   }

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "wire/fastdds_participant.hpp"
+#include "wire/pending_replies.hpp"
 #include "wire/rate_limited_log.hpp"
 #include "wire/service_server.hpp"
 
@@ -101,13 +102,6 @@ class FastServiceServer final : public ServiceServer {
     std::set<Guid> replyReaders_;
   };
 
-  struct PendingReply {
-    std::vector<std::uint8_t> bytes;
-    FastReplyAddress address;
-    Clock::time_point deadline;
-  };
-  enum class ClientReader { Matched, NotYet, Gone };
-
   void deleteEntities();
   void answerOne(const std::vector<std::uint8_t>& bytes, const FastReplyAddress& address,
                  const Answer& answer, Clock::time_point now);
@@ -123,7 +117,7 @@ class FastServiceServer final : public ServiceServer {
   eprosima::fastdds::dds::Topic* replyTopic_ = nullptr;
   eprosima::fastdds::dds::DataReader* reader_ = nullptr;
   eprosima::fastdds::dds::DataWriter* writer_ = nullptr;
-  std::vector<PendingReply> pending_;
+  PendingReplies<FastReplyAddress> pending_;
 };
 
 }  // namespace wire
