@@ -21,6 +21,8 @@ from pathlib import Path
 
 import yaml
 
+from dds_domain import free_domain
+
 MOST_LINES = 250
 
 # Commands a reader copies that another test, or the CI run itself, runs.
@@ -35,7 +37,7 @@ KNOWN_ELSEWHERE = {
 
 # Loopback only, on a domain of this test's own: the node and the vehicle of the README's
 # "on one machine" run.
-DOMAIN = "209"
+DOMAIN = str(free_domain())
 LOOPBACK = (
     '<CycloneDDS><Domain id="any"><General><Interfaces><NetworkInterface name="lo"/></Interfaces>'
     "<AllowMulticast>false</AllowMulticast></General><Discovery><ParticipantIndex>auto"

@@ -35,8 +35,8 @@ using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 
-constexpr int kBondDomain = 61;
-constexpr int kSpeedLimitDomain = 62;
+const int kBondDomain = dds_loopback::freeDomain();
+const int kSpeedLimitDomain = dds_loopback::freeDomain();
 constexpr auto kCycle = 50ms;  // the node's default 20 Hz
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;

@@ -210,7 +210,7 @@ TEST(ConfigurationWatch, NobodyOnTheCommandsIsToldTwoSecondsIntoARoute) {
 // Real DDS: the node's participant and a second one in this process, as another ROS 2 program.
 TEST(ConfigurationWatch, FindsAStampedVehicleAndASecondDriverOverDds) {
   dds_loopback::useLoopbackOnly();
-  constexpr std::uint32_t kDomain = 164;
+  const std::uint32_t kDomain = dds_loopback::freeDomain();
   wire::Participant node(kDomain);
   wire::Publisher<geometry_msgs::msg::Twist> command(node, "rt/cmd_vel", wire::commandQos().get());
   wire::Subscription<nav_msgs::msg::Odometry> odometry(node, "rt/odom",
@@ -242,7 +242,7 @@ TEST(ConfigurationWatch, FindsAStampedVehicleAndASecondDriverOverDds) {
 // once it has gone.
 TEST(ConfigurationWatch, FindsTheSimulatedVehicleOfAnotherProcessAndMissesItGone) {
   dds_loopback::useLoopbackOnly();
-  constexpr std::uint32_t kDomain = 165;
+  const std::uint32_t kDomain = dds_loopback::freeDomain();
   wire::Participant node(kDomain);
   wire::Publisher<geometry_msgs::msg::Twist> command(node, "rt/cmd_vel", wire::commandQos().get());
   wire::Discovery discovery(node);

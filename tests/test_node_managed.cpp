@@ -33,8 +33,8 @@ using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 
-constexpr int kDomain = 205;
-constexpr int kBrokenServerDomain = 210;
+const int kDomain = dds_loopback::freeDomain();
+const int kBrokenServerDomain = dds_loopback::freeDomain();
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;
 

@@ -161,7 +161,7 @@ class NodeProgram : public ::testing::Test {
 };
 
 TEST_F(NodeProgram, DrivesAnLRouteToItsGoalWithTheVehicleOnDds) {
-  constexpr int kDomain = 217;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -187,7 +187,7 @@ TEST_F(NodeProgram, DrivesAnLRouteToItsGoalWithTheVehicleOnDds) {
 }
 
 TEST_F(NodeProgram, StopsWhenTheVehicleDiesAndSendsAZeroCommandOnSigterm) {
-  constexpr int kDomain = 218;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -225,7 +225,7 @@ TEST_F(NodeProgram, StopsWhenTheVehicleDiesAndSendsAZeroCommandOnSigterm) {
 }
 
 TEST_F(NodeProgram, AVehicleRestartedFacingAwayGetsNoForwardCommandBeforeItHasTurned) {
-  constexpr int kDomain = 221;
+  const int kDomain = dds_loopback::freeDomain();
   auto vehicle = startVehicleAt(kDomain, "0", "0");
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -263,7 +263,7 @@ TEST_F(NodeProgram, AVehicleRestartedFacingAwayGetsNoForwardCommandBeforeItHasTu
 }
 
 TEST_F(NodeProgram, SigtermWhileDrivingStopsTheVehicleAndExitsWithinTwoSeconds) {
-  constexpr int kDomain = 222;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -288,7 +288,7 @@ TEST_F(NodeProgram, SigtermWhileDrivingStopsTheVehicleAndExitsWithinTwoSeconds) 
 }
 
 TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithinTwoSeconds) {
-  constexpr int kDomain = 223;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -312,7 +312,7 @@ TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithi
 }
 
 TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagnostics) {
-  constexpr int kDomain = 225;
+  const int kDomain = dds_loopback::freeDomain();
   // Jazzy's diff_drive_controller reads TwistStamped; the node publishes Twist.
   BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--stamped"},
                             dds_loopback::childEnvironment(kDomain),
@@ -349,7 +349,7 @@ TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagn
 }
 
 TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
-  constexpr int kDomain = 226;
+  const int kDomain = dds_loopback::freeDomain();
   const std::string params = logFolder() + "/params.yaml";
   {
     std::ofstream file(params);
@@ -391,7 +391,7 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
 TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
   for (const bool fromTf : {false, true}) {
     SCOPED_TRACE(fromTf ? "TF" : "AMCL");
-    const int domain = fromTf ? 228 : 227;
+    const int domain = dds_loopback::freeDomain();
     std::vector<std::string> command{TRELVO_NODE_PROGRAM};
     if (fromTf) {
       command.insert(command.end(), {"--pose-from-tf", "map", "base_link"});
@@ -445,7 +445,7 @@ TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
 }
 
 TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
-  constexpr int kDomain = 224;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -495,7 +495,7 @@ std::vector<ThreadScheduling> threadSchedulingOf(pid_t pid) {
 }
 
 TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
-  constexpr int kDomain = 229;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node({TRELVO_NODE_PROGRAM, "--realtime-priority", "7"},
                          dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
@@ -522,7 +522,7 @@ TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
 // Without CAP_SYS_NICE (and with no rtprio limit) the system refuses: the node says so and drives
 // on under the normal scheduler.
 TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
-  constexpr int kDomain = 230;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess node({"/usr/bin/setpriv", "--bounding-set", "-sys_nice", TRELVO_NODE_PROGRAM,
                           "--realtime-priority", "7"},
                          dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
@@ -540,7 +540,7 @@ TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
 }
 
 TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
-  constexpr int kDomain = 219;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
@@ -592,7 +592,7 @@ TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
 
 TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
   // Used only if a refusal fails and the node starts.
-  constexpr int kDomain = 153;
+  const int kDomain = dds_loopback::freeDomain();
   const std::string domain = std::to_string(kDomain);
   const std::string rosName =
       ": its parts between '/' hold only letters, digits and '_', and none is empty or starts "
@@ -682,7 +682,7 @@ TEST_F(NodeProgram, HelpListsTheRampOptionsAndTheExitStatuses) {
 // before the first, never the wall clock; a simulator reset that sends the clock back is logged
 // once, and the stamps follow it.
 TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
-  constexpr int kDomain = 206;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess node(
       {TRELVO_NODE_PROGRAM, "--stamped", "--ros-args", "-p", "use_sim_time:=true"},
       dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
