@@ -79,6 +79,8 @@ class Planner {
         10s);
   }
   void send(const nav_msgs::msg::Path& path) { plan_.publish(path); }
+  /// A route 5 m ahead: while it is under way, with or without poses, commands come every cycle.
+  void sendRoute() { send(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)})); }
   void localiseAt(const geometry_msgs::msg::PoseStamped& pose) {
     nav_msgs::msg::Odometry odometry;
     odometry.header = pose.header;
@@ -365,6 +367,13 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
   wire::Participant participant(kDomain);
   wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
       participant, wire::ddsTopicName("", "/x"), wire::commandQos().get());
+  wire::Publisher<nav_msgs::msg::Path> plan(participant, wire::ddsTopicName("", "/robot1/plan"),
+                                            wire::pathQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return plan.matchedSubscriptions() > 0; }, 15s))
+      << node.output();
+  nav_msgs::msg::Path route = pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)});
+  route.header.frame_id = "map";
+  plan.publish(route);  // held without a pose from TF: zero commands, on /x
   int received = 0;
   ASSERT_TRUE(dds_loopback::eventually(
       [&] {
@@ -444,23 +453,68 @@ TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
   }
 }
 
-TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
+// Commands go out only while a route is under way, as Nav2's controller server publishes only
+// while it follows a path: the idle node leaves the topic to other programs (recoveries, teleop).
+TEST_F(NodeProgram, CommandsComeAtTheRateOnlyWhileARouteIsUnderWay) {
   const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
   planner.listen(1s);  // the vehicle's poses arrive: "no route"
-  planner.commands.clear();
   planner.progress.clear();
-  planner.listen(3s);
-  // 20 Hz: about 60 commands; progress once a second while nothing changes.
-  EXPECT_GE(planner.commands.size(), 30u);
-  EXPECT_LE(planner.commands.size(), 90u);
-  EXPECT_LE(planner.progress.size(), 5u);
+  planner.listen(2s);
+  EXPECT_TRUE(planner.commands.empty()) << "idle, the node publishes nothing";
+  EXPECT_LE(planner.progress.size(), 3u) << "progress once a second while nothing changes";
   for (const auto& text : planner.progress) {
     EXPECT_EQ(text, "no route");
   }
+
+  planner.sendRoute();
+  planner.listen(3s);
+  // 20 Hz: about 60 commands.
+  EXPECT_GE(planner.commands.size(), 30u);
+  EXPECT_LE(planner.commands.size(), 90u);
+
+  planner.send(pathThrough({}));  // the route ends
+  planner.listen(500ms);
+  const std::size_t atStop = planner.commands.size();
+  ASSERT_GE(atStop, 3u);
+  for (std::size_t i = atStop - 3; i < atStop; ++i) {
+    EXPECT_TRUE(isZero(planner.commands[i].twist)) << "the stop, sent three times";
+  }
+  planner.listen(1s);
+  EXPECT_EQ(planner.commands.size(), atStop) << "then nothing";
+}
+
+// A teleop or Nav2's recoveries may write to the command topic while the node is idle; only one
+// that writes while the node drives is a second driver of the vehicle.
+TEST_F(NodeProgram, AnotherCommandWriterIsToldOnlyWhenItWritesWhileTheNodeDrives) {
+  const int kDomain = dds_loopback::freeDomain();
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  wire::Participant other(kDomain);
+  wire::Publisher<geometry_msgs::msg::Twist> teleop(other, wire::ddsTopicName("", "cmd_vel"),
+                                                    wire::commandQos().get());
+  geometry_msgs::msg::Twist backUp;
+  backUp.linear.x = -0.1;
+  const auto writeFor = [&](std::chrono::milliseconds duration) {
+    for (const auto until = Clock::now() + duration; Clock::now() < until;) {
+      teleop.publish(backUp);
+      planner.listen(kPeriod);
+    }
+  };
+  constexpr const char* kSecondDriver = "writes to /cmd_vel while this node drives";
+  writeFor(2500ms);
+  EXPECT_EQ(node.output().find(kSecondDriver), std::string::npos) << node.output();
+  for (const auto& command : planner.commands) {
+    EXPECT_EQ(command.twist.linear.x, -0.1) << "only the teleop's commands while idle";
+  }
+  planner.sendRoute();
+  writeFor(2500ms);
+  EXPECT_NE(node.output().find(kSecondDriver), std::string::npos) << node.output();
 }
 
 // Scheduling policy and real-time priority of each thread of a process, by thread name.
@@ -501,6 +555,7 @@ TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
                          dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.sendRoute();
   planner.listen(1s);
   const std::string log = node.output();
   if (log.find("--realtime-priority 7: ") != std::string::npos) {
@@ -528,6 +583,7 @@ TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
                          dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.sendRoute();
   planner.listen(1s);
   EXPECT_NE(node.output().find("--realtime-priority 7: Operation not permitted: the control cycle "
                                "runs under the normal scheduler"),
@@ -691,8 +747,15 @@ TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
                                                    wire::clockQos().get());
   wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
       participant, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get());
+  wire::Publisher<nav_msgs::msg::Path> plan(participant, wire::ddsTopicName("", "plan"),
+                                            wire::pathQos().get());
   ASSERT_TRUE(dds_loopback::eventually(
-      [&] { return clock.matchedSubscriptions() > 0 && commands.matchedPublications() > 0; }, 10s));
+      [&] {
+        return clock.matchedSubscriptions() > 0 && commands.matchedPublications() > 0 &&
+               plan.matchedSubscriptions() > 0;
+      },
+      10s));
+  plan.publish(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)}));  // held: a zero every cycle
   const auto runClock = [&](int32_t sec, uint32_t nanosec) {
     rosgraph_msgs::msg::Clock time;
     time.clock.sec = sec;
