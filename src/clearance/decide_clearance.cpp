@@ -56,6 +56,11 @@ struct ZoneCount {
   }
 };
 
+// The footprint's vertices; a round footprint is its radius about the base origin.
+std::vector<Point2D> vertices(const Footprint& footprint) {
+  return footprint.polygon.empty() ? std::vector<Point2D>{{0.0, 0.0}} : footprint.polygon;
+}
+
 ClearanceDecision decided(ClearanceAction action, double speed, ClearanceZone zone,
                           const ZoneCount& count) {
   return {action, speed, zone, count.nearest, count.distance};
@@ -77,8 +82,8 @@ ClearanceDecision decideClearance(const Footprint& footprint, const RouteAhead& 
   // The approach zone binds only on contacts nearer than the command's speed travels in its time.
   const double approachDistance = speed * settings.time_before_collision;
 
-  const RoundedHull padded(footprint.polygon, footprint.radius + settings.stop_margin);
-  const RoundedHull bare(footprint.polygon, footprint.radius);
+  const RoundedHull padded(vertices(footprint), footprint.radius + settings.stop_margin);
+  const RoundedHull bare(vertices(footprint), footprint.radius);
   const SweptRoute swept(route, command,
                          std::max({stopDistance, settings.slowdown_distance, approachDistance}));
 
@@ -140,8 +145,8 @@ VelocityCommand limitCommand(const ClearanceDecision& decision, const VelocityCo
   if (decision.action == ClearanceAction::Go || std::fabs(command.speed) <= decision.speed) {
     return command;
   }
-  const double scale = decision.speed / std::fabs(command.speed);
-  return {command.speed * scale, command.turnRate * scale};
+  return {std::copysign(decision.speed, command.speed),
+          command.turnRate * (decision.speed / std::fabs(command.speed))};
 }
 
 }  // namespace trelvo
