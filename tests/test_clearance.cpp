@@ -224,6 +224,30 @@ TEST(Clearance, RoundFootprintIsARadiusAboutTheCentre) {
   EXPECT_EQ(zone({0.22, 0.22}), ClearanceZone::None);  // 0.311 m out
 }
 
+TEST(Clearance, FootprintOffTheCentreCountsWhereItIs) {
+  // Base origin on the rear axle: 0.6 m of vehicle ahead of it to the tip of its nose, 0.1 m
+  // behind. A point as far behind as the nose is ahead is clear.
+  const Footprint rearAxle{{{-0.1, -0.2}, {0.5, -0.2}, {0.6, 0.0}, {0.5, 0.2}, {-0.1, 0.2}}, 0.0};
+  struct Case {
+    Point2D point;
+    double finalHeading;
+    ClearanceZone zone;
+  };
+  const Case cases[] = {
+      {{0.4, 0.0}, 0.0, ClearanceZone::Stop},
+      {{-0.6, 0.0}, 0.0, ClearanceZone::None},
+      {{0.0, 0.4}, M_PI_2, ClearanceZone::Stop},
+      {{0.0, -0.4}, M_PI_2, ClearanceZone::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.point.x << ", " << c.point.y);
+    EXPECT_EQ(trelvo::decideClearance(rearAxle, {{}, c.finalHeading}, {0.0, 0.0}, {c.point},
+                                      withoutMargin())
+                  .zone,
+              c.zone);
+  }
+}
+
 TEST(Clearance, InputsItCannotUseStopTheVehicle) {
   struct Case {
     const char* name;
@@ -329,6 +353,73 @@ TEST(Clearance, AnyInputGivesAFiniteSpeedWithinTheCommand) {
     const VelocityCommand limited = trelvo::limitCommand(d, command);
     ASSERT_TRUE(std::isfinite(limited.speed) && std::isfinite(limited.turnRate)) << run;
     ASSERT_LE(std::fabs(limited.speed), d.speed) << run;
+  }
+}
+
+// A pose the vehicle passes on `route` (corners, no final heading) at most `within` m along it:
+// on a leg, or turned part of the way at the corner before it. The picks are in [0, 1).
+struct PassedPose {
+  double x, y, heading;
+};
+
+PassedPose poseWithin(const RouteAhead& route, double within, double pickLeg, double pickPart) {
+  std::vector<PassedPose> starts{{0.0, 0.0, 0.0}};
+  std::vector<double> along{0.0};
+  for (const Point2D corner : route.corners) {
+    const PassedPose from = starts.back();
+    const double length = std::hypot(corner.x - from.x, corner.y - from.y);
+    if (along.back() > within || length == 0.0) {
+      break;
+    }
+    starts.push_back({corner.x, corner.y, std::atan2(corner.y - from.y, corner.x - from.x)});
+    along.push_back(along.back() + length);
+  }
+  if (starts.size() == 1) {
+    return starts[0];
+  }
+  const std::size_t leg = static_cast<std::size_t>(pickLeg * (starts.size() - 1));
+  const PassedPose& from = starts[leg];
+  const PassedPose& to = starts[leg + 1];
+  // The first half of pickPart turns at the leg's start, the second half drives the leg.
+  const double turn = std::remainder(to.heading - from.heading, 2 * M_PI);
+  if (pickPart < 0.5) {
+    return {from.x, from.y, from.heading + turn * pickPart * 2.0};
+  }
+  const double driven =
+      std::min(along[leg + 1] - along[leg], within - along[leg]) * (pickPart - 0.5) * 2.0;
+  return {from.x + driven * std::cos(to.heading), from.y + driven * std::sin(to.heading),
+          to.heading};
+}
+
+// Points inside the footprint wherever the vehicle passes within its stopping distance, on random
+// routes of up to four corners: every one of them stops the vehicle.
+TEST(Clearance, EveryPointTheFootprintPassesWithinTheStoppingDistanceStops) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_real_distribution<double> metres(-3.0, 3.0);
+  const Footprint footprint = rectangle();
+  for (int run = 0; run < 20000; ++run) {
+    RouteAhead route;
+    for (int i = static_cast<int>(unit(random) * 5); i > 0; --i) {
+      route.corners.push_back({metres(random), metres(random)});
+    }
+    const double speed = unit(random) * 1.5;
+    ClearanceSettings s = settings();
+    s.stop_margin = unit(random) < 0.5 ? 0.0 : 0.05;
+    const double stopping = speed * speed / (2.0 * s.deceleration) + s.stop_margin;
+    const PassedPose pose = poseWithin(route, stopping, unit(random), unit(random));
+    // A point of the footprint: between two of its corners and the centre.
+    const Point2D a = footprint.polygon[run % 4];
+    const Point2D b = footprint.polygon[(run + 1) % 4];
+    const double u = unit(random), v = unit(random) * (1.0 - u);
+    const Point2D local{u * a.x + v * b.x, u * a.y + v * b.y};
+    const Point2D point{
+        pose.x + std::cos(pose.heading) * local.x - std::sin(pose.heading) * local.y,
+        pose.y + std::sin(pose.heading) * local.x + std::cos(pose.heading) * local.y};
+    const ClearanceDecision d = trelvo::decideClearance(footprint, route, {speed, 0.0}, {point}, s);
+    ASSERT_EQ(d.action, ClearanceAction::Stop)
+        << "run " << run << ": point " << point.x << ", " << point.y << " at speed " << speed;
+    ASSERT_LE(d.distance, stopping) << run;
   }
 }
 
