@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "clearance_poses.hpp"
 #include "trelvo/clearance.hpp"
 
 using trelvo::ClearanceAction;
@@ -302,6 +303,15 @@ TEST(Clearance, InputsItCannotUseStopTheVehicle) {
   }
 }
 
+TEST(Clearance, HugeSpeedAndDecelerationStillStopForAPointAhead) {
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  ClearanceSettings s = settings();
+  s.deceleration = kLargest;
+  const ClearanceDecision d = decide(kStraightOn, kLargest, {{2.0, 0.0}}, s);
+  EXPECT_EQ(d.action, ClearanceAction::Stop);
+  EXPECT_NEAR(d.distance, 1.65, kSlack);
+}
+
 TEST(Clearance, ClearRouteGoesAtTheCommandedSpeed) {
   const ClearanceDecision zeroLength = decide({{{0.0, 0.0}}, std::nullopt}, 0.4, {{2.0, 0.0}});
   EXPECT_EQ(zeroLength.action, ClearanceAction::Go);
@@ -356,41 +366,6 @@ TEST(Clearance, AnyInputGivesAFiniteSpeedWithinTheCommand) {
   }
 }
 
-// A pose the vehicle passes on `route` (corners, no final heading) at most `within` m along it:
-// on a leg, or turned part of the way at the corner before it. The picks are in [0, 1).
-struct PassedPose {
-  double x, y, heading;
-};
-
-PassedPose poseWithin(const RouteAhead& route, double within, double pickLeg, double pickPart) {
-  std::vector<PassedPose> starts{{0.0, 0.0, 0.0}};
-  std::vector<double> along{0.0};
-  for (const Point2D corner : route.corners) {
-    const PassedPose from = starts.back();
-    const double length = std::hypot(corner.x - from.x, corner.y - from.y);
-    if (along.back() > within || length == 0.0) {
-      break;
-    }
-    starts.push_back({corner.x, corner.y, std::atan2(corner.y - from.y, corner.x - from.x)});
-    along.push_back(along.back() + length);
-  }
-  if (starts.size() == 1) {
-    return starts[0];
-  }
-  const std::size_t leg = static_cast<std::size_t>(pickLeg * (starts.size() - 1));
-  const PassedPose& from = starts[leg];
-  const PassedPose& to = starts[leg + 1];
-  // The first half of pickPart turns at the leg's start, the second half drives the leg.
-  const double turn = std::remainder(to.heading - from.heading, 2 * M_PI);
-  if (pickPart < 0.5) {
-    return {from.x, from.y, from.heading + turn * pickPart * 2.0};
-  }
-  const double driven =
-      std::min(along[leg + 1] - along[leg], within - along[leg]) * (pickPart - 0.5) * 2.0;
-  return {from.x + driven * std::cos(to.heading), from.y + driven * std::sin(to.heading),
-          to.heading};
-}
-
 // Points inside the footprint wherever the vehicle passes within its stopping distance, on random
 // routes of up to four corners: every one of them stops the vehicle.
 TEST(Clearance, EveryPointTheFootprintPassesWithinTheStoppingDistanceStops) {
@@ -407,15 +382,14 @@ TEST(Clearance, EveryPointTheFootprintPassesWithinTheStoppingDistanceStops) {
     ClearanceSettings s = settings();
     s.stop_margin = unit(random) < 0.5 ? 0.0 : 0.05;
     const double stopping = speed * speed / (2.0 * s.deceleration) + s.stop_margin;
-    const PassedPose pose = poseWithin(route, stopping, unit(random), unit(random));
+    const trelvo_test::PassedPose pose =
+        trelvo_test::poseWithin(route, stopping, unit(random), unit(random));
     // A point of the footprint: between two of its corners and the centre.
     const Point2D a = footprint.polygon[run % 4];
     const Point2D b = footprint.polygon[(run + 1) % 4];
     const double u = unit(random), v = unit(random) * (1.0 - u);
     const Point2D local{u * a.x + v * b.x, u * a.y + v * b.y};
-    const Point2D point{
-        pose.x + std::cos(pose.heading) * local.x - std::sin(pose.heading) * local.y,
-        pose.y + std::sin(pose.heading) * local.x + std::cos(pose.heading) * local.y};
+    const Point2D point = trelvo_test::placedAt(pose, local);
     const ClearanceDecision d = trelvo::decideClearance(footprint, route, {speed, 0.0}, {point}, s);
     ASSERT_EQ(d.action, ClearanceAction::Stop)
         << "run " << run << ": point " << point.x << ", " << point.y << " at speed " << speed;

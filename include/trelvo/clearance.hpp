@@ -94,8 +94,8 @@ struct ClearanceDecision {
   double distance = std::numeric_limits<double>::infinity();
 };
 
-/// This cycle's decision for `command`, from `points` in the base frame. Within 0.2 ms for a laser
-/// scan of 1 081 points and three legs ahead.
+/// This cycle's decision for `command`, from `points` in the base frame. About 0.1 ms for a laser
+/// scan of 1 081 points and three legs ahead in open space, 0.3 ms with the scan along the route.
 TRELVO_API ClearanceDecision decideClearance(const Footprint& footprint, const RouteAhead& route,
                                              const VelocityCommand& command,
                                              const std::vector<Point2D>& points,

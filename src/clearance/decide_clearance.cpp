@@ -78,7 +78,8 @@ ClearanceDecision decideClearance(const Footprint& footprint, const RouteAhead& 
   }
   const double speed = std::fabs(command.speed);
   const std::size_t minPoints = std::max<std::size_t>(settings.min_points, 1);
-  const double stopDistance = speed * speed / (2.0 * settings.deceleration) + settings.stop_margin;
+  // v^2 / 2a in an order that cannot make inf / inf of a huge speed and deceleration.
+  const double stopDistance = speed * (speed / settings.deceleration) / 2.0 + settings.stop_margin;
   // The approach zone binds only on contacts nearer than the command's speed travels in its time.
   const double approachDistance = speed * settings.time_before_collision;
 
