@@ -249,6 +249,13 @@ TEST(Clearance, FootprintOffTheCentreCountsWhereItIs) {
   }
 }
 
+TEST(Clearance, FootprintKeepsAVertexWhoseTurnUnderflows) {
+  // The cross product at (0, 0.1) after (0, 0) and (5e-324, 0) underflows to zero.
+  const Footprint tiny{{{0, 0}, {5e-324, 0}, {-1, -1}, {-1, 0.5}, {0, 0.1}}, 0.0};
+  EXPECT_EQ(trelvo::decideClearance(tiny, {}, {0.0, 0.0}, {{0.0, 0.1}}, withoutMargin()).zone,
+            ClearanceZone::Stop);
+}
+
 TEST(Clearance, InputsItCannotUseStopTheVehicle) {
   struct Case {
     const char* name;

@@ -26,7 +26,7 @@ bool isUsable(const Footprint& footprint) {
       !std::all_of(footprint.polygon.begin(), footprint.polygon.end(), isUsablePoint)) {
     return false;
   }
-  return footprint.radius > 0.0 || convexHull(footprint.polygon).size() >= 3;
+  return footprint.radius > 0.0 || area(convexHull(footprint.polygon)) > 0.0;
 }
 
 bool isUsable(const ClearanceSettings& settings) {

@@ -91,8 +91,9 @@ std::vector<Point2D> convexHull(std::vector<Point2D> points) {
   // Andrew's monotone chain: the lower chain left to right, then the upper one back.
   std::vector<Point2D> hull(2 * points.size());
   std::size_t count = 0;
+  // Points in line stay: a turn that underflows to zero must not drop a vertex of the footprint.
   const auto turnsLeft = [&hull, &count](Point2D p) {
-    return cross(minus(hull[count - 1], hull[count - 2]), minus(p, hull[count - 2])) > 0.0;
+    return cross(minus(hull[count - 1], hull[count - 2]), minus(p, hull[count - 2])) >= 0.0;
   };
   for (const Point2D p : points) {
     while (count >= 2 && !turnsLeft(p)) {
@@ -134,6 +135,14 @@ RoundedHull::RoundedHull(const std::vector<Point2D>& vertices, double radius)
     const Point2D out{(b.y - a.y) / length * radius_, -(b.x - a.x) / length * radius_};
     outline_.push_back({{a.x + out.x, a.y + out.y}, {b.x + out.x, b.y + out.y}});
   }
+}
+
+double area(const std::vector<Point2D>& hull) {
+  double twice = 0.0;
+  for (std::size_t i = 0; i < hull.size(); ++i) {
+    twice += cross(hull[i], hull[(i + 1) % hull.size()]);
+  }
+  return twice / 2.0;
 }
 
 bool RoundedHull::contains(Point2D p) const {

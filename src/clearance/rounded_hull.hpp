@@ -44,7 +44,7 @@ class RoundedHull {
     Point2D to;
   };
 
-  std::vector<Point2D> hull_;  // counter-clockwise, no three in a line
+  std::vector<Point2D> hull_;  // counter-clockwise
   std::vector<Edge> outline_;  // the hull's edges pushed out by the radius
   double radius_;
   double lowest_;   // the shape's least y
@@ -52,8 +52,11 @@ class RoundedHull {
   double reach_;
 };
 
-/// The convex hull of `points`, counter-clockwise, without repeated or collinear vertices: one
-/// vertex for a single position, two for a segment.
+/// The convex hull of `points`, counter-clockwise, without repeated vertices; points on its edges
+/// are kept. Points in one line give that line there and back.
 std::vector<Point2D> convexHull(std::vector<Point2D> points);
+
+/// The area (m^2) of a counter-clockwise polygon.
+double area(const std::vector<Point2D>& hull);
 
 }  // namespace trelvo
