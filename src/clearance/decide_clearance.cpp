@@ -20,13 +20,32 @@ bool isUsablePoint(Point2D p) {
   return isWithinReach(p.x) && isWithinReach(p.y);
 }
 
+// Coordinates nearer zero than this (m) are zero: the hull's products of them would underflow.
+constexpr double kNearestNonZero = 1e-100;
+
+double snapped(double coordinate) {
+  return std::fabs(coordinate) < kNearestNonZero ? 0.0 : coordinate;
+}
+
+// The footprint's vertices; a round footprint is its radius about the base origin.
+std::vector<Point2D> vertices(const Footprint& footprint) {
+  std::vector<Point2D> result;
+  for (const Point2D v : footprint.polygon) {
+    result.push_back({snapped(v.x), snapped(v.y)});
+  }
+  if (result.empty()) {
+    result.push_back({0.0, 0.0});
+  }
+  return result;
+}
+
 // A footprint of finite size with an area: a vehicle of no size would never be in doubt.
 bool isUsable(const Footprint& footprint) {
   if (!isUsableLength(footprint.radius) ||
       !std::all_of(footprint.polygon.begin(), footprint.polygon.end(), isUsablePoint)) {
     return false;
   }
-  return footprint.radius > 0.0 || area(convexHull(footprint.polygon)) > 0.0;
+  return footprint.radius > 0.0 || area(convexHull(vertices(footprint))) > 0.0;
 }
 
 bool isUsable(const ClearanceSettings& settings) {
@@ -55,11 +74,6 @@ struct ZoneCount {
     }
   }
 };
-
-// The footprint's vertices; a round footprint is its radius about the base origin.
-std::vector<Point2D> vertices(const Footprint& footprint) {
-  return footprint.polygon.empty() ? std::vector<Point2D>{{0.0, 0.0}} : footprint.polygon;
-}
 
 ClearanceDecision decided(ClearanceAction action, double speed, ClearanceZone zone,
                           const ZoneCount& count) {
