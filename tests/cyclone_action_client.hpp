@@ -59,8 +59,10 @@ class FollowPathClient {
 
   // A goal to drive through `poses` in the frame odom.
   std::optional<Accepted> send(const GoalId& id, const std::vector<Pose>& poses,
-                               std::chrono::milliseconds limit = std::chrono::seconds(3)) {
-    const auto reply = sendGoal_.call(follow_path_payloads::goalRequest(id, poses, humble_), limit);
+                               std::chrono::milliseconds limit = std::chrono::seconds(3),
+                               const char* controller = "FollowPath") {
+    const auto reply =
+        sendGoal_.call(follow_path_payloads::goalRequest(id, poses, humble_, controller), limit);
     return reply ? follow_path_payloads::readAccepted(*reply) : std::nullopt;
   }
 

@@ -82,7 +82,8 @@ inline std::optional<GoalId> readId(CdrReader& cdr) {
 
 // send_goal's request: the goal id, then a path through `poses` in the frame odom and the ids of
 // the controller and checkers.
-inline Bytes goalRequest(const GoalId& id, const std::vector<Pose>& poses, bool humble) {
+inline Bytes goalRequest(const GoalId& id, const std::vector<Pose>& poses, bool humble,
+                         const char* controller = "FollowPath") {
   CdrWriter cdr;
   writeId(cdr, id);
   cdr.i32(0).u32(0).text("odom").u32(static_cast<std::uint32_t>(poses.size()));
@@ -91,7 +92,7 @@ inline Bytes goalRequest(const GoalId& id, const std::vector<Pose>& poses, bool 
     cdr.f64(pose.x).f64(pose.y).f64(0.0);
     cdr.f64(0.0).f64(0.0).f64(std::sin(pose.heading / 2)).f64(std::cos(pose.heading / 2));
   }
-  cdr.text("FollowPath").text("general_goal_checker");
+  cdr.text(controller).text("general_goal_checker");
   if (!humble) {
     cdr.text("progress_checker");
   }

@@ -35,6 +35,7 @@ using follow_path_payloads::goalId;
 using follow_path_payloads::Pose;
 
 // action_msgs/msg/GoalStatus
+constexpr int kExecuting = 2;
 constexpr int kSucceeded = 4;
 constexpr int kCanceled = 5;
 constexpr int kAborted = 6;

@@ -184,6 +184,36 @@ TEST(BondWatch, ABrokenBondStaysBrokenSilentUntilTheNodeStartsANewOne) {
   EXPECT_TRUE(b.sent.back().active);
 }
 
+// bondcpp keeps one partner: the instance that formed the bond. A second manager's heartbeats
+// neither keep the bond alive nor its active=false end it; each is told, at most every 10 s.
+TEST(BondWatch, OnlyThePartnerThatFormedTheBondKeepsOrEndsIt) {
+  const auto second = [](bool active) {
+    return managerSays(active, 0.25F, 4.0F, kId, "second-manager");
+  };
+  Bond b;
+  b.formed();
+  b.run(1s);
+  b.watch.receive(second(false), b.now);
+  EXPECT_EQ(b.watch.state(), BondState::Formed) << "a second manager ended nothing";
+  for (int i = 0; i < 16; ++i) {  // the partner goes silent, the second manager beats
+    b.run(250ms);
+    b.watch.receive(second(true), b.now);
+  }
+  EXPECT_TRUE(b.watch.holdsVehicle()) << "the second manager's heartbeats kept the bond";
+  int ignored = 0;
+  for (const auto& [state, line] : b.told) {
+    ignored += line.find("ignored a message") != std::string::npos ? 1 : 0;
+  }
+  EXPECT_EQ(ignored, 1) << "told once in 5 s";
+
+  Bond again;  // a new bond takes a new partner
+  again.formed();
+  again.watch.leave(again.now);
+  again.watch.start("second-instance", again.now);
+  again.watch.receive(second(true), again.now);
+  EXPECT_EQ(again.watch.state(), BondState::Formed);
+}
+
 TEST(BondWatch, TheManagerEndingItsSideBreaksTheBondAndIsAnsweredOnce) {
   Bond b;
   b.formed();

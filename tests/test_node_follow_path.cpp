@@ -33,8 +33,11 @@ using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 using follow_path_scenario::Clock;
+using follow_path_scenario::kAborted;
+using follow_path_scenario::kDeliverySlack;
 using follow_path_scenario::kSucceeded;
 using follow_path_scenario::Layout;
+using follow_path_scenario::Milliseconds;
 using follow_path_scenario::nodeCommand;
 using follow_path_scenario::TimedCommand;
 
@@ -78,6 +81,7 @@ class Navigator : public follow_path_scenario::Listening<Navigator> {
  public:
   FollowPathClient action;   // send_goal, cancel_goal, and the topics
   FollowPathClient results;  // get_result, which waits for a goal's end
+  bool bondSilent = false;   // the manager's heartbeats stop
 
  private:
   wire::Subscription<nav_msgs::msg::Odometry> odom_;
@@ -89,7 +93,7 @@ class Navigator : public follow_path_scenario::Listening<Navigator> {
   // The lifecycle manager's side of the bond, as Nav2's keeps it: heartbeats every 0.1 s, the
   // bond broken after 4 s without the node's.
   void keepBond() {
-    if (Clock::now() >= nextBeat_) {
+    if (!bondSilent && Clock::now() >= nextBeat_) {
       bond::msg::Status status;
       status.id = "trelvo_node";
       status.instance_id = kManagerInstance;
@@ -125,6 +129,78 @@ TEST_P(NodeFollowPath, ServesTheControllerServersGoalsThroughItsLifecycle) {
 INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPath,
                          ::testing::Values(Layout{"jazzy", false}, Layout{"humble", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What ends a goal in a whole Nav2 stack, with Nav2's codes, and the bond formed anew however
+// quickly the manager deactivates and activates the node after a break.
+TEST(NodeFollowPathFailures, GoalsEndWithNav2sCodesAndTheBondFormsAnew) {
+  dds_loopback::useLoopbackOnly();
+  const int domain = dds_loopback::freeDomain();
+  Navigator navigator({"jazzy", false}, domain);
+  const auto startVehicle = [&](const char* x) {
+    return std::make_unique<BackgroundProcess>(
+        std::vector<std::string>{TRELVO_SIM_PROGRAM, "--dds", "--start", x, "0", "0"},
+        dds_loopback::childEnvironment(domain), std::string("follow_path_failures_vehicle.log"));
+  };
+  auto vehicle = startVehicle("0");
+  BackgroundProcess node(nodeCommand(false), dds_loopback::childEnvironment(domain),
+                         "follow_path_failures_node.log");
+  ASSERT_TRUE(navigator.ready()) << node.output();
+  ASSERT_EQ(navigator.change(1), true);
+  ASSERT_EQ(navigator.change(3), true);
+
+  // None to cancel: no error, as rcl_action answers.
+  const auto none = navigator.action.cancel(follow_path_payloads::GoalId{});
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->first, 0);
+  EXPECT_TRUE(none->second.empty());
+
+  // A controller the node does not have: taken, then ABORTED with INVALID_CONTROLLER.
+  const std::vector<Pose> line{{0, 0, 0}, {3, 0, 0}};
+  ASSERT_TRUE(navigator.action.send(goalId(1), line, 3s, "NoSuchController"));
+  const auto invalid = navigator.resultOf(1, 2s);
+  ASSERT_TRUE(invalid);
+  EXPECT_EQ(invalid->status, kAborted);
+  EXPECT_EQ(invalid->errorCode, 101);
+  EXPECT_EQ(invalid->errorMessage, "Failed to find controller name: NoSuchController");
+
+  // Odometry stops mid-goal: ABORTED with TF_ERROR once the failure tolerance (1 s) has passed
+  // after the pose timeout (0.5 s).
+  ASSERT_TRUE(navigator.action.send(goalId(2), line)->accepted);
+  navigator.listenUntil([&] { return navigator.pose->x > 0.1; }, 5s);
+  vehicle.reset();
+  const auto silent = Clock::now();
+  const auto lost = navigator.resultOf(2, 5s);
+  const Milliseconds toAbort = Clock::now() - silent;
+  ASSERT_TRUE(lost) << node.output();
+  EXPECT_EQ(lost->status, kAborted);
+  EXPECT_EQ(lost->errorCode, 102);
+  EXPECT_NE(lost->errorMessage.find("no fresh pose from /odom"), std::string::npos)
+      << lost->errorMessage;
+  EXPECT_GT(toAbort, 1400ms);
+  EXPECT_LT(toAbort, 2000ms + kDeliverySlack);
+  ::testing::Test::RecordProperty("odometry_stop_to_abort_ms", std::to_string(toAbort.count()));
+
+  // The manager goes silent: the bond breaks, and goals are rejected while it is broken.
+  vehicle = startVehicle("0.2");
+  navigator.bondSilent = true;
+  navigator.listenUntil(
+      [&] { return node.output().find("bond trelvo_node broken") != std::string::npos; }, 6s);
+  const auto whileBroken = navigator.action.send(goalId(3), line);
+  ASSERT_TRUE(whileBroken);
+  EXPECT_FALSE(whileBroken->accepted);
+  // Deactivated and activated back to back, well within a control cycle: a new bond.
+  ASSERT_EQ(navigator.change(4), true);
+  ASSERT_EQ(navigator.change(3), true);
+  navigator.bondSilent = false;
+  navigator.listen(300ms);
+  ASSERT_TRUE(navigator.action.send(goalId(4), {{0.2, 0, 0}, {3, 0, 0}})->accepted);
+  navigator.listen(1s);
+  bool executing = false;
+  for (const auto& goal : navigator.status) {
+    executing |= goal.id == goalId(4) && goal.status == follow_path_scenario::kExecuting;
+  }
+  EXPECT_TRUE(executing) << node.output();
+}
 
 // Each navigator takes only its own distribution's layout: against a node that serves the other
 // (a server broken for it) no goal is accepted, and no result is read. The manager counts only the

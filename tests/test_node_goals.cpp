@@ -7,6 +7,7 @@
 #include <string>
 
 #include "node/action/follow_path_goals.hpp"
+#include "node/action/goal_plugins.hpp"
 
 namespace {
 
@@ -127,6 +128,102 @@ TEST(NodeGoals, CyclesEndTheGoalAtTheGoalOrOnAStallAndGiveFeedbackMeanwhile) {
   EXPECT_EQ(goals.result(idOf(2))->error, node::FollowPathError::FailedToMakeProgress);
   EXPECT_EQ(goals.result(idOf(2))->message, "stalled");
   EXPECT_TRUE(goals.takeStop());
+}
+
+// Nav2's failure_tolerance: a goal that goes without a fresh pose for that long ends with
+// TF_ERROR and a message that names the source; a fresh pose starts the count anew.
+TEST(NodeGoals, AGoalWithoutPosesPastTheFailureToleranceAbortsWithTfError) {
+  const GoalCycle lost{false, std::nullopt, std::nullopt, 0.0,
+                       std::string("no fresh pose from /odom, the newest 0.70 s old")};
+  const GoalCycle fresh{false, std::nullopt, 2.0, 0.2, std::nullopt};
+  const struct {
+    const char* what;
+    std::optional<node::GoalClock::duration> tolerance;
+    std::vector<std::pair<GoalCycle, int>> cycles;  // the cycle, and its time in ms
+    bool aborted;
+  } cases[] = {
+      {"lost just under the tolerance", 1s, {{lost, 0}, {lost, 999}}, false},
+      {"lost for the tolerance", 1s, {{lost, 0}, {lost, 500}, {lost, 1000}}, true},
+      {"a fresh pose between starts the count anew",
+       1s,
+       {{lost, 0}, {lost, 900}, {fresh, 950}, {lost, 1000}, {lost, 1900}},
+       false},
+      {"zero: the first cycle without a pose", 0s, {{lost, 0}}, true},
+      {"never", std::nullopt, {{lost, 0}, {lost, 60000}}, false},
+  };
+  for (const auto& c : cases) {
+    FollowPathGoals goals(c.tolerance);
+    acceptDriven(goals, 1);
+    for (const auto& [cycle, ms] : c.cycles) {
+      goals.cycleEnded(cycle, kStart + std::chrono::milliseconds(ms));
+    }
+    EXPECT_EQ(statusOf(goals, 1), c.aborted ? GoalStatus::Aborted : GoalStatus::Executing)
+        << c.what;
+    EXPECT_EQ(goals.takeStop(), c.aborted) << c.what;
+    const auto result = goals.result(idOf(1));
+    if (c.aborted && result) {
+      EXPECT_EQ(result->error, node::FollowPathError::TfError) << c.what;
+      EXPECT_NE(result->message.find("no fresh pose from /odom, the newest 0.70 s old"),
+                std::string::npos)
+          << result->message;
+    }
+  }
+  // The count is the goal's own: poses lost under one goal do not shorten the next one's.
+  FollowPathGoals goals(1s);
+  acceptDriven(goals, 1);
+  goals.cycleEnded(lost, kStart);
+  goals.cycleEnded(lost, kStart + 800ms);
+  ASSERT_TRUE(goals.accept(idOf(2), at(2), pathOf(2), true, kStart + 800ms));
+  goals.takePath();
+  goals.pathOutcome({}, kStart + 800ms);
+  goals.cycleEnded(lost, kStart + 900ms);
+  goals.cycleEnded(lost, kStart + 1500ms);
+  EXPECT_EQ(statusOf(goals, 2), GoalStatus::Executing);
+}
+
+// The plugin ids a goal names, checked as Nav2's controller server checks them.
+TEST(NodeGoals, AGoalNamingPluginsTheNodeLacksIsRefusedWithNav2sCode) {
+  const node::GoalPlugins plugins{{"FollowPath"}, {"general_goal_checker"}, {"progress_checker"}};
+  const node::GoalPlugins two{{"FollowPath", "Precise"}, {"a", "b"}, {"progress_checker"}};
+  const struct {
+    const char* what;
+    node::GoalPlugins plugins;
+    node::PluginsAsked asked;
+    std::optional<node::FollowPathError> error;
+    const char* message;
+  } cases[] = {
+      {"all known", plugins, {"FollowPath", "general_goal_checker", "progress_checker"}, {}, ""},
+      {"none named: the only ones", plugins, {"", "", ""}, {}, ""},
+      {"an unknown controller",
+       plugins,
+       {"NoSuchController", "", ""},
+       node::FollowPathError::InvalidController,
+       "Failed to find controller name: NoSuchController"},
+      {"no controller named among two",
+       two,
+       {"", "a", ""},
+       node::FollowPathError::InvalidController,
+       "Failed to find controller name: "},
+      {"an unknown goal checker",
+       plugins,
+       {"FollowPath", "precise_goal_checker", ""},
+       node::FollowPathError::Unknown,
+       "Failed to find goal checker name: precise_goal_checker"},
+      {"an unknown progress checker",
+       plugins,
+       {"", "", "slow"},
+       node::FollowPathError::Unknown,
+       "Failed to find progress checker name: slow"},
+      {"the second of two", two, {"Precise", "b", ""}, {}, ""},
+  };
+  for (const auto& c : cases) {
+    const auto refusal = node::pluginRefusal(c.plugins, c.asked);
+    ASSERT_EQ(refusal.has_value(), c.error.has_value()) << c.what;
+    if (refusal) {
+      EXPECT_EQ(refusal->error, *c.error) << c.what;
+      EXPECT_EQ(refusal->message, c.message) << c.what;
+    }
+  }
 }
 
 // rcl_action's cancel policy: a zero id and stamp cancel all, a zero id those accepted at or
