@@ -58,6 +58,18 @@ wire::ServiceSpec spec(const dds_topic_descriptor_t& request,
   return {{}, {}, request, response, largest, wireName(request), wireName(response)};
 }
 
+// The goals of one distribution's layout; a goal of the other's is told with the option to give.
+wire::ServiceSpec sendGoalSpec(bool humble) {
+  const auto& humbleGoal = nav2_msgs_humble_action_dds__FollowPath_SendGoal_Request__desc;
+  const auto& jazzyGoal = nav2_msgs_action_dds__FollowPath_SendGoal_Request__desc;
+  wire::ServiceSpec goals = spec(humble ? humbleGoal : jazzyGoal,
+                                 nav2_msgs_action_dds__FollowPath_SendGoal_Response__desc,
+                                 kLargestGoal);
+  goals.otherLayoutRequest = humble ? &jazzyGoal : &humbleGoal;
+  goals.otherLayoutSetting = humble ? "--ros-distro jazzy" : "--ros-distro humble";
+  return goals;
+}
+
 GoalId goalId(const unique_identifier_msgs_msg_dds__UUID_& uuid) {
   GoalId id{};
   std::copy(std::begin(uuid.uuid), std::end(uuid.uuid), id.begin());
@@ -150,13 +162,8 @@ FollowPathServer::FollowPathServer(const wire::Participant& participant,
                options.progressCheckerPlugins},
       goals_(failureTolerance(options.failureTolerance)),
       dropped_([&log](const std::string& line) { log.warn("{}", line); }),
-      sendGoal_(service(
-          services, options, options.followPathAction, "send_goal",
-          humble_ ? spec(nav2_msgs_humble_action_dds__FollowPath_SendGoal_Request__desc,
-                         nav2_msgs_action_dds__FollowPath_SendGoal_Response__desc, kLargestGoal)
-                  : spec(nav2_msgs_action_dds__FollowPath_SendGoal_Request__desc,
-                         nav2_msgs_action_dds__FollowPath_SendGoal_Response__desc, kLargestGoal),
-          dropped_)),
+      sendGoal_(service(services, options, options.followPathAction, "send_goal",
+                        sendGoalSpec(humble_), dropped_)),
       cancelGoal_(
           service(services, options, options.followPathAction, "cancel_goal",
                   spec(action_msgs_srv_dds__CancelGoal_Request__desc,

@@ -11,6 +11,7 @@
 
 #include "wire/cdr_body.hpp"
 #include "wire/dds_error.hpp"
+#include "wire/plain_cdr.hpp"
 #include "wire/qos.hpp"
 #include "wire/request_header.hpp"
 #include "wire/serialized_topic.hpp"
@@ -113,8 +114,13 @@ void CycloneServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
   }
   const auto& payload = std::get<FramedPayload>(framed);
   const RequestHeader header = payload.header;
+  // rmw_fastrtps sends no request header: its request is the whole body.
+  const ReceivedRequest request{
+      payload.body, payload.bigEndian, "the request header",
+      std::vector<std::uint8_t>(bytes.begin() + kEncapsulationSize, bytes.end()),
+      "RMW_IMPLEMENTATION=rmw_fastrtps_cpp"};
   answerRequest(
-      spec_, payload.body, payload.bigEndian, "the request header", answer,
+      spec_, request, answer,
       [this, header, requestWriter, now](const void* response) {
         reply(header, requestWriter, response, now);
       },

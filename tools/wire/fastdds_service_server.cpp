@@ -15,6 +15,7 @@
 #include "wire/dds_error.hpp"
 #include "wire/fastdds_raw_type.hpp"
 #include "wire/plain_cdr.hpp"
+#include "wire/request_header.hpp"
 #include "wire/topic_names.hpp"
 
 namespace wire {
@@ -191,8 +192,17 @@ void FastServiceServer::answerOne(const std::vector<std::uint8_t>& bytes,
     return;
   }
   const auto& cdr = std::get<PlainCdr>(opened);
+  // rmw_cyclonedds puts its request header (client and sequence) before the request.
+  constexpr std::size_t kCycloneHeader = kFramedHeaderSize - kEncapsulationSize;
+  std::optional<std::vector<std::uint8_t>> cycloneBody;
+  if (cdr.body.size() >= kCycloneHeader) {
+    cycloneBody.emplace(cdr.body.begin() + kCycloneHeader, cdr.body.end());
+  }
+  const ReceivedRequest request{cdr.body, cdr.bigEndian, "the encapsulation header",
+                                std::move(cycloneBody),
+                                "RMW_IMPLEMENTATION unset (or rmw_cyclonedds_cpp)"};
   answerRequest(
-      spec_, cdr.body, cdr.bigEndian, "the encapsulation header", answer,
+      spec_, request, answer,
       [this, address, now](const void* response) { reply(address, response, now); }, dropped_, now);
 }
 

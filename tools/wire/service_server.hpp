@@ -32,6 +32,10 @@ struct ServiceSpec {
   /// generated under a package name of its own.
   std::string requestTypeName = {};
   std::string responseTypeName = {};
+  /// The request of the other ROS 2 distribution's layout, and the setting that serves it ("--ros-
+  /// distro humble"): a request that reads as one is told with that setting.
+  const dds_topic_descriptor_t* otherLayoutRequest = nullptr;
+  const char* otherLayoutSetting = "";
 
   const char* requestType() const {
     return requestTypeName.empty() ? request.m_typename : requestTypeName.c_str();
@@ -78,11 +82,22 @@ class ServiceServer {
 void dropRequest(const ServiceSpec& spec, RateLimitedLog& dropped, const std::string& fault,
                  ServiceServer::Clock::time_point now);
 
-/// Reads `body` (plain CDR, after `framing`: "the request header") as a request of `spec` and
-/// hands it to `answer` with `reply`; drops it, with a line in `dropped`, when it is no request.
-void answerRequest(const ServiceSpec& spec, const std::vector<std::uint8_t>& body, bool bigEndian,
-                   const char* framing, const ServiceServer::Answer& answer,
-                   const ServiceServer::Reply& reply, RateLimitedLog& dropped,
-                   ServiceServer::Clock::time_point now);
+/// A request's bytes as the server's middleware frames them, and as the other one would.
+struct ReceivedRequest {
+  std::vector<std::uint8_t> body;  // plain CDR after `framing`
+  bool bigEndian = false;
+  const char* framing;  // "the request header"
+  /// The body the other middleware's framing would give, and the setting that serves it
+  /// ("RMW_IMPLEMENTATION=rmw_fastrtps_cpp").
+  std::optional<std::vector<std::uint8_t>> otherFraming;
+  const char* otherFramingSetting;
+};
+
+/// Reads `request` as a request of `spec` and hands it to `answer` with `reply`; drops it, with a
+/// line in `dropped`, when it is no request. The line names the setting that would read it, when
+/// it reads under the other middleware's framing or the other distribution's layout.
+void answerRequest(const ServiceSpec& spec, const ReceivedRequest& request,
+                   const ServiceServer::Answer& answer, const ServiceServer::Reply& reply,
+                   RateLimitedLog& dropped, ServiceServer::Clock::time_point now);
 
 }  // namespace wire
