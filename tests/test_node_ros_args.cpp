@@ -364,6 +364,38 @@ TEST(RosArgsOptions, ParameterOptionsComeBeforeTheProgramsOwnArguments) {
   EXPECT_EQ(line.notice, std::nullopt);
 }
 
+// A Nav2 params file's controller_server section, given to the node: its checker plugins'
+// settings set the node's options, and what it has no use for is ignored with why.
+TEST_F(RosArgs, Nav2ControllerServerParametersSetTheMatchingOptions) {
+  const std::string nav2 =
+      "trelvo_node:\n  ros__parameters:\n    controller_frequency: 10.0\n"
+      "    min_x_velocity_threshold: 0.001\n    progress_checker_plugins: [progress_checker]\n"
+      "    goal_checker_plugins: [precise]\n    progress_checker:\n"
+      "      required_movement_radius: 0.5\n      movement_time_allowance: 10.0\n"
+      "    precise:\n      xy_goal_tolerance: 0.1\n    general_goal_checker:\n"
+      "      yaw_goal_tolerance: 0.3\n    FollowPath:\n      plugin: nav2_rpp\n";
+  const auto line = node::programCommandLine(
+      parse(withFiles({"trelvo-node", "--ros-args", "--params-file", "{0}"}, {nav2})),
+      {{{"controller-frequency"}, false},
+       {{"progress-checker-plugins"}, false, true},
+       {{"goal-checker-plugins"}, false, true},
+       {{"required-movement-radius"}, false},
+       {{"movement-time-allowance"}, false},
+       {{"xy-goal-tolerance"}, false},
+       {{"yaw-goal-tolerance"}, false}},
+      {{"general_goal_checker"}, {"progress_checker"}});
+  EXPECT_THAT(line.arguments, testing::UnorderedElementsAreArray(Words{
+                                  "trelvo-node", "--controller-frequency=10.0",
+                                  "--goal-checker-plugins", "precise", "--progress-checker-plugins",
+                                  "progress_checker", "--movement-time-allowance=10.0",
+                                  "--required-movement-radius=0.5", "--xy-goal-tolerance=0.1"}));
+  EXPECT_EQ(line.notice,
+            "ignored ROS arguments: parameter FollowPath.plugin (the node's own controller drives "
+            "every goal), parameter general_goal_checker.yaw_goal_tolerance (general_goal_checker "
+            "is none of the node's checker plugins), parameter min_x_velocity_threshold (the "
+            "route's commands are used as they are)");
+}
+
 TEST(RosArgsOptions, EveryLongOptionButHelpAndVersionCanBeSet) {
   CLI::App app;
   app.set_version_flag("--version", "1");

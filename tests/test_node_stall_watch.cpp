@@ -62,6 +62,8 @@ class Cycles {
 
   node::StallWatch watch;
 
+  explicit Cycles(node::StallLimits limits = {}) : watch(limits) {}
+
  private:
   Clock::time_point now_ = Clock::now();
 };
@@ -123,6 +125,21 @@ TEST(StallWatch, WarnsOnceThreeSecondsIntoCommandsThatMoveNothing) {
       EXPECT_NEAR(times.front(), c.firstWarningSeconds, 1e-9) << c.what;
     }
   }
+}
+
+// Nav2's progress checker's settings: required_movement_radius within movement_time_allowance.
+TEST(StallWatch, LimitsSetTheDistanceAndTimeOfAStall) {
+  const node::StallLimits nav2{0.5, 10s};
+  const auto creeping = [](double metresPerSecond) {
+    return [metresPerSecond](double t) { return common::Pose2D{metresPerSecond * t, 0.0, 0.0}; };
+  };
+  Cycles slow(nav2);
+  EXPECT_EQ(slow.run(twist(0.3, 0.0), creeping(0.045), 12.0), std::vector<double>{10.0})
+      << "0.45 m in 10 s";
+  Cycles moving(nav2);
+  EXPECT_TRUE(moving.run(twist(0.3, 0.0), creeping(0.055), 12.0).empty()) << "0.55 m in 10 s";
+  Cycles defaults;
+  EXPECT_TRUE(defaults.run(twist(0.3, 0.0), creeping(0.045), 12.0).empty());
 }
 
 TEST(StallWatch, TheWarningSaysWhatWasCommandedAndWhatToCheck) {

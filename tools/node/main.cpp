@@ -131,7 +131,10 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     }
     node::DriveCycle drive(std::chrono::duration_cast<node::Clock::duration>(
                                std::chrono::duration<double>(options.poseTimeout)),
-                           log, options.ramp);
+                           log, options.ramp,
+                           {options.requiredMovementRadius,
+                            std::chrono::duration_cast<node::Clock::duration>(
+                                std::chrono::duration<double>(options.movementTimeAllowance))});
     drive.setPoseSource(topics.poseTopic(), !options.poseFromTf.empty());
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(1.0 / options.rate));

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -22,6 +23,8 @@ constexpr double kHighestRate = 1000.0;         // Hz
 constexpr double kShortestPoseTimeout = 0.001;  // s
 constexpr double kLongestPoseTimeout = 60.0;    // s
 constexpr int kHighestRealtimePriority = 99;    // SCHED_FIFO's range on Linux
+constexpr double kLongestGoalTolerance = 10.0;  // m
+constexpr double kShortestStallTime = 0.1;      // s: two cycles at the lowest rate at least
 
 constexpr const char* kRampGroup = "Command ramps (off by default)";
 
@@ -157,6 +160,31 @@ void addLifecycleOption(CLI::App& app, NodeOptions& options) {
         ->type_name("ID...")
         ->default_str(names.front());
   };
+  app.add_option("--xy-goal-tolerance", options.xyGoalTolerance,
+                 fmt::format("Nav2's goal checker's: the route ends within {:.4g} m of its goal, "
+                             "so a tolerance under that is refused",
+                             kRouteEndsWithin))
+      ->type_name("M")
+      ->check(common::realRangeCheck(kRouteEndsWithin, kLongestGoalTolerance, "m"))
+      ->capture_default_str();
+  app.add_option("--yaw-goal-tolerance", options.yawGoalTolerance,
+                 fmt::format("Nav2's goal checker's: the route ends within {:.4g} rad of its "
+                             "heading, so a tolerance under that is refused",
+                             kRouteEndsWithinYaw))
+      ->type_name("RAD")
+      ->check(common::realRangeCheck(kRouteEndsWithinYaw, M_PI, "rad"))
+      ->capture_default_str();
+  app.add_option("--required-movement-radius", options.requiredMovementRadius,
+                 "Nav2's progress checker's: a vehicle that moves less (and turns less than 1 "
+                 "deg) in --movement-time-allowance under commands has stalled")
+      ->type_name("M")
+      ->check(common::realRangeCheck(kShortestPoseTimeout, kLongestGoalTolerance, "m"))
+      ->capture_default_str();
+  app.add_option("--movement-time-allowance", options.movementTimeAllowance,
+                 "Nav2's progress checker's: see --required-movement-radius")
+      ->type_name("S")
+      ->check(common::realRangeCheck(kShortestStallTime, kLongestPoseTimeout, "s"))
+      ->capture_default_str();
   plugins("--controller-plugins", options.controllerPlugins, "controller");
   plugins("--goal-checker-plugins", options.goalCheckerPlugins, "goal checker");
   plugins("--progress-checker-plugins", options.progressCheckerPlugins, "progress checker");
@@ -191,7 +219,9 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   // ROS 2's arguments become the program's own: parameters as options, the rest kept for the
   // topics and the node's name.
   options.ros = parseRosArguments(argc, argv);
-  const ProgramCommandLine line = programCommandLine(options.ros, programOptions(app));
+  const ProgramCommandLine line =
+      programCommandLine(options.ros, programOptions(app),
+                         {options.goalCheckerPlugins, options.progressCheckerPlugins});
   checkParameterOptions(app, line);
   std::vector<const char*> words;
   for (const auto& word : line.arguments) {

@@ -13,6 +13,11 @@
 
 namespace node {
 
+/// How close the route's end brings the vehicle to its goal: the controller's 5 cm box about the
+/// goal point, and 5° about its heading. A goal checker's tolerance must allow that much.
+inline constexpr double kRouteEndsWithin = 0.05 * 1.4142135623730951;           // m
+inline constexpr double kRouteEndsWithinYaw = 5.0 / 180.0 * 3.141592653589793;  // rad
+
 struct NodeOptions {
   double rate = 20.0;                   // Hz, control cycles and published commands
   double poseTimeout = 0.5;             // s: older poses stop the vehicle
@@ -38,7 +43,12 @@ struct NodeOptions {
   std::vector<std::string> controllerPlugins{"FollowPath"};
   std::vector<std::string> goalCheckerPlugins{"general_goal_checker"};
   std::vector<std::string> progressCheckerPlugins{"progress_checker"};
-  RampLimits ramp;  // --max-accel, --max-decel, --max-turn-accel; all 0: off
+  // Nav2's goal checker and progress checker settings; the route's end and the stall watch.
+  double xyGoalTolerance = 0.25;         // m: the route ends closer (kRouteEndsWithin)
+  double yawGoalTolerance = 0.25;        // rad
+  double requiredMovementRadius = 0.01;  // m the vehicle must move ...
+  double movementTimeAllowance = 3.0;    // ... within this many s, or it stalls
+  RampLimits ramp;                       // --max-accel, --max-decel, --max-turn-accel; all 0: off
   std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
   wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces
   RosArguments ros;                      // what came after --ros-args: remappings above all

@@ -65,8 +65,9 @@ double seconds(Clock::duration duration) {
 
 }  // namespace
 
-DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp)
-    : poses_(poseTimeout), ramp_(ramp), log_(log) {}
+DriveCycle::DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp,
+                       StallLimits stall)
+    : poses_(poseTimeout), ramp_(ramp), stall_(stall), log_(log) {}
 
 void DriveCycle::setPoseSource(std::string name, bool fromTf) {
   poseSource_ = std::move(name);

@@ -75,7 +75,8 @@ class DriveCycle {
  public:
   /// `ramp` limits how fast the command of a route under way changes; every stop (no fresh pose,
   /// no route) is published at once.
-  DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp = {});
+  DriveCycle(Clock::duration poseTimeout, NodeLog& log, RampLimits ramp = {},
+             StallLimits stall = {});
 
   /// Where poses come from, named in the log lines about them: "/robot1/odom", "TF map ->
   /// base_link" (`fromTf`); "the pose topic" until set.

@@ -61,6 +61,20 @@ std::vector<std::string> optionWords(const std::string& name, const ParameterVal
   return {"--" + name + "=" + value.text};
 }
 
+// The items of a list parameter, or `otherwise` when it is not given (or no list).
+std::vector<std::string> listParameter(const RosArguments& ros, const std::string& name,
+                                       const std::vector<std::string>& otherwise) {
+  const auto given = ros.parameters.find(name);
+  if (given == ros.parameters.end()) {
+    return otherwise;
+  }
+  try {
+    return listItems(given->second.text).value_or(otherwise);
+  } catch (const std::invalid_argument&) {
+    return otherwise;  // told when the option parses it
+  }
+}
+
 void addFlag(const std::string& name, const std::string& value,
              std::vector<std::string>& arguments) {
   if (value != "true" && value != "false") {
@@ -88,17 +102,29 @@ std::vector<ProgramOption> programOptions(const CLI::App& app) {
 }
 
 ProgramCommandLine programCommandLine(const RosArguments& ros,
-                                      const std::vector<ProgramOption>& options) {
+                                      const std::vector<ProgramOption>& options,
+                                      const CheckerPlugins& checkers) {
   ProgramCommandLine result;
   std::vector<std::string> ignored = ros.ignored;
   if (!ros.programArgs.empty()) {
     result.arguments.push_back(ros.programArgs.front());
   }
+  const CheckerPlugins plugins{
+      listParameter(ros, "goal_checker_plugins", checkers.goalCheckers),
+      listParameter(ros, "progress_checker_plugins", checkers.progressCheckers)};
   for (const auto& [parameter, value] : ros.parameters) {
-    const std::string name = optionName(parameter);
+    std::string name = optionName(parameter);
     const ProgramOption* option = optionFor(name, options);
     if (option == nullptr) {
-      ignored.push_back("parameter " + parameter + " (no option --" + name + ")");
+      if (const auto setting = nav2OptionParameter(parameter, plugins)) {
+        name = optionName(*setting);
+        option = optionFor(name, options);
+      }
+    }
+    if (option == nullptr) {
+      const auto why = nav2IgnoredReason(parameter);
+      ignored.push_back("parameter " + parameter + " (" + why.value_or("no option --" + name) +
+                        ")");
     } else if (givenOnCommandLine(*option, ros.programArgs)) {
       ignored.push_back("parameter " + parameter + " (--" + name + " is on the command line)");
     } else if (option->isFlag) {

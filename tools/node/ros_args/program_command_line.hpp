@@ -17,6 +17,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "node/ros_args/nav2_parameters.hpp"
 #include "node/ros_args/ros_arguments.hpp"
 
 namespace node {
@@ -50,9 +51,13 @@ struct ProgramCommandLine {
 };
 
 /// Throws std::invalid_argument when a flag's parameter is neither true nor false. A list
-/// parameter gives each of its items as one of the option's values.
+/// parameter gives each of its items as one of the option's values. A checker plugin's setting
+/// of Nav2's ("general_goal_checker.xy_goal_tolerance") sets the option of its name when the
+/// plugin is one of goal_checker_plugins and progress_checker_plugins (their parameters, else
+/// `checkers`); Nav2's parameters the node has no use for are ignored with why.
 ProgramCommandLine programCommandLine(const RosArguments& ros,
-                                      const std::vector<ProgramOption>& options);
+                                      const std::vector<ProgramOption>& options,
+                                      const CheckerPlugins& checkers = {});
 
 /// Parses each option of `line.fromParameters` on its own with `app`, before the whole line, so
 /// that a bad value is reported with its parameter, the value and where it was given: "parameter

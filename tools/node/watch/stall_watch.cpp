@@ -30,10 +30,10 @@ std::optional<std::string> StallWatch::update(const geometry_msgs::msg::Twist& c
     return std::nullopt;
   }
   window_.push_back({now, pose->position.x, pose->position.y, yaw});
-  while (window_.size() > 1 && window_[1].at <= now - kStallTime) {
+  while (window_.size() > 1 && window_[1].at <= now - limits_.time) {
     window_.pop_front();
   }
-  if (now - window_.front().at < kStallTime) {
+  if (now - window_.front().at < limits_.time) {
     return std::nullopt;
   }
   if (!stoodStill()) {
@@ -44,18 +44,18 @@ std::optional<std::string> StallWatch::update(const geometry_msgs::msg::Twist& c
     return std::nullopt;
   }
   warning_ = fmt::format(
-      "the vehicle moved less than {:.0f} cm and turned less than {:.0f}° in {} s under commands "
-      "of {:.2f} m/s and {:.2f} rad/s: check that nothing blocks its wheels, that its driver takes "
-      "this node's commands, and that the poses are this vehicle's",
-      kStallDistance * 100, common::toDegrees(kStallTurn), kStallTime.count(), command.linear.x,
-      command.angular.z);
+      "the vehicle moved less than {:.0f} cm and turned less than {:.0f}° in {:.3g} s under "
+      "commands of {:.2f} m/s and {:.2f} rad/s: check that nothing blocks its wheels, that its "
+      "driver takes this node's commands, and that the poses are this vehicle's",
+      limits_.distance * 100, common::toDegrees(kStallTurn),
+      std::chrono::duration<double>(limits_.time).count(), command.linear.x, command.angular.z);
   return warning_;
 }
 
 bool StallWatch::stoodStill() const {
   const Sample& now = window_.back();
   for (const Sample& then : window_) {
-    if (std::hypot(then.x - now.x, then.y - now.y) >= kStallDistance ||
+    if (std::hypot(then.x - now.x, then.y - now.y) >= limits_.distance ||
         std::fabs(common::wrapAngle(then.yaw - now.yaw)) >= kStallTurn) {
       return false;
     }

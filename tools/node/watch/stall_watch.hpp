@@ -2,7 +2,8 @@
 
 // A vehicle that does not move under the node's commands: blocked wheels, a driver listening on
 // another topic, or poses that are not this vehicle's. Commands that would move it, for 3 s in
-// which its pose stays within 1 cm and 1° of where it is, give one warning; the watch is armed
+// which its pose stays within 1 cm and 1° of where it is (the time and distance may be set),
+// give one warning; the watch is armed
 // again once the vehicle moves (more than that within 3 s) or the commands stop. A vehicle that
 // creeps, 1 cm every 4 s, stays stalled: warned once.
 //
@@ -29,8 +30,17 @@ inline constexpr double kStallTurn = 1.0 / 180.0 * M_PI;             // rad
 inline constexpr double kStallSlowestSpeed = 0.01;                   // m/s
 inline constexpr double kStallSlowestTurnRate = 1.0 / 180.0 * M_PI;  // rad/s
 
+/// How little the vehicle moves, in how long, to be stalled: Nav2's progress checker's
+/// required_movement_radius and movement_time_allowance.
+struct StallLimits {
+  double distance = kStallDistance;  // m
+  Clock::duration time = kStallTime;
+};
+
 class StallWatch {
  public:
+  explicit StallWatch(StallLimits limits = {}) : limits_(limits) {}
+
   /// One cycle: the command published and the vehicle's fresh pose (nullptr: none, and the cycle
   /// is passed over). Returns the warning in the cycle a stall is found.
   std::optional<std::string> update(const geometry_msgs::msg::Twist& command,
@@ -50,6 +60,7 @@ class StallWatch {
   bool stoodStill() const;
 
   // The poses under driving commands over the last 3 s, and the one before them.
+  StallLimits limits_;
   std::deque<Sample> window_;
   std::optional<std::string> warning_;
 };
