@@ -6,8 +6,8 @@ set -euo pipefail
 build=$1
 
 if [[ -f "$build/build.ninja" ]]; then
-  work=$(ninja -C "$build" -n | grep -v -e '^ninja: Entering directory' -e '^ninja: no work to do' ||
-    true)
+  work=$(ninja -C "$build" -n |
+    grep -v -e '^ninja: Entering directory' -e '^ninja: no work to do' || true)
 else
   # CMake's Makefiles announce each compile, link and generator command with an echo ("Building
   # ...", "Linking ...", "Generating ..."); the rest of the plan is bookkeeping that every build
