@@ -18,10 +18,15 @@
 namespace common {
 
 /// Parses the command line. --help and --version are answered on standard output and return
-/// false; a malformed command line throws CLI::ParseError, whose message names the option.
+/// false; a malformed command line throws CLI::ParseError, whose message names the option, or
+/// for words that no option takes, points to --help.
 inline bool parseCommandLine(CLI::App& app, int argc, const char* const* argv) {
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ExtrasError& error) {
+    throw CLI::ExtrasError(
+        std::string(error.what()) + " (" + app.get_name() + " --help lists the options)",
+        CLI::ExitCodes::ExtrasError);
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
     return false;
