@@ -633,6 +633,13 @@ TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
       {{"extra"},
        "The following argument was not expected: extra (trelvo-node --help lists the options)",
        ""},
+      {{"--latency-log", logFolder() + "/missing/latency.csv"},
+       "--latency-log: cannot write " + logFolder() +
+           "/missing/latency.csv: No such file or directory",
+       ""},
+      {{"--latency-log", logFolder()},
+       "--latency-log: cannot write " + logFolder() + ": Is a directory",
+       ""},
       {{}, "ROS_DOMAIN_ID: must be a whole number from 0 to 232, got 'abc'", "abc"},
   };
   for (const Case& c : cases) {
