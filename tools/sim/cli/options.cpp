@@ -49,7 +49,6 @@ struct Given {
 CLI::Option* addPose(CLI::App& app, const std::string& name, std::vector<double>& xyDegrees,
                      const std::string& what) {
   return app.add_option(name, xyDegrees, what)
-      ->option_text(fmt::format("X,Y,DEG={}", fmt::join(xyDegrees, ",")))
       ->expected(1, -1)
       ->delimiter(',')
       ->check(common::realCheck(common::Bound::Any));
@@ -141,6 +140,19 @@ void addOutputOptions(CLI::App& app, Given& given, Options& options) {
       ->capture_default_str();
 }
 
+// --help would list a pose option that takes any number of values as a list ("X,Y,DEG ..."):
+// it shows the one pose it takes, its default and the options it excludes.
+void showAsOnePose(CLI::Option& option, const std::vector<double>& xyDegrees) {
+  std::string text = fmt::format("X,Y,DEG={}", fmt::join(xyDegrees, ","));
+  if (!option.get_excludes().empty()) {
+    text += " Excludes:";
+    for (const CLI::Option* other : option.get_excludes()) {
+      text += " " + other->get_name();
+    }
+  }
+  option.option_text(text);
+}
+
 // The options in the order --help lists them: the vehicle's model and the route, the control
 // period and time limit, the vehicle, the pass criteria, the batch, the output.
 void addOptions(CLI::App& app, Given& given, Options& options) {
@@ -169,6 +181,8 @@ void addOptions(CLI::App& app, Given& given, Options& options) {
   addBatchOptions(app, given);
   addOutputOptions(app, given, options);
   addDdsOptions(app, options.dds);
+  showAsOnePose(*app.get_option("--start"), given.start);
+  showAsOnePose(*app.get_option("--goal"), given.goal);
 }
 
 // The period and the time limit, named as the user gave them.
