@@ -355,11 +355,40 @@ ROUTE = {
 }
 
 
+# ---- clearance: footprint, route ahead, command, settings, points, then where to place a point -
+def clearance(vertices, radius, corners, final_heading, command, settings, min_points, points,
+              picks):
+    data = byte(len(vertices)) + b"".join(reals(*v) for v in vertices) + real(radius)
+    data += byte(len(corners)) + b"".join(reals(*c) for c in corners)
+    data += (byte(1) + real(final_heading)) if final_heading is not None else byte(0)
+    data += reals(*command) + reals(*settings) + byte(min_points)
+    data += byte(len(points)) + b"".join(reals(*p) for p in points)
+    return data + bytes(picks)
+
+
+RECTANGLE = [(-0.3, -0.2), (0.3, -0.2), (0.3, 0.2), (-0.3, 0.2)]
+EVERYDAY_SETTINGS = (0.05, 0.5, 1, 0.5, 2)
+CLEARANCE = {
+    "rectangle_on_an_l": clearance(RECTANGLE, 0, [(2, 0), (2, 2)], math.pi / 2, (0.4, 0.1),
+                                   EVERYDAY_SETTINGS, 1, [(1, 0.1), (2.25, 1), (5, 5), (0.5, 0.3)],
+                                   [128, 200, 0, 100, 50, 25]),
+    "round_turning_in_place": clearance([], 0.3, [], None, (0, 0.5), EVERYDAY_SETTINGS, 2,
+                                        [(0.25, 0.1), (NAN, NAN), (math.inf, 0), (0.2, -0.2)],
+                                        [0, 0, 128]),
+    "half_turn_at_a_corner": clearance(RECTANGLE, 0.05, [(0.5, 0), (-1, 0.01)], None, (1.5, 0),
+                                       (0, 0.8, 3, 0.25, 1), 1, [(0.5, 0.35), (-0.5, 0)],
+                                       [255, 60, 0, 255, 255, 255]),
+    "degenerate_and_huge": clearance([(0, 0), (1, 0), (2, 0)], 0, [(1e300, 0), (NAN, 1)], NAN,
+                                     (NAN, math.inf), (NAN, 0, -1, 2, -1), 0,
+                                     [(1e300, -1e300), (0, 0)], [1, 2, 3]),
+}
+
+
 def main():
     root = pathlib.Path(__file__).resolve().parent / "corpus"
     for harness, seeds in (("toolkit", TOOLKIT), ("controller", CONTROLLER),
                            ("geometry", GEOMETRY), ("pid", PID),
-                           ("route", ROUTE)):
+                           ("route", ROUTE), ("clearance", CLEARANCE)):
         folder = root / harness
         folder.mkdir(parents=True, exist_ok=True)
         for name, data in seeds.items():

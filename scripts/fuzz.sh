@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-declare -A seconds=([toolkit]=10 [controller]=40 [geometry]=10 [pid]=5 [route]=40)
-harnesses=(toolkit controller geometry pid route)
+declare -A seconds=([toolkit]=10 [controller]=40 [geometry]=10 [pid]=5 [route]=40 [clearance]=10)
+harnesses=(toolkit controller geometry pid route clearance)
 if [[ -n "${TRELVO_FUZZ_SECONDS:-}" ]]; then
   for harness in "${harnesses[@]}"; do
     seconds[$harness]=$TRELVO_FUZZ_SECONDS

@@ -20,9 +20,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Publishes `message` and returns the serialized sample a reader of the same topic receives.
 template <typename Message>
-Bytes bytesOnTheWire(std::uint32_t domain, const Message& message) {
+Bytes bytesOnTheWire(const Message& message) {
   dds_loopback::useLoopbackOnly();
-  wire::Participant participant(domain);
+  wire::Participant participant(dds_loopback::freeDomain());
   wire::Publisher<Message> publisher(participant, "rt/golden", wire::commandQos().get());
   wire::Subscription<Message> raw(participant, "rt/golden", wire::commandQos().get());
   publisher.publish(message);

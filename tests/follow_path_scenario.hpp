@@ -44,7 +44,6 @@ constexpr auto kDeliverySlack = 100ms;
 struct Layout {
   const char* name;
   bool humble;
-  int domain;
 };
 
 inline void PrintTo(const Layout& layout, std::ostream* out) {

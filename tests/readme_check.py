@@ -5,7 +5,8 @@
 
 - it stays short enough to read in ten minutes;
 - the package counts are those of scripts/bootstrap.sh;
-- the node's parameter table is the one `trelvo-node --help` gives (`--table` prints it);
+- the node's parameter table (in docs/node.md) is the one `trelvo-node --help` gives (`--table`
+  prints it);
 - its C++ examples are lines of the consumer programs the installed-package test builds and runs;
 - its launch file is Python and its parameter files set parameters the node has;
 - every shell command is one this script runs (the node on one machine, the simulator's examples)
@@ -23,6 +24,8 @@ from pathlib import Path
 
 import yaml
 
+from dds_domain import free_domain
+
 MOST_LINES = 250
 
 # Commands a reader copies that another test, or the CI run itself, runs.
@@ -35,7 +38,7 @@ KNOWN_ELSEWHERE = {
 }
 
 # The README's "on one machine" run takes this domain of the test's own in place of its own.
-DOMAIN = "209"
+DOMAIN = str(free_domain())
 
 failures = []
 
@@ -61,10 +64,11 @@ def parse_help(text):
     rows = []
     lines = text.splitlines()
     for i, line in enumerate(lines):
-        match = re.match(r"^  (--[a-z-]+)(.*)$", line)
+        match = re.match(r"^  (--[a-z-]+(?:,--[a-z-]+)*)(.*)$", line)
         if not match or match.group(1) in ("--help", "--version"):
             continue
         option, rest = match.groups()
+        option = option.replace(",", "`, `")  # another name of the same option
         head, _, description = rest.partition("  ")
         head = re.sub(r" (Excludes|Needs): .*", "", head).strip()
         head = re.sub(r" x \d+$", "", head)
@@ -82,18 +86,18 @@ def table(rows):
     )
 
 
-def check_parameters(readme, node):
+def check_parameters(reference, node):
     rows = parse_help(subprocess.run([node, "--help"], capture_output=True, text=True,
                                      check=True).stdout)
     if len(rows) < 10:
         fail(f"trelvo-node --help gave only {len(rows)} options: its format changed")
-    section = re.search(r"<!-- parameters:.*?-->\n\| option.*?\n\|---.*?\n(.*?)<!-- end", readme,
-                        re.S)
+    section = re.search(r"<!-- parameters:.*?-->\n\| option.*?\n\|---.*?\n(.*?)<!-- end",
+                        reference, re.S)
     if not section:
-        fail("the README has no parameter table between its markers")
+        fail("docs/node.md has no parameter table between its markers")
         return rows
     if section.group(1).strip() != table(rows):
-        fail("the README's parameter table is not trelvo-node --help's; print it with "
+        fail("docs/node.md's parameter table is not trelvo-node --help's; print it with "
              "tests/readme_check.py --table BUILD/tools/node/trelvo-node")
     return rows
 
@@ -203,7 +207,8 @@ def main():
     if f"install those and {tests} more" not in flat:
         fail(f"the README must say: install those and {tests} more")
 
-    parameters = check_parameters(readme, build / "tools/node/trelvo-node")
+    parameters = check_parameters((project / "docs/node.md").read_text(),
+                                  build / "tools/node/trelvo-node")
     check_examples(readme, project, parameters)
     check_commands(readme, project, build)
     for message in failures:

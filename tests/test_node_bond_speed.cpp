@@ -35,8 +35,8 @@ using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 
-constexpr int kBondDomain = 61;
-constexpr int kSpeedLimitDomain = 62;
+const int kBondDomain = dds_loopback::freeDomain();
+const int kSpeedLimitDomain = dds_loopback::freeDomain();
 constexpr auto kCycle = 50ms;  // the node's default 20 Hz
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;
@@ -234,7 +234,8 @@ TEST(NodeBond, FormedWithTheManagerAndTheVehicleStopsWhenItsHeartbeatsStop) {
   wire::Participant participant(kBondDomain);
   Vehicle vehicle(participant);
   Manager manager(participant);
-  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"},
+  // Paths on plan, asked for: a managed node takes none there otherwise.
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle", "--plan-topic", "plan"},
                          dds_loopback::childEnvironment(kBondDomain), "bond_node.log");
   ASSERT_TRUE(manager.configureAndActivate()) << node.output();
   ASSERT_TRUE(vehicle.connected()) << node.output();
@@ -325,20 +326,21 @@ TEST(NodeSpeedLimit, ALimitCapsTheRouteFromTheNextCycleUntilLifted) {
   vehicle.drive(2s);
   ASSERT_GT(vehicle.fastestSince(Clock::time_point{}), 0.2) << node.output();
 
-  const auto capped = limit(true, 20.0);  // 0.1 m/s
+  // A share of the speed the route cruises at, 0.4 m/s: half of it binds.
+  const auto capped = limit(true, 50.0);
   vehicle.drive(1s);
   const auto inForce = capped + kCycle + kDeliverySlack;
-  EXPECT_LE(vehicle.fastestSince(inForce), 0.1);
-  EXPECT_GT(vehicle.fastestSince(inForce), 0.05) << "the route goes on, slower";
+  EXPECT_LE(vehicle.fastestSince(inForce), 0.2);
+  EXPECT_GT(vehicle.fastestSince(inForce), 0.15) << "the route goes on, slower";
   limit(false, -1.0);  // refused: the limit stays
   vehicle.drive(300ms);
-  EXPECT_LE(vehicle.fastestSince(inForce), 0.1);
+  EXPECT_LE(vehicle.fastestSince(inForce), 0.2);
 
   const auto lifted = limit(false, 0.0);
   vehicle.drive(700ms);
-  EXPECT_GT(vehicle.fastestSince(lifted), 0.15) << node.output();
+  EXPECT_GT(vehicle.fastestSince(lifted), 0.3) << node.output();
   const std::string log = node.output();
-  EXPECT_NE(log.find("speed limit on /speed_limit: 0.1 m/s (20 % of 0.5 m/s)"), std::string::npos)
+  EXPECT_NE(log.find("speed limit on /speed_limit: 0.2 m/s (50 % of 0.4 m/s)"), std::string::npos)
       << log;
   EXPECT_NE(log.find("speed limit -1 m/s refused"), std::string::npos) << log;
   EXPECT_NE(log.find("speed limit on /speed_limit: none"), std::string::npos) << log;

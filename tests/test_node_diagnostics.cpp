@@ -241,7 +241,7 @@ TEST(NodeDiagnostics, APoseJustPastTheTimeoutWarnsAndTwoPoseWritersAreAnError) {
 
 TEST(NodeDiagnostics, AManagedNodeShowsItsLifecycleStateBondGoalAndSpeedLimit) {
   const auto managed = node::diagnosticStatus(changed(driving(), [](auto& s) {
-    s.speedLimit = "0.25 m/s (50 % of 0.5 m/s)";
+    s.speedLimit = "0.2 m/s (50 % of 0.4 m/s)";
     s.lifecycleState = "active";
     s.bond = "formed";
     s.goal = "goal 00112233-4455-6677-8899-aabbccddeeff executing";
@@ -250,7 +250,7 @@ TEST(NodeDiagnostics, AManagedNodeShowsItsLifecycleStateBondGoalAndSpeedLimit) {
   ASSERT_GE(values.size(), 4U);
   EXPECT_EQ((std::vector<std::pair<std::string, std::string>>(values.end() - 4, values.end())),
             (std::vector<std::pair<std::string, std::string>>{
-                {"speed limit", "0.25 m/s (50 % of 0.5 m/s)"},
+                {"speed limit", "0.2 m/s (50 % of 0.4 m/s)"},
                 {"lifecycle state", "active"},
                 {"bond", "formed"},
                 {"follow_path goal", "goal 00112233-4455-6677-8899-aabbccddeeff executing"},

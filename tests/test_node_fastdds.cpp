@@ -22,7 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDomain = 175;
+const int kDomain = dds_loopback::freeDomain();
 
 std::vector<std::string> nodeEnvironment() {
   return {"PATH=/usr/bin:/bin",

@@ -25,7 +25,7 @@ using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using fastdds_service_client::ServiceClient;
 
-constexpr int kDomain = 70;
+const int kDomain = dds_loopback::freeDomain();
 
 std::vector<std::string> environment(const std::string& rmw) {
   return {"PATH=/usr/bin:/bin", std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,

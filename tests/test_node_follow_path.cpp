@@ -41,8 +41,8 @@ using follow_path_scenario::TimedCommand;
 // The lifecycle manager, the navigator, and a listener of the vehicle's odometry and commands.
 class Navigator : public follow_path_scenario::Listening<Navigator> {
  public:
-  explicit Navigator(const Layout& layout)
-      : participant_(layout.domain),
+  Navigator(const Layout& layout, int domain)
+      : participant_(domain),
         changeState_(participant_, "trelvo_node/change_state",
                      "lifecycle_msgs::srv::dds_::ChangeState", "0d.1"),
         action(participant_, "follow_path", layout.humble, "0d.2"),
@@ -111,18 +111,19 @@ class NodeFollowPath : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(NodeFollowPath, ServesTheControllerServersGoalsThroughItsLifecycle) {
   const Layout layout = GetParam();
+  const int domain = dds_loopback::freeDomain();
   dds_loopback::useLoopbackOnly();
-  Navigator navigator(layout);
+  Navigator navigator(layout, domain);
   const std::string log = std::string("follow_path_") + layout.name;
   BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
-                            dds_loopback::childEnvironment(layout.domain), log + "_vehicle.log");
-  BackgroundProcess node(nodeCommand(layout.humble), dds_loopback::childEnvironment(layout.domain),
+                            dds_loopback::childEnvironment(domain), log + "_vehicle.log");
+  BackgroundProcess node(nodeCommand(layout.humble), dds_loopback::childEnvironment(domain),
                          log + "_node.log");
   follow_path_scenario::run(navigator, node);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPath,
-                         ::testing::Values(Layout{"jazzy", false, 80}, Layout{"humble", true, 81}),
+                         ::testing::Values(Layout{"jazzy", false}, Layout{"humble", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Each navigator takes only its own distribution's layout: against a node that serves the other
@@ -131,9 +132,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPath,
 TEST(NodeFollowPathPeers, EachNavigatorFailsAgainstTheOtherLayout) {
   dds_loopback::useLoopbackOnly();
   for (const bool humbleServer : {false, true}) {
-    const Layout layout{humbleServer ? "humble" : "jazzy", !humbleServer, 82};
-    Navigator navigator(layout);
-    BackgroundProcess node(nodeCommand(humbleServer), dds_loopback::childEnvironment(layout.domain),
+    const Layout layout{humbleServer ? "humble" : "jazzy", !humbleServer};
+    const int domain = dds_loopback::freeDomain();
+    Navigator navigator(layout, domain);
+    BackgroundProcess node(nodeCommand(humbleServer), dds_loopback::childEnvironment(domain),
                            std::string("follow_path_mismatch_") + layout.name + ".log");
     ASSERT_TRUE(dds_loopback::eventually([&] { return navigator.action.available(); }, 10s));
     ASSERT_EQ(navigator.change(1), true);
@@ -143,8 +145,9 @@ TEST(NodeFollowPathPeers, EachNavigatorFailsAgainstTheOtherLayout) {
     EXPECT_NE(node.output().find("dropped a request that cannot be read"), std::string::npos);
   }
   // Heartbeats of another bond, or the manager's own, are not the node's.
-  Navigator manager({"jazzy", false, 82});
-  wire::Participant other(82);
+  const int domain = dds_loopback::freeDomain();
+  Navigator manager({"jazzy", false}, domain);
+  wire::Participant other(domain);
   wire::Publisher<bond::msg::Status> otherBond(other, wire::ddsTopicName("", "bond"),
                                                wire::bondWriterQos().get());
   const auto heartbeats = [&](const char* id, const char* instance) {
@@ -166,7 +169,7 @@ TEST(NodeFollowPathPeers, EachNavigatorFailsAgainstTheOtherLayout) {
   // Results: a Jazzy result to a Humble client, and a Humble one to a Jazzy client.
   const CdrWriter jazzy = CdrWriter().u8(kSucceeded).u8(0).u16(0).text("");
   const CdrWriter humble = CdrWriter().u8(kSucceeded).u8(0);
-  wire::Participant participant(82);
+  wire::Participant participant(domain);
   EXPECT_TRUE(FollowPathClient(participant, "a", false, "0e.1").readResult(jazzy.bytes()));
   EXPECT_FALSE(FollowPathClient(participant, "b", false, "0e.2").readResult(humble.bytes()));
   EXPECT_TRUE(FollowPathClient(participant, "c", true, "0e.3").readResult(humble.bytes()));

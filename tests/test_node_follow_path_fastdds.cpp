@@ -88,8 +88,8 @@ std::optional<TimedCommand> commandOf(const Bytes& twist) {
 // all on one Fast DDS participant as rmw_fastrtps makes one per process.
 class Navigator : public follow_path_scenario::Listening<Navigator> {
  public:
-  explicit Navigator(const Layout& layout)
-      : participant_(layout.domain),
+  Navigator(const Layout& layout, int domain)
+      : participant_(domain),
         changeState_(participant_, "trelvo_node/change_state",
                      "lifecycle_msgs::srv::dds_::ChangeState"),
         action(participant_, "follow_path", layout.humble),
@@ -179,17 +179,18 @@ class NodeFollowPathFastdds : public ::testing::TestWithParam<Layout> {
 
 TEST_P(NodeFollowPathFastdds, ServesTheControllerServersGoalsToAnRmwFastrtpsNavigator) {
   const Layout layout = GetParam();
-  Navigator navigator(layout);
+  const int domain = dds_loopback::freeDomain();
+  Navigator navigator(layout, domain);
   const std::string log = std::string("follow_path_fastdds_") + layout.name;
   BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
-                            dds_loopback::childEnvironment(layout.domain), log + "_vehicle.log");
+                            dds_loopback::childEnvironment(domain), log + "_vehicle.log");
   BackgroundProcess node(nodeCommand(layout.humble),
-                         nodeEnvironment(layout.domain, "rmw_fastrtps_cpp"), log + "_node.log");
+                         nodeEnvironment(domain, "rmw_fastrtps_cpp"), log + "_node.log");
   follow_path_scenario::run(navigator, node);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPathFastdds,
-                         ::testing::Values(Layout{"jazzy", false, 73}, Layout{"humble", true, 74}),
+                         ::testing::Values(Layout{"jazzy", false}, Layout{"humble", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The navigator on rmw_fastrtps gets nothing from a node that serves its services as
@@ -198,9 +199,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, NodeFollowPathFastdds,
 TEST(NodeFollowPathFastddsPeers, TheFastddsNavigatorFailsAgainstCycloneFraming) {
   dds_loopback::useLoopbackOnly();
   setenv("FASTRTPS_DEFAULT_PROFILES_FILE", FASTDDS_LOOPBACK_PROFILE, 1);
-  const Layout layout{"jazzy", false, 75};
-  Navigator navigator(layout);
-  BackgroundProcess node(nodeCommand(false), nodeEnvironment(layout.domain, nullptr),
+  const Layout layout{"jazzy", false};
+  const int domain = dds_loopback::freeDomain();
+  Navigator navigator(layout, domain);
+  BackgroundProcess node(nodeCommand(false), nodeEnvironment(domain, nullptr),
                          "follow_path_fastdds_cyclone_framing.log");
   ASSERT_TRUE(dds_loopback::eventually([&] { return navigator.action.available(); }, 10s))
       << node.output();

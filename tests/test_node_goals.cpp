@@ -105,23 +105,24 @@ TEST(NodeGoals, CyclesEndTheGoalAtTheGoalOrOnAStallAndGiveFeedbackMeanwhile) {
   FollowPathGoals goals;
   ASSERT_TRUE(goals.accept(idOf(1), at(1), pathOf(2), true, kStart));
   // Before the drive took the path, the route finished is the one before: no success from it.
-  EXPECT_FALSE(goals.cycleEnded({true, std::nullopt, 0.0, 0.0}, kStart));
+  EXPECT_FALSE(goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt}, kStart));
   EXPECT_EQ(statusOf(goals, 1), GoalStatus::Executing);
   goals.pathOutcome({}, kStart);
 
-  const auto feedback = goals.cycleEnded({false, std::nullopt, 2.5, 0.3}, kStart);
+  const auto feedback = goals.cycleEnded({false, std::nullopt, 2.5, 0.3, std::nullopt}, kStart);
   ASSERT_TRUE(feedback);
   EXPECT_EQ(feedback->id, idOf(1));
   EXPECT_EQ(feedback->distanceToGoal, 2.5);
   EXPECT_EQ(feedback->speed, 0.3);
-  EXPECT_FALSE(goals.cycleEnded({false, std::nullopt, std::nullopt, 0.0}, kStart));  // no pose
+  EXPECT_FALSE(
+      goals.cycleEnded({false, std::nullopt, std::nullopt, 0.0, std::nullopt}, kStart));  // no pose
 
-  goals.cycleEnded({true, std::nullopt, 0.0, 0.0}, kStart);
+  goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt}, kStart);
   EXPECT_EQ(statusOf(goals, 1), GoalStatus::Succeeded);
   EXPECT_FALSE(goals.takeStop());
 
   acceptDriven(goals, 2);
-  goals.cycleEnded({false, std::string("stalled"), 1.0, 0.2}, kStart);
+  goals.cycleEnded({false, std::string("stalled"), 1.0, 0.2, std::nullopt}, kStart);
   EXPECT_EQ(statusOf(goals, 2), GoalStatus::Aborted);
   EXPECT_EQ(goals.result(idOf(2))->error, node::FollowPathError::FailedToMakeProgress);
   EXPECT_EQ(goals.result(idOf(2))->message, "stalled");
@@ -141,7 +142,7 @@ TEST(NodeGoals, CancelRequestsChooseTheirGoalsAsRclActionDoes) {
   } cases[] = {
       {"every goal", none, 0, node::CancelCode::None, 1},
       {"accepted by then", none, 5, node::CancelCode::None, 1},
-      {"accepted before the running goal", none, 4, node::CancelCode::Rejected, 0},
+      {"accepted before the running goal: none, no error", none, 4, node::CancelCode::None, 0},
       {"the running goal", idOf(2), 0, node::CancelCode::None, 1},
       {"an ended goal", idOf(1), 0, node::CancelCode::GoalTerminated, 0},
       {"an unknown goal", idOf(9), 0, node::CancelCode::UnknownGoal, 0},
@@ -159,6 +160,11 @@ TEST(NodeGoals, CancelRequestsChooseTheirGoalsAsRclActionDoes) {
     EXPECT_EQ(statusOf(goals, 2), c.canceled > 0 ? GoalStatus::Canceled : GoalStatus::Executing)
         << c.request;
   }
+  FollowPathGoals idle;
+  const auto answer = idle.cancel(none, at(0), kStart);
+  EXPECT_EQ(answer.code, node::CancelCode::None) << "cancel all with no goal";
+  EXPECT_TRUE(answer.canceling.empty());
+  EXPECT_FALSE(idle.takeStop());
 }
 
 TEST(NodeGoals, ACancelBeforeTheCycleKeepsTheGoalsPathFromTheDrive) {
@@ -184,7 +190,7 @@ TEST(NodeGoals, ResultsAreKeptTenSecondsThenForgotten) {
   EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Unknown);
   acceptDriven(goals, 1);
   EXPECT_FALSE(goals.result(idOf(1)));  // running: asked results wait
-  goals.cycleEnded({true, std::nullopt, 0.0, 0.0}, kStart + 1s);
+  goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt}, kStart + 1s);
   goals.takeStatusChanged();
   goals.expire(kStart + 1s + node::kResultKept - 1ms);
   EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Succeeded);

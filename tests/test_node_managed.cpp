@@ -33,8 +33,8 @@ using cyclone_service_client::CdrReader;
 using cyclone_service_client::CdrWriter;
 using cyclone_service_client::ServiceClient;
 
-constexpr int kDomain = 205;
-constexpr int kBrokenServerDomain = 210;
+const int kDomain = dds_loopback::freeDomain();
+const int kBrokenServerDomain = dds_loopback::freeDomain();
 // What a loaded 2-core machine may add to the delivery of one sample.
 constexpr auto kDeliverySlack = 150ms;
 
@@ -203,7 +203,8 @@ class Manager {
 TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
   dds_loopback::useLoopbackOnly();
   Manager manager;
-  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"},
+  // Paths on plan, asked for: a managed node takes none there otherwise.
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle", "--plan-topic", "plan"},
                          dds_loopback::childEnvironment(kDomain), "managed_node.log");
   ASSERT_TRUE(manager.servicesAvailable()) << node.output();
   ASSERT_TRUE(manager.connected()) << node.output();
@@ -267,6 +268,24 @@ TEST(NodeManaged, ConfiguredActivatedDrivesAndStopsAtOnceWhenDeactivated) {
   EXPECT_TRUE(dds_loopback::eventually([&] { return manager.graphListsChangeStateReader(); }));
   EXPECT_NE(node.output().find("dropped a request that cannot be read"), std::string::npos)
       << node.output();
+}
+
+// Nav2's planner server publishes every plan it computes on plan, for display: a managed node
+// moves only for goals, and while it has none it publishes no command at all.
+TEST(NodeManaged, APlanWithoutAGoalMovesNothingAndTheIdleNodeIsQuiet) {
+  dds_loopback::useLoopbackOnly();
+  Manager manager;
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--lifecycle"},
+                         dds_loopback::childEnvironment(kDomain), "managed_node_plan.log");
+  ASSERT_TRUE(manager.servicesAvailable()) << node.output();
+  ASSERT_EQ(manager.change(1), true);
+  ASSERT_EQ(manager.change(3), true);
+  for (int i = 0; i < 5; ++i) {
+    manager.sendPath(2.0);
+    manager.drive(300ms);
+  }
+  EXPECT_TRUE(manager.commands.empty()) << node.output();
+  EXPECT_EQ(node.output().find("subscribes /plan"), std::string::npos) << node.output();
 }
 
 // The client is no client that takes any reply: against a server that answers as rmw_cyclonedds

@@ -79,6 +79,8 @@ class Planner {
         10s);
   }
   void send(const nav_msgs::msg::Path& path) { plan_.publish(path); }
+  /// A route 5 m ahead: while it is under way, with or without poses, commands come every cycle.
+  void sendRoute() { send(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)})); }
   void localiseAt(const geometry_msgs::msg::PoseStamped& pose) {
     nav_msgs::msg::Odometry odometry;
     odometry.header = pose.header;
@@ -161,7 +163,7 @@ class NodeProgram : public ::testing::Test {
 };
 
 TEST_F(NodeProgram, DrivesAnLRouteToItsGoalWithTheVehicleOnDds) {
-  constexpr int kDomain = 217;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -187,7 +189,7 @@ TEST_F(NodeProgram, DrivesAnLRouteToItsGoalWithTheVehicleOnDds) {
 }
 
 TEST_F(NodeProgram, StopsWhenTheVehicleDiesAndSendsAZeroCommandOnSigterm) {
-  constexpr int kDomain = 218;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -225,7 +227,7 @@ TEST_F(NodeProgram, StopsWhenTheVehicleDiesAndSendsAZeroCommandOnSigterm) {
 }
 
 TEST_F(NodeProgram, AVehicleRestartedFacingAwayGetsNoForwardCommandBeforeItHasTurned) {
-  constexpr int kDomain = 221;
+  const int kDomain = dds_loopback::freeDomain();
   auto vehicle = startVehicleAt(kDomain, "0", "0");
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -263,7 +265,7 @@ TEST_F(NodeProgram, AVehicleRestartedFacingAwayGetsNoForwardCommandBeforeItHasTu
 }
 
 TEST_F(NodeProgram, SigtermWhileDrivingStopsTheVehicleAndExitsWithinTwoSeconds) {
-  constexpr int kDomain = 222;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -288,7 +290,7 @@ TEST_F(NodeProgram, SigtermWhileDrivingStopsTheVehicleAndExitsWithinTwoSeconds) 
 }
 
 TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithinTwoSeconds) {
-  constexpr int kDomain = 223;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
@@ -312,7 +314,7 @@ TEST_F(NodeProgram, AStopNotAcknowledgedByAStoppedVehicleExitsWithStatusOneWithi
 }
 
 TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagnostics) {
-  constexpr int kDomain = 225;
+  const int kDomain = dds_loopback::freeDomain();
   // Jazzy's diff_drive_controller reads TwistStamped; the node publishes Twist.
   BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--stamped"},
                             dds_loopback::childEnvironment(kDomain),
@@ -349,7 +351,7 @@ TEST_F(NodeProgram, AVehicleThatReadsAnotherCommandTypeIsNamedInTheLogAndOnDiagn
 }
 
 TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
-  constexpr int kDomain = 226;
+  const int kDomain = dds_loopback::freeDomain();
   const std::string params = logFolder() + "/params.yaml";
   {
     std::ofstream file(params);
@@ -365,6 +367,13 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
   wire::Participant participant(kDomain);
   wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
       participant, wire::ddsTopicName("", "/x"), wire::commandQos().get());
+  wire::Publisher<nav_msgs::msg::Path> plan(participant, wire::ddsTopicName("", "/robot1/plan"),
+                                            wire::pathQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return plan.matchedSubscriptions() > 0; }, 15s))
+      << node.output();
+  nav_msgs::msg::Path route = pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)});
+  route.header.frame_id = "map";
+  plan.publish(route);  // held without a pose from TF: zero commands, on /x
   int received = 0;
   ASSERT_TRUE(dds_loopback::eventually(
       [&] {
@@ -391,7 +400,7 @@ TEST_F(NodeProgram, StartsFromALaunchStyleCommandLine) {
 TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
   for (const bool fromTf : {false, true}) {
     SCOPED_TRACE(fromTf ? "TF" : "AMCL");
-    const int domain = fromTf ? 228 : 227;
+    const int domain = dds_loopback::freeDomain();
     std::vector<std::string> command{TRELVO_NODE_PROGRAM};
     if (fromTf) {
       command.insert(command.end(), {"--pose-from-tf", "map", "base_link"});
@@ -444,23 +453,68 @@ TEST_F(NodeProgram, TakesThePoseFromAmclOrFromTf) {
   }
 }
 
-TEST_F(NodeProgram, CommandsComeAtTheRateAndProgressOnlyWhenItChanges) {
-  constexpr int kDomain = 224;
+// Commands go out only while a route is under way, as Nav2's controller server publishes only
+// while it follows a path: the idle node leaves the topic to other programs (recoveries, teleop).
+TEST_F(NodeProgram, CommandsComeAtTheRateOnlyWhileARouteIsUnderWay) {
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
   planner.listen(1s);  // the vehicle's poses arrive: "no route"
-  planner.commands.clear();
   planner.progress.clear();
-  planner.listen(3s);
-  // 20 Hz: about 60 commands; progress once a second while nothing changes.
-  EXPECT_GE(planner.commands.size(), 30u);
-  EXPECT_LE(planner.commands.size(), 90u);
-  EXPECT_LE(planner.progress.size(), 5u);
+  planner.listen(2s);
+  EXPECT_TRUE(planner.commands.empty()) << "idle, the node publishes nothing";
+  EXPECT_LE(planner.progress.size(), 3u) << "progress once a second while nothing changes";
   for (const auto& text : planner.progress) {
     EXPECT_EQ(text, "no route");
   }
+
+  planner.sendRoute();
+  planner.listen(3s);
+  // 20 Hz: about 60 commands.
+  EXPECT_GE(planner.commands.size(), 30u);
+  EXPECT_LE(planner.commands.size(), 90u);
+
+  planner.send(pathThrough({}));  // the route ends
+  planner.listen(500ms);
+  const std::size_t atStop = planner.commands.size();
+  ASSERT_GE(atStop, 3u);
+  for (std::size_t i = atStop - 3; i < atStop; ++i) {
+    EXPECT_TRUE(isZero(planner.commands[i].twist)) << "the stop, sent three times";
+  }
+  planner.listen(1s);
+  EXPECT_EQ(planner.commands.size(), atStop) << "then nothing";
+}
+
+// A teleop or Nav2's recoveries may write to the command topic while the node is idle; only one
+// that writes while the node drives is a second driver of the vehicle.
+TEST_F(NodeProgram, AnotherCommandWriterIsToldOnlyWhenItWritesWhileTheNodeDrives) {
+  const int kDomain = dds_loopback::freeDomain();
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node = startNode(kDomain);
+  Planner planner(kDomain);
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  wire::Participant other(kDomain);
+  wire::Publisher<geometry_msgs::msg::Twist> teleop(other, wire::ddsTopicName("", "cmd_vel"),
+                                                    wire::commandQos().get());
+  geometry_msgs::msg::Twist backUp;
+  backUp.linear.x = -0.1;
+  const auto writeFor = [&](std::chrono::milliseconds duration) {
+    for (const auto until = Clock::now() + duration; Clock::now() < until;) {
+      teleop.publish(backUp);
+      planner.listen(kPeriod);
+    }
+  };
+  constexpr const char* kSecondDriver = "writes to /cmd_vel while this node drives";
+  writeFor(2500ms);
+  EXPECT_EQ(node.output().find(kSecondDriver), std::string::npos) << node.output();
+  for (const auto& command : planner.commands) {
+    EXPECT_EQ(command.twist.linear.x, -0.1) << "only the teleop's commands while idle";
+  }
+  planner.sendRoute();
+  writeFor(2500ms);
+  EXPECT_NE(node.output().find(kSecondDriver), std::string::npos) << node.output();
 }
 
 // Scheduling policy and real-time priority of each thread of a process, by thread name.
@@ -495,12 +549,13 @@ std::vector<ThreadScheduling> threadSchedulingOf(pid_t pid) {
 }
 
 TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
-  constexpr int kDomain = 229;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess vehicle = startVehicle(kDomain);
   BackgroundProcess node({TRELVO_NODE_PROGRAM, "--realtime-priority", "7"},
                          dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.sendRoute();
   planner.listen(1s);
   const std::string log = node.output();
   if (log.find("--realtime-priority 7: ") != std::string::npos) {
@@ -522,12 +577,13 @@ TEST_F(NodeProgram, ARealtimePriorityRaisesTheControlCycleAndNothingElse) {
 // Without CAP_SYS_NICE (and with no rtprio limit) the system refuses: the node says so and drives
 // on under the normal scheduler.
 TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
-  constexpr int kDomain = 230;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess node({"/usr/bin/setpriv", "--bounding-set", "-sys_nice", TRELVO_NODE_PROGRAM,
                           "--realtime-priority", "7"},
                          dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  planner.sendRoute();
   planner.listen(1s);
   EXPECT_NE(node.output().find("--realtime-priority 7: Operation not permitted: the control cycle "
                                "runs under the normal scheduler"),
@@ -540,7 +596,7 @@ TEST_F(NodeProgram, ARefusedRealtimePriorityIsToldAndTheNodeRunsOn) {
 }
 
 TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
-  constexpr int kDomain = 219;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess node = startNode(kDomain);
   Planner planner(kDomain);
   ASSERT_TRUE(planner.nodeConnected()) << node.output();
@@ -592,7 +648,7 @@ TEST_F(NodeProgram, BadInputKeepsTheNodeUpAndItsCommandsFinite) {
 
 TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
   // Used only if a refusal fails and the node starts.
-  constexpr int kDomain = 153;
+  const int kDomain = dds_loopback::freeDomain();
   const std::string domain = std::to_string(kDomain);
   const std::string rosName =
       ": its parts between '/' hold only letters, digits and '_', and none is empty or starts "
@@ -691,7 +747,7 @@ TEST_F(NodeProgram, HelpListsTheRampOptionsAndTheExitStatuses) {
 // before the first, never the wall clock; a simulator reset that sends the clock back is logged
 // once, and the stamps follow it.
 TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
-  constexpr int kDomain = 206;
+  const int kDomain = dds_loopback::freeDomain();
   BackgroundProcess node(
       {TRELVO_NODE_PROGRAM, "--stamped", "--ros-args", "-p", "use_sim_time:=true"},
       dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
@@ -700,8 +756,15 @@ TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
                                                    wire::clockQos().get());
   wire::Subscription<geometry_msgs::msg::TwistStamped> commands(
       participant, wire::ddsTopicName("", "cmd_vel"), wire::commandQos().get());
+  wire::Publisher<nav_msgs::msg::Path> plan(participant, wire::ddsTopicName("", "plan"),
+                                            wire::pathQos().get());
   ASSERT_TRUE(dds_loopback::eventually(
-      [&] { return clock.matchedSubscriptions() > 0 && commands.matchedPublications() > 0; }, 10s));
+      [&] {
+        return clock.matchedSubscriptions() > 0 && commands.matchedPublications() > 0 &&
+               plan.matchedSubscriptions() > 0;
+      },
+      10s));
+  plan.publish(pathThrough({poseAt(0, 0, 0), poseAt(5, 0, 0)}));  // held: a zero every cycle
   const auto runClock = [&](int32_t sec, uint32_t nanosec) {
     rosgraph_msgs::msg::Clock time;
     time.clock.sec = sec;

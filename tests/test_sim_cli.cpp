@@ -184,7 +184,7 @@ TEST_F(SimProgram, BatchOfFiftyDifferentialScenariosWithNoiseReachesEveryGoal) {
 
 TEST_F(SimProgram, BadInputIsRefusedInOneLineWithStatusTwoAndWritesNothing) {
   // Should a refusal under --dds fail, the vehicle stays on loopback, on a domain of its own.
-  constexpr int kDomain = 154;
+  const int kDomain = dds_loopback::freeDomain();
   const std::vector<std::string> dds = {std::string("CYCLONEDDS_URI=") + dds_loopback::kConfig,
                                         "ROS_DOMAIN_ID=" + std::to_string(kDomain)};
   const std::string rosName =

@@ -23,7 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kDomain = 220;
+const std::uint32_t kDomain = dds_loopback::freeDomain();
 constexpr double kSpeed = 0.2;                  // m/s, the host's command
 constexpr auto kDriving = 1s;                   // how long the host sends it
 constexpr auto kCommandInterval = 50ms;         // as a 20 Hz host sends
@@ -121,7 +121,7 @@ TEST(SimDdsVehicle, RouteTimeLimitIsWallTimeAndEndsTheRouteWithStatusOne) {
   const std::vector<std::string> environment = {std::string("CYCLONEDDS_URI=") +
                                                 dds_loopback::kConfig};
   // Nobody drives the vehicle: the route ends at its time limit, in wall time.
-  constexpr int kShortDomain = 151;
+  const int kShortDomain = dds_loopback::freeDomain();
   const auto started = Clock::now();
   BackgroundProcess shortLimit(
       {TRELVO_SIM_PROGRAM, "--dds", "--domain", std::to_string(kShortDomain), "--waypoints",
@@ -134,7 +134,7 @@ TEST(SimDdsVehicle, RouteTimeLimitIsWallTimeAndEndsTheRouteWithStatusOne) {
 
   // A time limit longer than any closed-loop run may take is no reason to refuse one on DDS,
   // which counts no control periods.
-  constexpr int kLongDomain = 152;
+  const int kLongDomain = dds_loopback::freeDomain();
   BackgroundProcess longLimit({TRELVO_SIM_PROGRAM, "--dds", "--domain", std::to_string(kLongDomain),
                                "--waypoints", "0,0,0", "1,0,0", "--time-limit", "100000"},
                               environment, logFor("long"));

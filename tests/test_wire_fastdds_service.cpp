@@ -37,8 +37,8 @@ using cyclone_service_client::CdrWriter;
 using Clock = wire::ServiceServer::Clock;
 namespace rtps = eprosima::fastrtps::rtps;
 
-constexpr int kServerDomain = 71;
-constexpr int kBrokenServerDomain = 72;
+const int kServerDomain = dds_loopback::freeDomain();
+const int kBrokenServerDomain = dds_loopback::freeDomain();
 constexpr std::size_t kLargest = 4096;
 
 rtps::GUID_t guid(std::uint8_t prefix, std::uint8_t kind) {

@@ -18,8 +18,9 @@ using namespace std::chrono_literals;
 
 TEST(WireLoopback, ReliablePathArrivesConverted) {
   dds_loopback::useLoopbackOnly();
-  wire::Participant planner(215);
-  wire::Participant node(215);
+  const std::uint32_t domain = dds_loopback::freeDomain();
+  wire::Participant planner(domain);
+  wire::Participant node(domain);
   wire::Publisher<nav_msgs::msg::Path> publisher(planner, "rt/plan", wire::pathQos().get());
   wire::Subscription<nav_msgs::msg::Path> subscription(node, "rt/plan", wire::pathQos().get());
   ASSERT_TRUE(dds_loopback::eventually([&] { return publisher.matchedSubscriptions() == 1; }));
@@ -52,8 +53,9 @@ TEST(WireLoopback, ReliablePathArrivesConverted) {
 
 TEST(WireLoopback, BestEffortPoseSourceTakesReliableOdometry) {
   dds_loopback::useLoopbackOnly();
-  wire::Participant vehicle(216);
-  wire::Participant node(216);
+  const std::uint32_t domain = dds_loopback::freeDomain();
+  wire::Participant vehicle(domain);
+  wire::Participant node(domain);
   wire::Publisher<nav_msgs::msg::Odometry> publisher(vehicle, "rt/odom", wire::odometryQos().get());
   wire::Subscription<nav_msgs::msg::Odometry> subscription(node, "rt/odom",
                                                            wire::poseSourceQos().get());
@@ -81,8 +83,9 @@ TEST(WireLoopback, BestEffortPoseSourceTakesReliableOdometry) {
 // as DDS names that writer, so that the node can tell a second pose source from its own.
 TEST(WireLoopback, EachPoseNamesItsWriter) {
   dds_loopback::useLoopbackOnly();
-  wire::Participant vehicles(203);
-  wire::Participant node(203);
+  const std::uint32_t domain = dds_loopback::freeDomain();
+  wire::Participant vehicles(domain);
+  wire::Participant node(domain);
   wire::Publisher<nav_msgs::msg::Odometry> own(vehicles, "rt/odom", wire::odometryQos().get());
   wire::Publisher<nav_msgs::msg::Odometry> stray(vehicles, "rt/odom", wire::odometryQos().get());
   wire::Subscription<nav_msgs::msg::Odometry> subscription(node, "rt/odom",
@@ -145,8 +148,9 @@ diagnostic_msgs::msg::DiagnosticArray twoStatuses() {
 // what went on the wire, whatever the wire's own conversion back makes of it.
 TEST(WireLoopback, DiagnosticArrayReachesAPlainDdsReaderWhole) {
   dds_loopback::useLoopbackOnly();
-  wire::Participant node(161);
-  wire::Participant monitor(161);
+  const std::uint32_t domain = dds_loopback::freeDomain();
+  wire::Participant node(domain);
+  wire::Participant monitor(domain);
   wire::Publisher<diagnostic_msgs::msg::DiagnosticArray> publisher(node, "rt/diagnostics",
                                                                    wire::statusQos().get());
   const dds_entity_t topic =
@@ -208,7 +212,7 @@ geometry_msgs::msg::TransformStamped staticTransform(const char* parent, const c
 
 TEST(WireLoopback, TfStaticReachesASubscriptionMadeAfterEveryBroadcast) {
   dds_loopback::useLoopbackOnly();
-  constexpr std::uint32_t kDomain = 180;
+  const std::uint32_t kDomain = dds_loopback::freeDomain();
   // As tf2_ros's static broadcasters: transient local, each keeping its one latest message.
   wire::Qos broadcast = wire::tfStaticQos();
   dds_qset_history(broadcast.get(), DDS_HISTORY_KEEP_LAST, 1);
@@ -249,7 +253,7 @@ TEST(WireLoopback, TfStaticReachesASubscriptionMadeAfterEveryBroadcast) {
 
 TEST(WireLoopback, PoseWithCovarianceArrivesWhole) {
   dds_loopback::useLoopbackOnly();
-  constexpr std::uint32_t kDomain = 181;
+  const std::uint32_t kDomain = dds_loopback::freeDomain();
   wire::Participant localisation(kDomain);
   wire::Participant node(kDomain);
   wire::Publisher<geometry_msgs::msg::PoseWithCovarianceStamped> publisher(

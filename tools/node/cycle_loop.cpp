@@ -63,9 +63,7 @@ void CycleLoop::cycle() {
   takeInputs(taken);
   const std::string before = progress_.sent();
   const CycleOutput output = drive_.cycle(taken);
-  if (commanding) {
-    topics_.publishCommand(output.command);
-  }
+  publishCommand(output, commanding);
   const auto written = Clock::now();
   if (goals_ != nullptr) {
     endGoalCycle(output, commanding, written);
@@ -80,6 +78,19 @@ void CycleLoop::cycle() {
         std::chrono::duration_cast<std::chrono::nanoseconds>(written - taken).count();
     std::fprintf(latencyLog_, "%lld.%03lld,%d\n", nanoseconds / 1000, nanoseconds % 1000,
                  before != progress_.sent() ? 1 : 0);
+  }
+}
+
+// A node that stops commanding (deactivated, its bond broken) sent its stop as it did.
+void CycleLoop::publishCommand(const CycleOutput& output, bool commanding) {
+  if (!commanding) {
+    stopsOwed_ = 0;
+  } else if (output.routeUnderWay) {
+    stopsOwed_ = kStopRepeats;
+    topics_.publishCommand(output.command);
+  } else if (stopsOwed_ > 0) {
+    --stopsOwed_;
+    topics_.publishCommand(geometry_msgs::msg::Twist{});
   }
 }
 
@@ -146,9 +157,10 @@ void CycleLoop::handOver(Clock::time_point now) {
 // A goal that ends by this cycle (no progress) stops the vehicle at once, its route at the next
 // cycle.
 void CycleLoop::endGoalCycle(const CycleOutput& output, bool commanding, Clock::time_point now) {
-  goals_->cycleEnded({output.routeFinished, output.stall, output.distanceToGoal,
-                      std::hypot(output.command.linear.x, output.command.linear.y)},
-                     now);
+  goals_->cycleEnded(
+      {output.routeFinished, output.stall, output.distanceToGoal,
+       std::hypot(output.command.linear.x, output.command.linear.y), output.poseLost},
+      now);
   if (goals_->goals().takeStop()) {
     if (commanding) {
       topics_.publishCommand(geometry_msgs::msg::Twist{});

@@ -3,6 +3,11 @@
 // The node's control loop: once a period, the paths and poses that arrived go to the drive cycle
 // and its command goes out, until a stop is asked for. Periods are kept on absolute deadlines, so
 // that a slow cycle does not shift the ones after it.
+//
+// Commands go out only while a route is under way, its safety stops included; when it ends, the
+// zero command goes out for kStopRepeats cycles (a lost datagram cannot leave the last speed
+// standing), then nothing, as Nav2's controller server: other programs (Nav2's recoveries, a
+// teleop) may then drive the vehicle on the same topic.
 
 #include <atomic>
 #include <chrono>
@@ -20,6 +25,8 @@
 #include "node/node_topics.hpp"
 
 namespace node {
+
+inline constexpr int kStopRepeats = 3;
 
 class CycleLoop {
  public:
@@ -55,6 +62,7 @@ class CycleLoop {
   void takeGoals(Clock::time_point now);
   void takeInputs(Clock::time_point now);
   void handOver(Clock::time_point now);
+  void publishCommand(const CycleOutput& output, bool commanding);
   void endGoalCycle(const CycleOutput& output, bool commanding, Clock::time_point now);
   void publishStatus(const CycleOutput& output, Clock::time_point now);
 
@@ -68,6 +76,7 @@ class CycleLoop {
   std::function<bool(Clock::time_point)> commanding_;
   std::function<void()> takeAlso_;
   bool commanded_ = true;
+  int stopsOwed_ = 0;  // zero commands still to send after the route ended
   std::mutex* lock_ = nullptr;
   FollowPathServer* goals_ = nullptr;
 };

@@ -78,11 +78,39 @@ action_msgs_msg_dds__GoalInfo_ infoSample(const Goal& goal) {
   return {uuidSample(goal.id), timeSample(goal.accepted)};
 }
 
-// The goal id and path of a send_goal request of either layout: both begin with them.
-template <typename Request>
-std::pair<GoalId, nav_msgs::msg::Path> goalOf(const void* request) {
-  const auto& asked = *static_cast<const Request*>(request);
-  return {goalId(asked.goal_id), wire::toRos(asked.path)};
+struct GoalAsked {
+  GoalId id;
+  nav_msgs::msg::Path path;
+  PluginsAsked plugins;
+};
+
+std::string text(const char* sample) {
+  return sample == nullptr ? std::string() : std::string(sample);
+}
+
+GoalAsked humbleGoal(const void* request) {
+  const auto& asked =
+      *static_cast<const nav2_msgs_humble_action_dds__FollowPath_SendGoal_Request_*>(request);
+  return {goalId(asked.goal_id),
+          wire::toRos(asked.path),
+          {text(asked.controller_id), text(asked.goal_checker_id), std::string()}};
+}
+
+GoalAsked jazzyGoal(const void* request) {
+  const auto& asked =
+      *static_cast<const nav2_msgs_action_dds__FollowPath_SendGoal_Request_*>(request);
+  return {
+      goalId(asked.goal_id),
+      wire::toRos(asked.path),
+      {text(asked.controller_id), text(asked.goal_checker_id), text(asked.progress_checker_id)}};
+}
+
+// -1: a goal waits for poses for ever.
+std::optional<GoalClock::duration> failureTolerance(double seconds) {
+  if (seconds < 0.0) {
+    return std::nullopt;
+  }
+  return std::chrono::duration_cast<GoalClock::duration>(std::chrono::duration<double>(seconds));
 }
 
 const char* statusText(GoalStatus status) {
@@ -118,6 +146,9 @@ FollowPathServer::FollowPathServer(const wire::Participant& participant,
       actionName_(wire::rosTopicName(
           wire::ddsTopicName(options.nameSpace, options.topic(options.followPathAction)))),
       humble_(options.rosDistro == wire::RosDistro::Humble),
+      plugins_{options.controllerPlugins, options.goalCheckerPlugins,
+               options.progressCheckerPlugins},
+      goals_(failureTolerance(options.failureTolerance)),
       dropped_([&log](const std::string& line) { log.warn("{}", line); }),
       sendGoal_(service(
           services, options, options.followPathAction, "send_goal",
@@ -155,10 +186,10 @@ FollowPathServer::FollowPathServer(const wire::Participant& participant,
   publishStatus();  // an empty array, for the clients that come before any goal
 }
 
-void FollowPathServer::serve(bool active, Clock::time_point now) {
+void FollowPathServer::serve(const std::string& refusal, Clock::time_point now) {
   sendGoal_->serve(
       [&](const void* request, const wire::ServiceServer::Reply& reply) {
-        answerSendGoal(request, reply, active, now);
+        answerSendGoal(request, reply, refusal, now);
       },
       now);
   cancelGoal_->serve(
@@ -175,23 +206,26 @@ void FollowPathServer::serve(bool active, Clock::time_point now) {
 }
 
 void FollowPathServer::answerSendGoal(const void* request, const wire::ServiceServer::Reply& reply,
-                                      bool active, Clock::time_point now) {
-  auto [id, path] = humble_
-                        ? goalOf<nav2_msgs_humble_action_dds__FollowPath_SendGoal_Request_>(request)
-                        : goalOf<nav2_msgs_action_dds__FollowPath_SendGoal_Request_>(request);
+                                      const std::string& refusal, Clock::time_point now) {
+  auto [id, path, plugins] = humble_ ? humbleGoal(request) : jazzyGoal(request);
   const builtin_interfaces::msg::Time stamp = stamp_();
   const std::size_t poses = path.poses.size();
   const std::string frame = path.header.frame_id;
   const Goal* replaced = goals_.executing();
   const std::string replacedText = replaced ? goalIdText(replaced->id) : std::string();
-  const bool accepted = goals_.accept(id, stamp, std::move(path), active, now);
+  const bool accepted = goals_.accept(id, stamp, std::move(path), refusal.empty(), now);
   if (!accepted) {
     log_.warn("{}: goal {} rejected: {}", actionName_, goalIdText(id),
-              active ? "a goal of that id is known" : "the node is not active");
+              refusal.empty() ? "a goal of that id is known" : refusal);
   } else {
     log_.info("{}: goal {} accepted: a path of {} poses in {}{}", actionName_, goalIdText(id),
               poses, frame.empty() ? std::string("no frame") : frame,
               replacedText.empty() ? "" : "; it replaces goal " + replacedText);
+    // As Nav2's controller server, a goal naming plugins the node lacks is taken, then aborted.
+    if (const auto refusal = pluginRefusal(plugins_, plugins)) {
+      goals_.halt(refusal->message, now, refusal->error);
+      stop_();
+    }
   }
   nav2_msgs_action_dds__FollowPath_SendGoal_Response_ response{accepted, timeSample(stamp)};
   reply(&response);

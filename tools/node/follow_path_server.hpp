@@ -22,6 +22,7 @@
 #include <builtin_interfaces/msg/time.hpp>
 
 #include "node/action/follow_path_goals.hpp"
+#include "node/action/goal_plugins.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/drive/pose_watch.hpp"
 #include "node/node_options.hpp"
@@ -42,8 +43,8 @@ class FollowPathServer {
                    std::function<builtin_interfaces::msg::Time()> stamp,
                    std::function<void()> stop);
 
-  /// Answers the requests that arrived; goals are accepted while `active`.
-  void serve(bool active, Clock::time_point now);
+  /// Answers the requests that arrived; goals are accepted unless `refusal` says why not.
+  void serve(const std::string& refusal, Clock::time_point now);
   /// The node stopped commanding the vehicle, for `why`: the goal under way ends.
   void halt(const std::string& why, Clock::time_point now);
 
@@ -62,8 +63,8 @@ class FollowPathServer {
   std::string describe() const;
 
  private:
-  void answerSendGoal(const void* request, const wire::ServiceServer::Reply& reply, bool active,
-                      Clock::time_point now);
+  void answerSendGoal(const void* request, const wire::ServiceServer::Reply& reply,
+                      const std::string& refusal, Clock::time_point now);
   void answerCancel(const void* request, const wire::ServiceServer::Reply& reply,
                     Clock::time_point now);
   void answerGetResult(const void* request, const wire::ServiceServer::Reply& reply);
@@ -76,6 +77,7 @@ class FollowPathServer {
   std::function<void()> stop_;
   std::string actionName_;
   bool humble_;
+  GoalPlugins plugins_;
   FollowPathGoals goals_;
   std::vector<std::pair<GoalId, wire::ServiceServer::Reply>> resultsAsked_;
   wire::RateLimitedLog dropped_;

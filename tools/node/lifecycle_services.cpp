@@ -161,6 +161,9 @@ void LifecycleServices::answerChangeState(const void* request,
 // Configuring, activating and cleaning up need nothing of the node: what it drives with is set up
 // at start. Leaving the active state stops the vehicle before the change is answered.
 ChangeResult LifecycleServices::work(LifecycleState transitionState) {
+  if (transitionState == LifecycleState::Activating) {
+    ++activations_;
+  }
   if (transitionState == LifecycleState::Deactivating ||
       transitionState == LifecycleState::ShuttingDown) {
     stop_();

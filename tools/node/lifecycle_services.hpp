@@ -40,6 +40,9 @@ class LifecycleServices {
   void serve(Clock::time_point now);
   /// The node is active and commands the vehicle.
   bool active() const { return machine_.state() == LifecycleState::Active; }
+  /// How many times the node was activated: a deactivation and activation between two looks
+  /// leave active() as it was, but not this.
+  unsigned activations() const { return activations_; }
   /// The servers, whose requests wake the thread that serves them.
   std::vector<wire::ServiceServer*> servers() const;
 
@@ -65,6 +68,7 @@ class LifecycleServices {
   std::unique_ptr<wire::ServiceServer> getAvailableTransitions_;
   std::unique_ptr<wire::ServiceServer> getTransitionGraph_;
   wire::SamplePublisher<lifecycle_msgs_msg_dds__TransitionEvent_> transitionEvent_;
+  unsigned activations_ = 0;
 };
 
 }  // namespace node

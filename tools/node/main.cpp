@@ -119,6 +119,13 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
       managed.emplace(topics, services, options, log);
     }
     logStart(log, options, topics, services, speedLimit, managed);
+    if (options.lifecycle && options.planTopicGiven) {
+      log.warn(
+          "--plan-topic {0}: this managed node drives paths published on {0} as well as goals, "
+          "with or without a goal; Nav2's planner server publishes every plan it computes on "
+          "plan for display, so a plan there moves the vehicle",
+          options.planTopic);
+    }
     if (options.rosNotice) {
       log.info("{}", *options.rosNotice);
     }

@@ -48,13 +48,14 @@ ManagedBond::ManagedBond(const wire::Participant& participant, const NodeOptions
           wire::rosEndpointQos<bond::msg::Status>(wire::bondReaderQos(), options.rosDistro).get()) {
 }
 
-bool ManagedBond::cycle(bool active, Clock::time_point now) {
-  if (active && !active_) {
+bool ManagedBond::cycle(bool active, unsigned activations, Clock::time_point now) {
+  if (active && (!active_ || activations != activations_)) {
     watch_.start(randomInstanceId(), now);
   } else if (!active && active_) {
     watch_.leave(now);
   }
   active_ = active;
+  activations_ = activations;
   const bool held = watch_.holdsVehicle();
   for (const auto& status : reader_.take()) {
     watch_.receive(status, now);

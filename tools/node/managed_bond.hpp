@@ -28,9 +28,11 @@ class ManagedBond {
   ManagedBond(const wire::Participant& participant, const NodeOptions& options, NodeLog& log,
               std::function<void()> stop);
 
-  /// Once a cycle, with whether the node is active: takes the manager's messages, publishes what
-  /// is due. True while the bond lets the node command the vehicle.
-  bool cycle(bool active, Clock::time_point now);
+  /// Once a cycle, with whether the node is active and how many times it was activated (a new
+  /// count: a new bond, however quickly the node was deactivated and activated again): takes the
+  /// manager's messages, publishes what is due. True while the bond lets the node command the
+  /// vehicle.
+  bool cycle(bool active, unsigned activations, Clock::time_point now);
   /// The node leaves at exit: its side ends with one active=false.
   void close(Clock::time_point now);
 
@@ -47,6 +49,7 @@ class ManagedBond {
   wire::Publisher<bond::msg::Status> writer_;
   wire::Subscription<bond::msg::Status> reader_;
   bool active_ = false;
+  unsigned activations_ = 0;
 };
 
 }  // namespace node

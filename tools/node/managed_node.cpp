@@ -31,7 +31,7 @@ void ManagedNode::drive(CycleLoop& loop, NodeMonitor& monitor) {
   }
   serviceThread_.emplace(participant_, lock_, std::move(servers), [this](Clock::time_point now) {
     lifecycle_.serve(now);
-    followPath_.serve(lifecycle_.active(), now);
+    followPath_.serve(goalRefusal(), now);
   });
 }
 
@@ -39,12 +39,23 @@ void ManagedNode::drive(CycleLoop& loop, NodeMonitor& monitor) {
 // ends when they stop.
 bool ManagedNode::commanding(Clock::time_point now) {
   const bool active = lifecycle_.active();
-  const bool commanding = bond_.cycle(active, now) && active;
+  const bool commanding = bond_.cycle(active, lifecycle_.activations(), now) && active;
   if (!commanding) {
     followPath_.halt(
         active ? "the bond with the lifecycle manager broke" : "the node is not active", now);
   }
   return commanding;
+}
+
+// Goals are taken only while the node may drive them.
+std::string ManagedNode::goalRefusal() const {
+  if (!lifecycle_.active()) {
+    return "the node is not active";
+  }
+  if (bond_.state() == BondState::Broken) {
+    return "the bond with the lifecycle manager is broken: deactivate and activate the node";
+  }
+  return {};
 }
 
 void ManagedNode::close(Clock::time_point now) {

@@ -42,6 +42,8 @@ class ManagedNode {
 
  private:
   bool commanding(Clock::time_point now);
+  /// Why a goal would be rejected now; empty while goals are taken.
+  std::string goalRefusal() const;
 
   const wire::Participant& participant_;
   std::mutex lock_;

@@ -10,7 +10,11 @@ NodeMonitor::NodeMonitor(NodeTopics& topics, NodeLog& log, const NodeOptions& op
       log_(log),
       nameSpace_(options.nameSpace),
       nodeName_(options.nodeName),
-      planTopic_(options.topic(options.planTopic)),
+      planTopic_(options.takesPlans() ? options.topic(options.planTopic) : std::string()),
+      goalAction_(options.lifecycle
+                      ? wire::rosTopicName(wire::ddsTopicName(
+                            options.nameSpace, options.topic(options.followPathAction)))
+                      : std::string()),
       poseTimeout_(options.poseTimeout),
       configuration_(topics.watchedTopics()) {}
 
@@ -20,8 +24,8 @@ void NodeMonitor::cycle(const DriveCycle& drive, const DriveFrames& frames, Cloc
   }
   lastLook_ = now;
   const DriveStatus status = drive.status(now);
-  for (const std::string& warning :
-       configuration_.update(topics_.endpoints(), status.driving, now)) {
+  for (const std::string& warning : configuration_.update(topics_.endpoints(), status.driving, now,
+                                                          topics_.takeOtherCommandWriters())) {
     log_.warn("{}", warning);
   }
   // A localisation that stops matters while a route is driven through its transform.
@@ -47,6 +51,7 @@ void NodeMonitor::publishDiagnostics(const DriveStatus& drive,
   status.commandTopic = wire::rosTopicName(watched.commandTopic);
   status.poseTopic = topics_.poseTopic();
   status.planTopic = planTopic_;
+  status.goalAction = goalAction_;
   status.pathRefusal = drive.pathRefusal;
   status.driving = drive.driving;
   status.legs = drive.legs;

@@ -48,6 +48,7 @@ class NodeMonitor {
   std::string nameSpace_;
   std::string nodeName_;
   std::string planTopic_;
+  std::string goalAction_;
   double poseTimeout_;
   ConfigurationWatch configuration_;
   std::optional<Clock::time_point> lastLook_;

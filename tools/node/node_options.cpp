@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "common/command_line.hpp"
+#include "common/number_text.hpp"
 #include "node/exit_codes.hpp"
 #include "node/ros_args/program_command_line.hpp"
 #include "wire/participant.hpp"
@@ -55,7 +56,9 @@ void addTopicOptions(CLI::App& app, NodeOptions& options) {
                "Clock), as ROS 2's use_sim_time; pose and transform ages keep the steady clock");
   const auto topicCheck = common::rosNameCheck(
       "topic name", [](const std::string& text) { wire::ddsTopicName("", text); });
-  app.add_option("--plan-topic", options.planTopic, "Takes paths from this topic")
+  app.add_option("--plan-topic", options.planTopic,
+                 "Takes paths from this topic; under --lifecycle only when given, as goals move "
+                 "a managed node")
       ->type_name("NAME")
       ->check(topicCheck)
       ->capture_default_str();
@@ -70,7 +73,8 @@ void addTopicOptions(CLI::App& app, NodeOptions& options) {
 }
 
 void addCycleOptions(CLI::App& app, NodeOptions& options) {
-  app.add_option("--rate", options.rate, "Control cycles per second")
+  app.add_option("--rate,--controller-frequency", options.rate,
+                 "Control cycles per second (Nav2's controller_frequency)")
       ->type_name("HZ")
       ->check(common::realRangeCheck(kLowestRate, kHighestRate, "Hz"))
       ->capture_default_str();
@@ -131,6 +135,32 @@ void addLifecycleOption(CLI::App& app, NodeOptions& options) {
                  "behaviour tree names its controller server's")
       ->type_name("NAME")
       ->capture_default_str();
+  app.add_option("--failure-tolerance", options.failureTolerance,
+                 "A goal without a fresh pose for this long ends ABORTED with TF_ERROR (102); 0: "
+                 "at once; -1: never")
+      ->type_name("S")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            // -1 (never) stands apart from the range of seconds
+            if (!common::realRangeComplaint(text, -1.0, -1.0, "s")) {
+              return std::string();
+            }
+            return common::realRangeComplaint(text, 0.0, kLongestPoseTimeout, "s")
+                .value_or(std::string());
+          },
+          ""))
+      ->capture_default_str();
+  const auto plugins = [&app](const char* name, std::vector<std::string>& names, const char* what) {
+    app.add_option(name, names,
+                   std::string("The ") + what +
+                       " ids a follow_path goal may name, as Nav2's controller server's; a goal "
+                       "naming another ends ABORTED")
+        ->type_name("ID...")
+        ->default_str(names.front());
+  };
+  plugins("--controller-plugins", options.controllerPlugins, "controller");
+  plugins("--goal-checker-plugins", options.goalCheckerPlugins, "goal checker");
+  plugins("--progress-checker-plugins", options.progressCheckerPlugins, "progress checker");
 }
 
 std::string exitStatusHelp() {
@@ -180,6 +210,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
     options.nameSpace = *options.ros.nameSpace;
   }
   options.nodeName = options.ros.nodeName.value_or(kDefaultNodeName);
+  options.planTopicGiven = app.count("--plan-topic") > 0;
   options.rosNotice = line.notice;
   // ROS_DOMAIN_ID is read only when --domain does not take its place.
   if (app.count("--domain") == 0) {

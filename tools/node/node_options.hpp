@@ -20,6 +20,7 @@ struct NodeOptions {
   std::string nameSpace;                // empty: topics at the root, /cmd_vel
   std::uint32_t domain = 0;             // DDS domain, ROS_DOMAIN_ID unless --domain
   std::string planTopic = "plan";       // nav_msgs/msg/Path in
+  bool planTopicGiven = false;          // --plan-topic named: a managed node takes paths there too
   std::string odomTopic = "odom";       // nav_msgs/msg/Odometry in, unless --pose-topic
   std::string cmdVelTopic = "cmd_vel";  // the command out
   std::string poseTopic;                // empty: nav_msgs/Odometry on odomTopic
@@ -31,11 +32,21 @@ struct NodeOptions {
   std::string latencyLog;               // empty: none; else one line per cycle, for the benchmark
   bool lifecycle = false;               // a managed node: starts unconfigured, drives while active
   std::string followPathAction = "follow_path";  // the action a managed node serves
+  double failureTolerance = 1.0;  // s a goal goes without a fresh pose before it fails; -1: ever
+  // The plugin names a goal may ask for, as Nav2's params file gives its controller server; a
+  // goal naming none (empty) takes the only one.
+  std::vector<std::string> controllerPlugins{"FollowPath"};
+  std::vector<std::string> goalCheckerPlugins{"general_goal_checker"};
+  std::vector<std::string> progressCheckerPlugins{"progress_checker"};
   RampLimits ramp;  // --max-accel, --max-decel, --max-turn-accel; all 0: off
   std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
   wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces
   RosArguments ros;                      // what came after --ros-args: remappings above all
   std::optional<std::string> rosNotice;  // one line on what of it the node does not use
+
+  /// Whether paths are taken from the plan topic: always, but in a managed node only when asked
+  /// for, as Nav2's planner publishes every plan it computes there for display.
+  bool takesPlans() const { return !lifecycle || planTopicGiven; }
 
   /// The ROS name of one of the node's topics, given as the program names it ("cmd_vel"), after
   /// the remappings of --ros-args: "/robot1/diff_drive_controller/cmd_vel" or "cmd_vel".

@@ -22,8 +22,6 @@ wire::Qos rosQos(wire::Qos qos, const NodeOptions& options) {
 
 NodeTopics::NodeTopics(const NodeOptions& options)
     : participant_(options.domain, wire::rosParticipantQos().get()),
-      plan_(participant_, wire::ddsTopicName(options.nameSpace, options.topic(options.planTopic)),
-            rosQos<nav_msgs::msg::Path>(wire::pathQos(), options).get()),
       // Absolute, as tf2_ros's listener takes them.
       tf_(participant_, wire::ddsTopicName(options.nameSpace, options.topic("/tf")),
           rosQos<tf2_msgs::msg::TFMessage>(wire::tfQos(), options).get()),
@@ -42,7 +40,12 @@ NodeTopics::NodeTopics(const NodeOptions& options)
       clock_(options.useSimTime),
       discovery_(participant_) {
   const auto& ns = options.nameSpace;
-  note("subscribes", plan_, wire::pathQos().get());
+  if (options.takesPlans()) {
+    plan_.emplace(participant_,
+                  wire::ddsTopicName(options.nameSpace, options.topic(options.planTopic)),
+                  rosQos<nav_msgs::msg::Path>(wire::pathQos(), options).get());
+    note("subscribes", *plan_, wire::pathQos().get());
+  }
   note("subscribes", tf_, wire::tfQos().get());
   note("subscribes", tfStatic_, wire::tfStaticQos().get());
   if (options.useSimTime) {
@@ -58,19 +61,25 @@ NodeTopics::NodeTopics(const NodeOptions& options)
         participant_, wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
         rosQos<geometry_msgs::msg::TwistStamped>(wire::commandQos(), options).get());
     note("publishes", *stampedCommand_, wire::commandQos().get());
+    stampedCommandEcho_.emplace(participant_, stampedCommand_->topicName(),
+                                wire::commandEchoQos().get());
   } else {
     command_.emplace(participant_, wire::ddsTopicName(ns, options.topic(options.cmdVelTopic)),
                      rosQos<geometry_msgs::msg::Twist>(wire::commandQos(), options).get());
     note("publishes", *command_, wire::commandQos().get());
+    commandEcho_.emplace(participant_, command_->topicName(), wire::commandEchoQos().get());
   }
   note("publishes", lookAhead_, wire::statusQos().get());
   note("publishes", progress_, wire::statusQos().get());
   note("publishes", diagnostics_, wire::statusQos().get());
   const wire::Endpoint& command =
       command_ ? static_cast<const wire::Endpoint&>(*command_) : *stampedCommand_;
-  std::vector<dds_entity_t> endpoints{plan_.entity(),       tf_.entity(),        tfStatic_.entity(),
-                                      command.entity(),     lookAhead_.entity(), progress_.entity(),
-                                      diagnostics_.entity()};
+  std::vector<dds_entity_t> endpoints{tf_.entity(),       tfStatic_.entity(),
+                                      command.entity(),   lookAhead_.entity(),
+                                      progress_.entity(), diagnostics_.entity()};
+  if (plan_) {
+    endpoints.push_back(plan_->entity());
+  }
   if (const wire::Endpoint* poses = poseEndpoint()) {
     endpoints.push_back(poses->entity());
   }
@@ -225,6 +234,26 @@ bool NodeTopics::waitForCommandsAcknowledged(std::chrono::nanoseconds timeout) {
 
 std::uint32_t NodeTopics::commandReaders() const {
   return command_ ? command_->matchedSubscriptions() : stampedCommand_->matchedSubscriptions();
+}
+
+std::vector<std::string> NodeTopics::takeOtherCommandWriters() {
+  std::vector<std::string> writers;
+  const auto note = [&writers](const wire::Guid& writer) {
+    std::string text = wire::guidText(writer);
+    if (std::find(writers.begin(), writers.end(), text) == writers.end()) {
+      writers.push_back(std::move(text));
+    }
+  };
+  if (commandEcho_) {
+    for (const auto& written : commandEcho_->takeWithWriters()) {
+      note(written.writer);
+    }
+  } else {
+    for (const auto& written : stampedCommandEcho_->takeWithWriters()) {
+      note(written.writer);
+    }
+  }
+  return writers;
 }
 
 std_msgs::msg::Header NodeTopics::header(const std::string& frame) const {

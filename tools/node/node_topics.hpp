@@ -54,8 +54,11 @@ class NodeTopics {
  public:
   explicit NodeTopics(const NodeOptions& options);
 
-  /// Every path that arrived since the last call, oldest first.
-  std::vector<nav_msgs::msg::Path> takePaths() { return plan_.take(); }
+  /// Every path that arrived since the last call, oldest first; none while the plan topic is not
+  /// subscribed (a managed node not asked to).
+  std::vector<nav_msgs::msg::Path> takePaths() {
+    return plan_ ? plan_->take() : std::vector<nav_msgs::msg::Path>{};
+  }
   /// Every pose that arrived since the last call, from odometry or the pose topic, oldest first,
   /// each with its writer's GUID as text.
   std::vector<WrittenPose> takePoses();
@@ -103,6 +106,10 @@ class NodeTopics {
   bool waitForCommandsAcknowledged(std::chrono::nanoseconds timeout);
   /// How many readers of cmd_vel are matched now.
   std::uint32_t commandReaders() const;
+  /// Other programs' writers (GUIDs as text) whose commands arrived on the command topic since the
+  /// last call: a second driver of the vehicle, told apart from a program that only has a writer
+  /// there (Nav2's recoveries).
+  std::vector<std::string> takeOtherCommandWriters();
 
  private:
   std_msgs::msg::Header header(const std::string& frame) const;
@@ -116,7 +123,7 @@ class NodeTopics {
   std::string driveFrame_ = "odom";
   std::string baseFrame_ = "base_link";
   wire::Participant participant_;
-  wire::Subscription<nav_msgs::msg::Path> plan_;
+  std::optional<wire::Subscription<nav_msgs::msg::Path>> plan_;
   wire::Subscription<tf2_msgs::msg::TFMessage> tf_;
   wire::Subscription<tf2_msgs::msg::TFMessage> tfStatic_;
   std::optional<wire::Subscription<nav_msgs::msg::Odometry>> odometry_;
@@ -125,6 +132,8 @@ class NodeTopics {
   std::string poseSource_;
   std::optional<wire::Publisher<geometry_msgs::msg::Twist>> command_;
   std::optional<wire::Publisher<geometry_msgs::msg::TwistStamped>> stampedCommand_;
+  std::optional<wire::Subscription<geometry_msgs::msg::Twist>> commandEcho_;
+  std::optional<wire::Subscription<geometry_msgs::msg::TwistStamped>> stampedCommandEcho_;
   wire::Publisher<geometry_msgs::msg::PointStamped> lookAhead_;
   wire::Publisher<std_msgs::msg::String> progress_;
   wire::Publisher<diagnostic_msgs::msg::DiagnosticArray> diagnostics_;

@@ -39,6 +39,14 @@ Qos poseSourceQos() {
   return qos;
 }
 
+Qos commandEchoQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_reliability(qos.get(), DDS_RELIABILITY_BEST_EFFORT, 0);
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, 1);
+  dds_qset_ignorelocal(qos.get(), DDS_IGNORELOCAL_PARTICIPANT);
+  return qos;
+}
+
 Qos clockQos() {
   Qos qos = rosDefaultQos();
   dds_qset_reliability(qos.get(), DDS_RELIABILITY_BEST_EFFORT, 0);

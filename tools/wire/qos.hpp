@@ -20,6 +20,9 @@ Qos commandQos();
 /// Odometry and poses the node reads: best effort, which matches reliable and best-effort
 /// publishers alike (sensor drivers often publish best effort); only the newest pose counts.
 Qos poseSourceQos();
+/// Other programs' commands, read only to learn who else drives: best effort, which matches every
+/// writer, keep last 1, the node's own commands ignored.
+Qos commandEchoQos();
 /// Odometry a vehicle publishes: ROS 2's default profile, which every subscriber matches.
 Qos odometryQos();
 /// Transforms on /tf, as tf2_ros's broadcasters and listeners exchange them: reliable, volatile,

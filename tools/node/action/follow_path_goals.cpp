@@ -66,16 +66,18 @@ CancelAnswer FollowPathGoals::cancel(const GoalId& id, const builtin_interfaces:
   if (!answer.canceling.empty()) {
     answer.code = CancelCode::None;
   } else if (answer.code != CancelCode::GoalTerminated) {
+    // A request for every goal, or those before a stamp, that finds none to cancel is no error.
     const bool known =
         std::any_of(goals_.begin(), goals_.end(), [&](const Goal& goal) { return goal.id == id; });
-    answer.code = !anyId && !known ? CancelCode::UnknownGoal : CancelCode::Rejected;
+    answer.code = !anyId && !known ? CancelCode::UnknownGoal : CancelCode::None;
   }
   return answer;
 }
 
-void FollowPathGoals::halt(const std::string& why, GoalClock::time_point now) {
+void FollowPathGoals::halt(const std::string& why, GoalClock::time_point now,
+                           FollowPathError error) {
   if (Goal* goal = running()) {
-    end(*goal, {GoalStatus::Aborted, FollowPathError::None, why}, now, true);
+    end(*goal, {GoalStatus::Aborted, error, why}, now, true);
   }
 }
 
@@ -126,6 +128,20 @@ std::optional<Feedback> FollowPathGoals::cycleEnded(const GoalCycle& cycle,
         true);
     return std::nullopt;
   }
+  if (!cycle.poseLost) {
+    poseLostSince_.reset();
+  } else if (failureTolerance_) {
+    poseLostSince_ = poseLostSince_.value_or(now);
+    if (now - *poseLostSince_ >= *failureTolerance_) {
+      end(*goal,
+          {GoalStatus::Aborted, FollowPathError::TfError,
+           fmt::format("{}, for {:.2f} s: past the failure tolerance of {:.2f} s", *cycle.poseLost,
+                       std::chrono::duration<double>(now - *poseLostSince_).count(),
+                       std::chrono::duration<double>(*failureTolerance_).count())},
+          now, true);
+      return std::nullopt;
+    }
+  }
   if (!cycle.distanceToGoal) {
     return std::nullopt;
   }
@@ -174,6 +190,7 @@ void FollowPathGoals::end(Goal& goal, GoalResult result, GoalClock::time_point n
   ended_.emplace_back(goal.id, std::move(result));
   statusChanged_ = true;
   pathOwed_ = false;
+  poseLostSince_.reset();
   if (stop) {
     stop_ = true;
     path_.reset();

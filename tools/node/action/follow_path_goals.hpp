@@ -42,6 +42,8 @@ enum class GoalStatus : std::int8_t {
 /// Jazzy's FollowPath result error codes that the node gives.
 enum class FollowPathError : std::uint16_t {
   None = 0,
+  Unknown = 100,
+  InvalidController = 101,
   TfError = 102,
   InvalidPath = 103,
   FailedToMakeProgress = 105,
@@ -80,6 +82,7 @@ struct GoalCycle {
   std::optional<std::string> stall;      // the vehicle stalled in this cycle, and how
   std::optional<double> distanceToGoal;  // m along the route still to drive
   double speed = 0.0;                    // m/s of the command sent
+  std::optional<std::string> poseLost;   // no fresh pose in this cycle, and why
 };
 
 struct Feedback {
@@ -90,8 +93,19 @@ struct Feedback {
 
 inline constexpr std::chrono::seconds kResultKept{10};
 
+/// How long a goal waits for fresh poses before it ends ABORTED with TF_ERROR (Nav2's
+/// failure_tolerance): long enough for a 2 Hz localisation, whose poses may each come a little
+/// past the pose timeout, short enough for the navigator to recover soon after a source stops.
+inline constexpr std::chrono::seconds kDefaultFailureTolerance{1};
+
 class FollowPathGoals {
  public:
+  /// `failureTolerance`: how long the goal under way may go without a fresh pose; nothing: for
+  /// ever; zero: not one cycle.
+  explicit FollowPathGoals(
+      std::optional<GoalClock::duration> failureTolerance = kDefaultFailureTolerance)
+      : failureTolerance_(failureTolerance) {}
+
   /// A goal asked for with `id` and `path`: accepted, and driven from the next cycle, while the
   /// node is `active` and no goal of that id is known. The goal under way ends ABORTED.
   bool accept(const GoalId& id, const builtin_interfaces::msg::Time& stamp,
@@ -101,9 +115,10 @@ class FollowPathGoals {
   /// accepted at or before it too). The goals ended are CANCELED at once.
   CancelAnswer cancel(const GoalId& id, const builtin_interfaces::msg::Time& stamp,
                       GoalClock::time_point now);
-  /// The node stopped commanding the vehicle (not active, its bond broken), for `why`: the goal
-  /// under way ends ABORTED.
-  void halt(const std::string& why, GoalClock::time_point now);
+  /// The node stopped commanding the vehicle (not active, its bond broken), or cannot drive the
+  /// goal (`error`), for `why`: the goal under way ends ABORTED.
+  void halt(const std::string& why, GoalClock::time_point now,
+            FollowPathError error = FollowPathError::None);
 
   /// The path of the goal accepted last, once, for the drive.
   std::optional<nav_msgs::msg::Path> takePath();
@@ -141,6 +156,8 @@ class FollowPathGoals {
   bool stop_ = false;
   bool statusChanged_ = false;
   std::vector<std::pair<GoalId, GoalResult>> ended_;
+  std::optional<GoalClock::duration> failureTolerance_;
+  std::optional<GoalClock::time_point> poseLostSince_;  // of the goal under way
 };
 
 /// The goal id as rclcpp prints a UUID: 32 hex digits in groups 8-4-4-4-12.

@@ -16,6 +16,23 @@ std::string legsText(std::size_t legs) {
   return fmt::format("{} leg{}", legs, legs == 1 ? "" : "s");
 }
 
+// "a route on /plan", "a goal on /follow_path", or both.
+std::string awaited(const NodeStatus& status) {
+  const std::string route = fmt::format("a route on {}", status.planTopic);
+  if (status.goalAction.empty()) {
+    return route;
+  }
+  const std::string goal = fmt::format("a goal on {}", status.goalAction);
+  return status.planTopic.empty() ? goal : goal + " or " + route;
+}
+
+std::string refusedPath(const NodeStatus& status) {
+  if (!status.goalAction.empty()) {
+    return fmt::format("path refused: {}", status.pathRefusal);
+  }
+  return fmt::format("path on {} refused: {}", status.planTopic, status.pathRefusal);
+}
+
 Summary summaryOf(const NodeStatus& status) {
   if (status.bond == "broken") {
     return {Status::ERROR,
@@ -43,8 +60,7 @@ Summary summaryOf(const NodeStatus& status) {
     return {Status::WARN, status.standingWarnings.front()};
   }
   if (!status.pathRefusal.empty()) {
-    return {Status::WARN,
-            fmt::format("path on {} refused: {}", status.planTopic, status.pathRefusal)};
+    return {Status::WARN, refusedPath(status)};
   }
   if (status.poseAge && *status.poseAge > status.poseTimeout) {
     return {Status::WARN,
@@ -61,10 +77,10 @@ Summary summaryOf(const NodeStatus& status) {
     return {Status::OK, fmt::format("driving leg {} of {}", status.leg, status.legs)};
   }
   if (status.legs > 0) {
-    return {Status::OK, fmt::format("route of {} finished; waiting for a route on {}",
-                                    legsText(status.legs), status.planTopic)};
+    return {Status::OK, fmt::format("route of {} finished; waiting for {}", legsText(status.legs),
+                                    awaited(status))};
   }
-  return {Status::OK, fmt::format("waiting for a route on {}", status.planTopic)};
+  return {Status::OK, fmt::format("waiting for {}", awaited(status))};
 }
 
 diagnostic_msgs::msg::KeyValue keyValue(const char* key, std::string value) {

@@ -14,7 +14,8 @@
 //   WARN   a warning whose cause stands (a configuration mistake, a stall), a path refused since
 //          the last route was taken, a pose older than the pose timeout, no pose so far, or
 //          nothing subscribing the commands while idle;
-//   OK     driving, a route finished, or waiting for a route, with all of that in order.
+//   OK     driving, a route finished, or waiting for a route (a managed node: for a goal), with
+//          all of that in order.
 // A warning whose cause has gone no longer holds the level, but stays under "last warning". Each
 // message names the topic it is about (the poses' source is TF's transform under --pose-from-tf).
 
@@ -35,7 +36,8 @@ struct NodeStatus {
   std::string nodeName;           // its name on the ROS 2 graph, "trelvo_node"
   std::string commandTopic;       // ROS name, "/robot1/cmd_vel"
   std::string poseTopic;          // ROS name, "/robot1/odom", or "TF map -> base_link"
-  std::string planTopic;          // ROS name, "/robot1/plan"
+  std::string planTopic;          // ROS name, "/robot1/plan"; empty: paths are not taken there
+  std::string goalAction;         // ROS name, "/follow_path"; empty: not a managed node
   bool driving = false;           // a route is being driven
   std::size_t legs = 0;           // legs of the route driven or finished; 0: no route
   std::size_t leg = 0;            // the leg driven, from 1; legs + 1 once finished

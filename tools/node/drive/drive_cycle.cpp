@@ -127,6 +127,7 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   const auto* pose = ownPose(now);
   if (pose == nullptr) {
     route_.holdStill();
+    output.poseLost = poseLoss(now);
   } else {
     const trelvo::RouteEvent event = route_.cycle(*pose, output.command);
     noteEvent(event, *pose);
@@ -149,6 +150,7 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
     log_.warn("{}", *output.stall);
   }
   output.progress = progress();
+  output.routeUnderWay = route_.driving() || route_.pendingLegs() != nullptr;
   const auto& legs = route_.legs();
   output.routeFinished =
       !legs.empty() && route_.legIndex() >= legs.size() && route_.pendingLegs() == nullptr;
@@ -253,6 +255,17 @@ void DriveCycle::notePoses(const geometry_msgs::msg::PoseStamped* fresh, Clock::
       }
       break;
   }
+}
+
+std::string DriveCycle::poseLoss(Clock::time_point now) const {
+  if (writersShared_) {
+    return fmt::format("no pose taken from {}: two writers publish it", poseSource_);
+  }
+  if (const auto newest = poses_.newestAt()) {
+    return fmt::format("no fresh pose from {}, the newest {:.2f} s old", poseSource_,
+                       seconds(now - *newest));
+  }
+  return fmt::format("no pose has arrived from {}", poseSource_);
 }
 
 std::string DriveCycle::fromSource(const char* separator) const {

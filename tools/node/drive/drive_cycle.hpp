@@ -42,8 +42,14 @@ struct CycleOutput {
   /// "leg 2 of 3: line move", "route finished", "no route", "stopped: no fresh pose",
   /// "waiting for the first pose".
   std::string progress;
+  /// A route is being driven or waits to begin, its stops (no fresh pose) included: the cycles in
+  /// which the node commands the vehicle.
+  bool routeUnderWay = false;
   /// The route driven has reached the end of its last leg, and no other route waits.
   bool routeFinished = false;
+  /// No fresh pose was taken in this cycle, and why: "no fresh pose from /odom, the newest 0.62 s
+  /// old".
+  std::optional<std::string> poseLost;
   /// The vehicle stalled under the route's commands: found in this cycle, and how.
   std::optional<std::string> stall;
   /// m still to drive along the route from the vehicle's fresh pose; nothing while no route is
@@ -95,6 +101,7 @@ class DriveCycle {
   void notePoseRate();
   void noteEvent(trelvo::RouteEvent event, const geometry_msgs::msg::PoseStamped& pose);
   std::string progress() const;
+  std::string poseLoss(Clock::time_point now) const;
   /// " from /odom" after `separator`, or nothing while the source is unnamed.
   std::string fromSource(const char* separator) const;
 

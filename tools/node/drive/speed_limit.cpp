@@ -23,8 +23,8 @@ std::optional<std::string> SpeedLimit::set(bool percentage, double limit) {
     return std::nullopt;
   }
   if (percentage) {
-    cap_ = kRouteTopSpeed * limit / kWholeSpeed;
-    text_ = fmt::format("{:.3g} m/s ({:.3g} % of {} m/s)", *cap_, limit, kRouteTopSpeed);
+    cap_ = kRouteCruiseSpeed * limit / kWholeSpeed;
+    text_ = fmt::format("{:.3g} m/s ({:.3g} % of {} m/s)", *cap_, limit, kRouteCruiseSpeed);
   } else {
     cap_ = limit;
     text_ = fmt::format("{:.3g} m/s", limit);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The speed limit Nav2's speed filter publishes (nav2_msgs/msg/SpeedLimit), as a cap on the
-// commands of the route: a share of the route's top speed (`percentage`) or metres per second.
+// commands of the route: a share of the route's cruise speed (`percentage`) or metres per second.
 // 0 is Nav2's NO_SPEED_LIMIT and lifts the limit, as 100 % does. A negative or broken value is
 // refused and the limit in force stays.
 //
@@ -17,8 +17,9 @@
 
 namespace node {
 
-/// m/s: the controller never commands a line move faster; the speed a percentage is of.
-inline constexpr double kRouteTopSpeed = 0.5;
+/// m/s: the speed of a line move's profile, which the vehicle keeps on any line long enough to
+/// reach it; the speed a percentage is of, as Nav2's is of its controller's maximum speed.
+inline constexpr double kRouteCruiseSpeed = 0.4;
 
 class SpeedLimit {
  public:
@@ -29,7 +30,7 @@ class SpeedLimit {
   std::optional<double> cap() const { return cap_; }
   /// `command` within the cap.
   geometry_msgs::msg::Twist apply(const geometry_msgs::msg::Twist& command) const;
-  /// The limit in force: "none", "0.3 m/s", "0.25 m/s (50 % of 0.5 m/s)".
+  /// The limit in force: "none", "0.3 m/s", "0.2 m/s (50 % of 0.4 m/s)".
   const std::string& text() const { return text_; }
 
  private:

@@ -50,6 +50,7 @@ BondWatch::BondWatch(std::string id, Tell tell)
 
 void BondWatch::start(std::string instanceId, Clock::time_point now) {
   instanceId_ = std::move(instanceId);
+  partner_.clear();
   state_ = BondState::Waiting;
   period_ = fromSeconds(kDefaultHeartbeatPeriod);
   timeout_ = fromSeconds(kDefaultHeartbeatTimeout);
@@ -69,7 +70,7 @@ void BondWatch::leave(Clock::time_point now) {
 }
 
 void BondWatch::receive(const bond::msg::Status& status, Clock::time_point now) {
-  if (status.id != id_ || status.instance_id == instanceId_) {
+  if (status.id != id_ || status.instance_id == instanceId_ || fromStranger(status, now)) {
     return;
   }
   switch (state_) {
@@ -86,6 +87,7 @@ void BondWatch::receive(const bond::msg::Status& status, Clock::time_point now) 
       }
       if (state_ == BondState::Waiting) {
         state_ = BondState::Formed;
+        partner_ = status.instance_id;
         tell_(state_,
               fmt::format("bond {} formed with the lifecycle manager ({}): heartbeats every {:.3g} "
                           "s, the vehicle stops after {:.3g} s without one from the manager",
@@ -125,6 +127,19 @@ std::optional<bond::msg::Status> BondWatch::due(Clock::time_point now) {
   const bool leaving = state_ == BondState::Leaving;
   nextStatus_ = now + (leaving ? fromSeconds(kDeadPublishPeriod) : period_);
   return status(!leaving);
+}
+
+bool BondWatch::fromStranger(const bond::msg::Status& status, Clock::time_point now) {
+  if (partner_.empty() || status.instance_id == partner_ || state_ == BondState::None) {
+    return false;
+  }
+  if (!strangerTold_ || now - *strangerTold_ >= kIgnoredTellPeriod) {
+    strangerTold_ = now;
+    tell_(state_, fmt::format("bond {}: ignored a message (active={}) of lifecycle manager {}: the "
+                              "bond is with {}",
+                              id_, status.active ? "true" : "false", status.instance_id, partner_));
+  }
+  return true;
 }
 
 bond::msg::Status BondWatch::status(bool active) const {

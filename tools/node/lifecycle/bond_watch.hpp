@@ -8,7 +8,9 @@
 //   none      not started (the node is not active), or started and waiting for the manager:
 //             heartbeats go out, and the node drives as it would without a bond
 //   formed    the manager's heartbeats (this id, another instance_id, active) arrive; each one
-//             restarts the manager's heartbeat_timeout
+//             restarts the manager's heartbeat_timeout. The instance whose heartbeat formed the
+//             bond is its one partner: messages of any other instance (a second manager) are
+//             ignored, told at most every kIgnoredTellPeriod
 //   broken    no heartbeat within the manager's heartbeat_timeout, or the manager ended its side
 //             (active=false): the vehicle stops and stays stopped for this bond, as bondcpp's Dead
 //             state is final; no heartbeat goes out, so that the manager sees the break too. The
@@ -34,6 +36,8 @@ inline constexpr double kDefaultHeartbeatPeriod = 1.0;
 inline constexpr double kDefaultHeartbeatTimeout = 4.0;
 inline constexpr double kDeadPublishPeriod = 0.05;
 inline constexpr double kDisconnectTimeout = 2.0;
+/// A second manager's messages are told at most this often.
+inline constexpr std::chrono::seconds kIgnoredTellPeriod{10};
 
 enum class BondState { None, Waiting, Formed, Broken, Leaving };
 
@@ -66,10 +70,14 @@ class BondWatch {
  private:
   bond::msg::Status status(bool active) const;
   void breakBond(const std::string& why);
+  /// Whether `status` comes from an instance other than the partner, once there is one.
+  bool fromStranger(const bond::msg::Status& status, Clock::time_point now);
 
   std::string id_;
   Tell tell_;
   std::string instanceId_;
+  std::string partner_;  // the manager's instance_id, once the bond formed
+  std::optional<Clock::time_point> strangerTold_;
   BondState state_ = BondState::None;
   Clock::duration period_;
   Clock::duration timeout_;

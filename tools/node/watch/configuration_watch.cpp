@@ -63,15 +63,16 @@ std::string poseTypeLine(const std::string& topic, const std::string& theirs,
 
 }  // namespace
 
-std::vector<std::string> ConfigurationWatch::update(const std::vector<Endpoint>& endpoints,
-                                                    bool driving, Clock::time_point now) {
+std::vector<std::string> ConfigurationWatch::update(
+    const std::vector<Endpoint>& endpoints, bool driving, Clock::time_point now,
+    const std::vector<std::string>& commandWriters) {
   if (!driving) {
     routeStarted_.reset();
   } else if (!routeStarted_) {
     routeStarted_ = now;
   }
   std::vector<Cause> causes;
-  watchCommandTopic(endpoints, driving, now, causes);
+  watchCommandTopic(endpoints, driving, now, commandWriters, causes);
   watchPoseTopic(endpoints, causes);
 
   std::vector<std::string> fresh;
@@ -90,7 +91,9 @@ std::vector<std::string> ConfigurationWatch::update(const std::vector<Endpoint>&
 }
 
 void ConfigurationWatch::watchCommandTopic(const std::vector<Endpoint>& endpoints, bool driving,
-                                           Clock::time_point now, std::vector<Cause>& causes) {
+                                           Clock::time_point now,
+                                           const std::vector<std::string>& commandWriters,
+                                           std::vector<Cause>& causes) {
   constexpr const char* kNoSubscriber = "no command subscriber";
   const std::string topic = wire::rosTopicName(topics_.commandTopic);
   const std::string ours = wire::rosTypeName(topics_.commandType);
@@ -111,12 +114,16 @@ void ConfigurationWatch::watchCommandTopic(const std::vector<Endpoint>& endpoint
                      "(--namespace) and ROS_DOMAIN_ID",
                      topic, kCommandSubscriberGrace.count())});
   }
-  for (const auto* writer : othersOn(endpoints, topics_.commandTopic, Endpoint::Kind::Writer)) {
+  if (!driving) {
+    return;
+  }
+  for (const auto& writer : commandWriters) {
     causes.push_back(
-        {"command writer " + wire::guidText(writer->endpoint),
-         fmt::format("another node publishes {} ({}) and drives the same vehicle: stop it, or "
-                     "give each vehicle its own namespace (--namespace)",
-                     topic, wire::rosTypeName(writer->type))});
+        {"command writer " + writer,
+         fmt::format("another node ({}) writes to {} while this node drives: the vehicle takes "
+                     "both nodes' commands; stop it, or give each vehicle its own namespace "
+                     "(--namespace)",
+                     writer, topic)});
   }
 }
 
@@ -124,23 +131,11 @@ void ConfigurationWatch::watchPoseTopic(const std::vector<Endpoint>& endpoints,
                                         std::vector<Cause>& causes) const {
   const std::string topic = wire::rosTopicName(topics_.poseTopic);
   const std::string ours = wire::rosTypeName(topics_.poseType);
-  std::string sameTypeWriters;
-  int sameTypeCount = 0;
   for (const auto* writer : othersOn(endpoints, topics_.poseTopic, Endpoint::Kind::Writer)) {
-    if (writer->type == topics_.poseType) {
-      sameTypeWriters += " " + wire::guidText(writer->endpoint);
-      ++sameTypeCount;
-    } else {
+    if (writer->type != topics_.poseType) {
       const std::string theirs = wire::rosTypeName(writer->type);
       causes.push_back({"pose type " + writer->type, poseTypeLine(topic, theirs, ours)});
     }
-  }
-  if (sameTypeCount > 1) {
-    causes.push_back({"pose writers" + sameTypeWriters,
-                      fmt::format("{} publishers of {} ({}): while more than one publishes, "
-                                  "no pose is taken and the vehicle stands; leave only the "
-                                  "vehicle's own",
-                                  sameTypeCount, topic, ours)});
   }
 }
 

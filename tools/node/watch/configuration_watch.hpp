@@ -5,9 +5,10 @@
 //   - a subscriber of the command topic with another type (TwistStamped while the node publishes
 //     Twist: start with --stamped; the reverse: start without it);
 //   - nobody subscribing the command topic 2 s into a route;
-//   - another publisher of the command topic: a second node drives the same vehicle;
-//   - two or more publishers of the pose topic, or one with another type (AMCL's
-//     PoseWithCovarianceStamped where the node reads odometry).
+//   - another program writing to the command topic while this node drives: a second node drives
+//     the same vehicle (one that only has a writer there, as Nav2's recoveries do, is no mistake);
+//   - a publisher of the pose topic with another type (AMCL's PoseWithCovarianceStamped where the
+//     node reads odometry). Two writers of poses are told by the drive, which stops for them.
 //
 // The node's own endpoints are passed over. A cause is told once for the life of the node; a
 // missing command subscriber is told again only after one has been seen since. Types and topics
@@ -41,10 +42,12 @@ class ConfigurationWatch {
  public:
   explicit ConfigurationWatch(WatchedTopics topics) : topics_(std::move(topics)) {}
 
-  /// Looks at the endpoints alive now, in a cycle where a route is driven (`driving`) or not;
+  /// Looks at the endpoints alive now, in a cycle where a route is driven (`driving`) or not, and
+  /// at the other programs' writers (GUIDs as text) whose commands arrived since the last update;
   /// returns the warnings not given before, one line each.
   std::vector<std::string> update(const std::vector<wire::DiscoveredEndpoint>& endpoints,
-                                  bool driving, Clock::time_point now);
+                                  bool driving, Clock::time_point now,
+                                  const std::vector<std::string>& commandWriters = {});
 
   /// The warnings whose causes stood at the last update, given then or before.
   const std::vector<std::string>& standing() const { return standing_; }
@@ -56,7 +59,8 @@ class ConfigurationWatch {
   };
 
   void watchCommandTopic(const std::vector<wire::DiscoveredEndpoint>& endpoints, bool driving,
-                         Clock::time_point now, std::vector<Cause>& causes);
+                         Clock::time_point now, const std::vector<std::string>& commandWriters,
+                         std::vector<Cause>& causes);
   void watchPoseTopic(const std::vector<wire::DiscoveredEndpoint>& endpoints,
                       std::vector<Cause>& causes) const;
 
