@@ -57,8 +57,10 @@ function(trelvo_generate_msg_headers packages gen_root after headers_var stamp_v
     foreach(msg IN LISTS msg_files)
       get_filename_component(type ${msg} NAME_WE)
       list(APPEND idl_files ${idl_root}/${pkg}:msg/${type}.idl)
-      # rosidl names headers in snake case: PoseStamped -> pose_stamped.
-      string(REGEX REPLACE "([a-z0-9])([A-Z])" "\\1_\\2" snake ${type})
+      # rosidl names headers in snake case by its two rules: PoseStamped -> pose_stamped,
+      # TFMessage -> tf_message.
+      string(REGEX REPLACE "(.)([A-Z][a-z]+)" "\\1_\\2" snake ${type})
+      string(REGEX REPLACE "([a-z0-9])([A-Z])" "\\1_\\2" snake ${snake})
       string(TOLOWER ${snake} snake)
       list(APPEND headers ${gen_root}/${pkg}/msg/${snake}.hpp)
       foreach(part struct builder traits)
@@ -68,8 +70,10 @@ function(trelvo_generate_msg_headers packages gen_root after headers_var stamp_v
     list(TRANSFORM msg_files PREPEND ${msg_root}/${pkg}/ OUTPUT_VARIABLE msg_paths)
 
     set(stamp ${CMAKE_CURRENT_BINARY_DIR}/msg_stamps/${pkg}.stamp)
+    # The stamp comes first, as make judges the command by its first output: rosidl leaves a
+    # header whose text would not change as it was, older than what it was generated from.
     add_custom_command(
-      OUTPUT ${headers} ${stamp}
+      OUTPUT ${stamp} ${headers}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${idl_root}/${pkg} ${gen_root}/${pkg}
               ${CMAKE_CURRENT_BINARY_DIR}/msg_stamps
       COMMAND ${TRELVO_SYSTEM_PYTHON} ${TRELVO_ROSIDL} translate --to idl -o ${idl_root}/${pkg}

@@ -2,7 +2,8 @@
 # Builds the repository as a package of a ROS 2 workspace with colcon (the libraries and their
 # messages only: no tools, tests or benchmarks), beside a host package that drives a route through
 # the installed trelvo::route; then sources the workspace as a ROS 2 user would, finds the package
-# through the ament index and runs the host.
+# through the ament index and runs the host. The tests and benchmarks are left out as ROS 2 users
+# leave them out, with BUILD_TESTING=OFF; were they built, they would ask for the tools.
 set -euo pipefail
 source_dir=$1
 work=$(mktemp -d)
@@ -19,7 +20,7 @@ cd "$work"
 # Debian's colcon runs with Debian's Python, which must come first on PATH. MAKEFLAGS replaces
 # colcon's own "-jN -lN": its load limit would hold the build back while other tests run.
 PATH=/usr/bin:$PATH MAKEFLAGS=-j2 colcon build --event-handlers console_direct- \
-  --cmake-args -DTRELVO_BUILD_TESTS=OFF -DTRELVO_BUILD_BENCHMARKS=OFF -DTRELVO_BUILD_TOOLS=OFF \
+  --cmake-args -DBUILD_TESTING=OFF -DTRELVO_BUILD_TOOLS=OFF \
   >colcon.log 2>&1 ||
   { tail -n 40 colcon.log; exit 1; }
 

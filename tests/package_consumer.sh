@@ -18,13 +18,16 @@ LD_LIBRARY_PATH="$work/prefix/lib" "$work/cmake-build/consumer"
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/cmake-build/route_host"
 
 export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
+# Outside the loader's folders the hosts find the libraries at run time by an rpath to the libdir
+# pkg-config names.
 # shellcheck disable=SC2046
 g++ -std=c++17 "$source_dir/tests/consumer/main.cpp" -o "$work/pc-consumer" \
-  $(pkg-config --cflags --libs trelvo) -Wl,-rpath,"$work/prefix/lib"
+  $(pkg-config --cflags --libs trelvo) -Wl,-rpath,"$(pkg-config --variable=libdir trelvo)"
 "$work/pc-consumer"
 # shellcheck disable=SC2046
 g++ -std=c++17 "$source_dir/tests/consumer/route_host.cpp" -o "$work/pc-route-host" \
-  $(pkg-config --cflags --libs trelvo-route) -Wl,-rpath,"$work/prefix/lib"
+  $(pkg-config --cflags --libs trelvo-route) \
+  -Wl,-rpath,"$(pkg-config --variable=libdir trelvo-route)"
 "$work/pc-route-host"
 
 found=$(AMENT_PREFIX_PATH="$work/prefix" /usr/bin/python3 -c \

@@ -10,11 +10,13 @@
 - its C++ examples are lines of the consumer programs the installed-package test builds and runs;
 - its launch file is Python and its parameter files set parameters the node has;
 - every shell command is one this script runs (the node on one machine, the simulator's examples)
-  or one another test or the CI run runs, named in KNOWN_ELSEWHERE.
+  or one another test or the CI run runs, named in KNOWN_ELSEWHERE;
+- the node on one machine keeps to loopback on a domain of its own and is stopped at the end.
 """
 
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -33,17 +35,10 @@ KNOWN_ELSEWHERE = {
     "cmake -S . -B build -DTRELVO_BUILD_TESTS=OFF -DTRELVO_BUILD_BENCHMARKS=OFF": "the CI run's build",
     "cmake --build build -j2": "the CI run's build",
     "cmake --install build": "InstalledPackage.ConsumerBuildsAndRuns",
-    "cmake --build build-sim --target trelvo-node -j2": "this script's node run (built here)",
 }
 
-# Loopback only, on a domain of this test's own: the node and the vehicle of the README's
-# "on one machine" run.
+# The README's "on one machine" run takes this domain of the test's own in place of its own.
 DOMAIN = str(free_domain())
-LOOPBACK = (
-    '<CycloneDDS><Domain id="any"><General><Interfaces><NetworkInterface name="lo"/></Interfaces>'
-    "<AllowMulticast>false</AllowMulticast></General><Discovery><ParticipantIndex>auto"
-    '</ParticipantIndex><Peers><Peer address="localhost"/></Peers></Discovery></Domain></CycloneDDS>'
-)
 
 failures = []
 
@@ -128,33 +123,57 @@ def check_examples(readme, project, parameters):
                     fail(f"the parameter file sets {name}, which the node does not have")
 
 
-def run_node_example(commands, build, here):
-    """The README's node and vehicle on one machine, from its own lines, on loopback."""
-    node_line = next(line for line in commands if "trelvo-node" in line and line.endswith("&"))
-    sim_line = next(line for line in commands if "trelvo-sim --dds" in line)
-    env = dict(os.environ, CYCLONEDDS_URI=LOOPBACK, ROS_DOMAIN_ID=DOMAIN, SPDLOG_SYSTEMD="false")
-    local = lambda line: line.replace("build-sim/", f"{build}/").rstrip("& ").split()
+def node_block(readme):
+    return next(block for block in blocks(readme, "sh") if "trelvo-node &" in block)
+
+
+def run_node_example(readme, build, here):
+    """The README's node and vehicle on one machine, run as the reader runs them."""
+    block = node_block(readme)
+    if not re.search(r"CYCLONEDDS_URI='[^']*<NetworkInterface name=\"lo\"/>[^']*"
+                     r"<AllowMulticast>false</AllowMulticast>", block):
+        fail("the node on one machine does not keep Cyclone DDS to the lo interface, no multicast")
+    if not re.search(r"\bexport\b.*\bROS_DOMAIN_ID=\d+", block):
+        fail("the node on one machine does not choose a ROS_DOMAIN_ID")
+    # Without its build line: the node and the vehicle of the build under test run.
+    lines = [line.replace("build-sim/", f"{build}/") for line in block.splitlines()
+             if not line.startswith("cmake --build")]
+    lines = [line + " --time-limit 60" if "trelvo-sim --dds" in line else line for line in lines]
+    script = re.sub(r"\bROS_DOMAIN_ID=\d+", "ROS_DOMAIN_ID=" + DOMAIN, "\n".join(lines))
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("CYCLONEDDS_URI", "ROS_DOMAIN_ID")}
+    env["SPDLOG_SYSTEMD"] = "false"
     with open(here / "node.log", "w") as log:
-        node = subprocess.Popen(local(node_line), env=env, stdout=log, stderr=subprocess.STDOUT)
+        run = subprocess.Popen(["bash", "-e", "-c", script], env=env, stdout=log,
+                               stderr=subprocess.STDOUT, start_new_session=True)
         try:
-            vehicle = subprocess.run(local(sim_line) + ["--time-limit", "60"], env=env,
-                                     capture_output=True, text=True, timeout=90)
+            status = run.wait(timeout=90)
+            try:
+                os.killpg(run.pid, 0)
+                fail("the node on one machine was left running")
+            except ProcessLookupError:
+                pass
         finally:
-            node.terminate()
-            node.wait(timeout=10)
-    if vehicle.returncode != 0:
-        fail(f"the README's vehicle did not reach its goal: {vehicle.stdout[-500:]}")
-    if "route finished" not in (here / "node.log").read_text():
+            try:
+                os.killpg(run.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            run.wait()
+    output = (here / "node.log").read_text()
+    if status != 0:
+        fail(f"the node on one machine exited {status}: {output[-500:]}")
+    if "route finished" not in output:
         fail("the README's node did not log the route finished")
 
 
 def check_commands(readme, project, build):
-    commands = [line.split("#", 1)[0].strip() for block in blocks(readme, "sh")
+    node = node_block(readme)
+    commands = [line.split("#", 1)[0].strip() for block in blocks(readme, "sh") if block != node
                 for line in block.splitlines() if line.strip()]
     with tempfile.TemporaryDirectory() as folder:
         here = Path(folder)
         for line in commands:
-            if line in KNOWN_ELSEWHERE or "trelvo-node" in line or "trelvo-sim --dds" in line:
+            if line in KNOWN_ELSEWHERE:
                 continue
             if line.startswith("bash scripts/sim.sh "):
                 for name in re.findall(r"(scenarios/\S+)", line):
@@ -167,7 +186,7 @@ def check_commands(readme, project, build):
                     fail(f"'{line}' exited {result.returncode}: {result.stdout[-300:]}")
                 continue
             fail(f"nothing runs the README's command '{line}'")
-        run_node_example(commands, build, here)
+        run_node_example(readme, build, here)
 
 
 def main():

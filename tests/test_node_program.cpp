@@ -686,7 +686,16 @@ TEST_F(NodeProgram, BadCommandLineIsRefusedInOneLineWithStatusTwo) {
       {{"--max-accel", "-1"}, "--max-accel: must not be negative, got '-1'", ""},
       {{"--max-decel", "abc"}, "--max-decel: 'abc' is not a number", ""},
       {{"--max-turn-accel", "inf"}, "--max-turn-accel: 'inf' is not a finite number", ""},
-      {{"extra"}, "The following argument was not expected: extra", ""},
+      {{"extra"},
+       "The following argument was not expected: extra (trelvo-node --help lists the options)",
+       ""},
+      {{"--latency-log", logFolder() + "/missing/latency.csv"},
+       "--latency-log: cannot write " + logFolder() +
+           "/missing/latency.csv: No such file or directory",
+       ""},
+      {{"--latency-log", logFolder()},
+       "--latency-log: cannot write " + logFolder() + ": Is a directory",
+       ""},
       {{}, "ROS_DOMAIN_ID: must be a whole number from 0 to 232, got 'abc'", "abc"},
   };
   for (const Case& c : cases) {

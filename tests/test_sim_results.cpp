@@ -73,15 +73,43 @@ TEST(SimVerdict, EachCriterionHoldsAtItsLimitAndBreaksJustBeyondIt) {
 }
 
 TEST(SimVerdict, AFailedRunFailsWithItsReasonAndMarksTheFigureAtFault) {
-  RunResult run = reachedRun(0.0, 0.0, 0.0);
-  run.outcome = Outcome::TimeLimit;
-  run.finished = false;
-  const Verdict verdict = judge(lineScenario({}), run);
-  EXPECT_FALSE(verdict.passed);
-  EXPECT_EQ(verdict.failures,
-            std::vector<std::string>{"not finished within the time limit of 120 s"});
-  EXPECT_TRUE(verdict.time.failed);
-  EXPECT_FALSE(verdict.positionError.failed);
+  struct Case {
+    const char* what;
+    Outcome outcome;
+    double positionError;  // m
+    double headingError;   // rad
+    std::string reason;
+    bool positionMarked;
+    bool headingMarked;
+  };
+  const std::string timeLimit = "not finished within the time limit of 120 s";
+  const std::string outside = "ended outside the tolerances (0.07071 m, 5 deg)";
+  const double tolerance = RunSettings{}.positionTolerance;
+  const std::vector<Case> cases = {
+      {"stopped by the time limit 18.5 m off", Outcome::TimeLimit, 18.5, 0.02, timeLimit, true,
+       false},
+      {"stopped by the time limit at the goal, turning", Outcome::TimeLimit, 0.01, 0.5, timeLimit,
+       false, true},
+      {"finished at the position tolerance, heading beyond", Outcome::OutsideTolerance, tolerance,
+       0.1, outside, false, true},
+      {"finished just beyond the position tolerance", Outcome::OutsideTolerance, tolerance + 1e-9,
+       0.0, outside, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunResult run = reachedRun(0.0, 0.0, 0.0);
+    run.outcome = c.outcome;
+    run.finished = c.outcome != Outcome::TimeLimit;
+    run.positionError = c.positionError;
+    run.headingError = c.headingError;
+    const Verdict verdict = judge(lineScenario({}), run);
+    EXPECT_FALSE(verdict.passed);
+    EXPECT_EQ(verdict.failures, std::vector<std::string>{c.reason});
+    EXPECT_EQ(verdict.positionError.failed, c.positionMarked);
+    EXPECT_EQ(verdict.headingError.failed, c.headingMarked);
+    // A run is stopped at its time limit: its time never breaks it.
+    EXPECT_FALSE(verdict.time.failed);
+  }
 }
 
 TEST(SimVerdict, ARotationInPlaceHasNoLineMoveFiguresToBreak) {

@@ -7,7 +7,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <stdexcept>
@@ -18,10 +23,15 @@
 namespace common {
 
 /// Parses the command line. --help and --version are answered on standard output and return
-/// false; a malformed command line throws CLI::ParseError, whose message names the option.
+/// false; a malformed command line throws CLI::ParseError, whose message names the option, or
+/// for words that no option takes, points to --help.
 inline bool parseCommandLine(CLI::App& app, int argc, const char* const* argv) {
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ExtrasError& error) {
+    throw CLI::ExtrasError(
+        std::string(error.what()) + " (" + app.get_name() + " --help lists the options)",
+        CLI::ExitCodes::ExtrasError);
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
     return false;
@@ -53,6 +63,21 @@ inline CLI::Validator wholeNumberCheck(std::uint64_t lowest, std::uint64_t highe
   return CLI::Validator(
       [lowest, highest](std::string& text) {
         return wholeNumberComplaint(text, lowest, highest).value_or(std::string());
+      },
+      "");
+}
+
+/// A file that can be opened for writing, created if missing (and left so): refused with the
+/// reason, before anything else has started, rather than once the program runs.
+inline CLI::Validator writableFileCheck() {
+  return CLI::Validator(
+      [](std::string& path) {
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (file < 0) {
+          return "cannot write " + path + ": " + std::strerror(errno);
+        }
+        ::close(file);
+        return std::string();
       },
       "");
 }

@@ -101,7 +101,8 @@ void addCycleOptions(CLI::App& app, NodeOptions& options) {
   app.add_option("--latency-log", options.latencyLog,
                  "Writes each cycle's time from taking the pose to the command written, for "
                  "benchmarks")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(common::writableFileCheck());
 }
 
 void addRampOptions(CLI::App& app, RampLimits& ramp) {

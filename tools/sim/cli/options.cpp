@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -43,14 +44,14 @@ struct Given {
   bool noPlot = false;
 };
 
+// Pose options take any number of values from CLI11, which would count them in numbers;
+// checkPoseCounts counts them in poses.
 CLI::Option* addPose(CLI::App& app, const std::string& name, std::vector<double>& xyDegrees,
                      const std::string& what) {
   return app.add_option(name, xyDegrees, what)
-      ->type_name("X,Y,DEG")
-      ->expected(3)
+      ->expected(1, -1)
       ->delimiter(',')
-      ->check(common::realCheck(common::Bound::Any))
-      ->capture_default_str();
+      ->check(common::realCheck(common::Bound::Any));
 }
 
 // The route of a single run.
@@ -61,7 +62,7 @@ void addRouteOptions(CLI::App& app, Given& given) {
                  "A route of two or more poses instead of start and goal: the first is the "
                  "start, the last the goal")
       ->type_name("X,Y,DEG")
-      ->expected(2 * kPoseValues, -1)
+      ->expected(1, -1)
       ->delimiter(',')
       ->check(common::realCheck(common::Bound::Any));
   app.get_option("--waypoints")->excludes("--start")->excludes("--goal");
@@ -139,6 +140,19 @@ void addOutputOptions(CLI::App& app, Given& given, Options& options) {
       ->capture_default_str();
 }
 
+// --help would list a pose option that takes any number of values as a list ("X,Y,DEG ..."):
+// it shows the one pose it takes, its default and the options it excludes.
+void showAsOnePose(CLI::Option& option, const std::vector<double>& xyDegrees) {
+  std::string text = fmt::format("X,Y,DEG={}", fmt::join(xyDegrees, ","));
+  if (!option.get_excludes().empty()) {
+    text += " Excludes:";
+    for (const CLI::Option* other : option.get_excludes()) {
+      text += " " + other->get_name();
+    }
+  }
+  option.option_text(text);
+}
+
 // The options in the order --help lists them: the vehicle's model and the route, the control
 // period and time limit, the vehicle, the pass criteria, the batch, the output.
 void addOptions(CLI::App& app, Given& given, Options& options) {
@@ -167,6 +181,8 @@ void addOptions(CLI::App& app, Given& given, Options& options) {
   addBatchOptions(app, given);
   addOutputOptions(app, given, options);
   addDdsOptions(app, options.dds);
+  showAsOnePose(*app.get_option("--start"), given.start);
+  showAsOnePose(*app.get_option("--goal"), given.goal);
 }
 
 // The period and the time limit, named as the user gave them.
@@ -187,6 +203,31 @@ void checkCycles(const CLI::App& app, const RunSettings& run) {
         "{}: {:.0f} cycles of {:g} s fit in the time limit of {:g} s, more than the {:.0f} a run "
         "may take; shorten the time limit or lengthen the period",
         options, run.timeLimit / run.period, run.period, run.timeLimit, kMaxCyclesPerRun));
+  }
+}
+
+// "2 poses", or "7 numbers" when they make no whole poses.
+std::string poseCount(std::size_t numbers) {
+  return numbers % kPoseValues == 0
+             ? fmt::format("{} pose{}", numbers / kPoseValues, numbers == kPoseValues ? "" : "s")
+             : fmt::format("{} numbers", numbers);
+}
+
+void checkPoseCounts(const Given& given) {
+  for (const auto& [option, xyDegrees] :
+       {std::pair{"--start", &given.start}, std::pair{"--goal", &given.goal}}) {
+    if (xyDegrees->size() != kPoseValues) {
+      throw UsageError(
+          fmt::format("{}: needs one pose X,Y,DEG, got {}", option, poseCount(xyDegrees->size())));
+    }
+  }
+  const std::size_t numbers = given.waypoints.size();
+  if (numbers % kPoseValues != 0) {
+    throw UsageError(
+        fmt::format("--waypoints: expected X,Y,DEG for each pose, got {} numbers", numbers));
+  }
+  if (numbers == kPoseValues) {
+    throw UsageError("--waypoints: needs at least 2 poses (X,Y,DEG each), got 1");
   }
 }
 
@@ -254,10 +295,6 @@ Scenario scenarioFrom(const Given& given) {
   if (given.waypoints.empty()) {
     return scenario;
   }
-  if (given.waypoints.size() % kPoseValues != 0) {
-    throw UsageError(fmt::format("--waypoints: expected X,Y,DEG for each pose, got {} numbers",
-                                 given.waypoints.size()));
-  }
   for (std::size_t i = 0; i < given.waypoints.size(); i += kPoseValues) {
     scenario.waypoints.push_back(poseFrom(&given.waypoints[i]));
   }
@@ -304,6 +341,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     throw UsageError(error.what());
   }
+  checkPoseCounts(given);
   checkTogether(app, given, options);
   checkReach(given);
 
