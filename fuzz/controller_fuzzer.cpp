@@ -3,9 +3,9 @@
 // the commands handed out (so that runs reach the line move and the final turn), possibly
 // disturbed by the input. After every call the controller must hold a finite command within
 // +-0.5 with only linear.x and angular.z set, a valid state, finite process-wide PID records, and,
-// at every change of state but the near-station shortcut, its five 2 ms pauses. Whatever came
-// before, a fresh path then takes a vehicle that follows the commands to the end of a run (no
-// permanent stall), and after init() a further run ends at its goal pose.
+// at every change of state but the near-station shortcut, its five 2 ms pauses. On one input in
+// sixteen, whatever came before, a fresh path then takes a vehicle that follows the commands to
+// the end of a run (no permanent stall), and after init() a further run ends at its goal pose.
 
 #include <unistd.h>
 
@@ -250,7 +250,7 @@ void checkNoPermanentStall(Controller& controller, ClosingRuns runs, fuzz::CallT
         "after init() a run ends at its goal pose");
 }
 
-void runInput(Input& in, fuzz::CallTimer& timer) {
+void runInput(Input& in, bool checksStall, fuzz::CallTimer& timer) {
   const ClosingRuns closingRuns = readClosingRuns(in);
   Controller controller;
   timer.time("setStraightCB", [&] { controller.setStraightCB(readPath(in)); });
@@ -298,18 +298,25 @@ void runInput(Input& in, fuzz::CallTimer& timer) {
       }
     }
   }
-  checkNoPermanentStall(controller, closingRuns, timer);
+  if (checksStall) {
+    checkNoPermanentStall(controller, closingRuns, timer);
+  }
 }
+
+// The closing runs drive a vehicle through up to six turns and two lines, many times the cycles
+// of a typical input; one input in kStallCheckOneIn runs them.
+constexpr std::uint32_t kStallCheckOneIn = 16;
 
 }  // namespace
 
-// The debug lines are formatted, numbered and handed to a logger without sinks, whatever the
-// environment. Fails at once if the pauses are not counted: the state machine would then run at
+// The logger has no sinks and runs at info, the level hosts and tests run at by default: the
+// debug lines are formatted all the same (a format error still throws) but never numbered or
+// handed on. Fails at once if the pauses are not counted: the state machine would then run at
 // 10 ms a state change and the time budget would measure sleeping.
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   setenv("SPDLOG_STDOUT", "false", 1);
   setenv("SPDLOG_SYSTEMD", "false", 1);
-  setenv("SPDLOG_LEVEL", "debug", 1);
+  setenv("SPDLOG_LEVEL", "info", 1);
   Controller controller;
   controller.PublishZeroVW();
   check(pauses == kPausesPerStop, "this program's usleep counts the controller's pauses");
@@ -317,11 +324,12 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const bool checksStall = fuzz::oneIn(kStallCheckOneIn, data, size);
   fuzz::withinBudget([&](fuzz::CallTimer& timer) {
     // Every input starts from the process-wide PID state of a fresh load.
     m_struErrorX = m_struErrorY = m_struErrorTheta = {};
     Input in(data, size);
-    runInput(in, timer);
+    runInput(in, checksStall, timer);
   });
   return 0;
 }

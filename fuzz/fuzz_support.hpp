@@ -109,6 +109,16 @@ class Input {
   std::size_t offset_ = 0;
 };
 
+/// True for one input in `count`, chosen by a hash (FNV-1a) of the whole input, so that a costly
+/// check runs on a bounded share of the inputs and not on every mutant of one that runs it.
+inline bool oneIn(std::uint32_t count, const std::uint8_t* data, std::size_t size) {
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < size; ++i) {
+    hash = (hash ^ data[i]) * 16777619u;
+  }
+  return hash % count == 0;
+}
+
 /// Ends the run with a report when an invariant does not hold; libFuzzer keeps the input.
 inline void check(bool holds, const char* invariant) {
   if (!holds) {
