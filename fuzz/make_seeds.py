@@ -292,7 +292,7 @@ def dense(corners, spacing_mm, jitter_mm, copies):
             + spacing + byte(round(jitter_mm * 2)) + byte(copies - 1))
 
 
-LONG_PATH_SCALE = 200
+LONG_PATH_SCALE = 10
 
 
 def swinging(count, period, step, drift):
@@ -350,7 +350,7 @@ ROUTE = {
     + reals(0, 0, 0, 0),
     "jittered_square_with_repeats": eighths(-1)
     + dense([(-10, -10), (10, -10), (10, 10), (-10, 10)], 2, 20, 3) + goal_heading(3),
-    "hundred_thousand_swings": eighths(0) + swinging(100000, 7, (0.5, 0.25), (0.125, 0))
+    "five_thousand_swings": eighths(0) + swinging(5000, 7, (0.5, 0.25), (0.125, 0))
     + goal_heading(0),
 }
 
