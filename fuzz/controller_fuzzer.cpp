@@ -45,9 +45,10 @@ using Twist = geometry_msgs::msg::Twist;
 constexpr double kCommandLimit = 0.5;  // m/s and rad/s
 constexpr double kCyclePeriod = 0.05;  // s, of the simulated vehicle
 constexpr int kPausesPerStop = 5;
-// Over a minute and a half of driving at 20 Hz. Every cycle formats the controller's debug lines,
-// most of a cycle's cost, so the cycles an input may take bound the executions per second.
-constexpr int kMostCyclesPerRun = 2000;
+// Half a minute of driving at 20 Hz, a whole run of a few metres. Every cycle formats the
+// controller's debug lines, most of a cycle's cost, so the cycles an input may take bound the
+// executions per second, in long campaigns too, where inputs grow.
+constexpr int kMostCyclesPerRun = 600;
 // A run over at most 6 m with turns at 0.1 rad/s or more takes far less than this at 20 Hz.
 constexpr int kMostCyclesToFinish = 20000;
 // The line move stops 0.02 m short or a cycle past the goal and turns on the spot; a run that
