@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang, AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs each for a bounded time from a copy of its committed seed corpus: the closed-loop harnesses
-# (controller, route), whose inputs drive hundreds of cycles each, get 40 s, the others 10 s or 5 s,
-# 105 s in all; TRELVO_FUZZ_SECONDS gives every harness that time instead. A crash, a sanitizer
-# report, a broken invariant or a library call slower than 100 ms fails the run; the input that did
-# it is kept in out/fuzz/<harness>/ to replay with build-fuzz/fuzz/fuzz_<harness> <file>.
+# runs each for a bounded time from a copy of its committed seed corpus.
+#
+#   bash scripts/fuzz.sh                      what CI runs: the closed-loop harnesses (controller,
+#                                             route) 40 s each, the others 10 s or 5 s, 115 s in all
+#   bash scripts/fuzz.sh 600 controller route a longer campaign: each harness named (all of them
+#                                             if none is) runs for the seconds given
+#
+# A crash, a sanitizer report, a broken invariant or a library call over its time budget fails the
+# run; the input that did it is kept in out/fuzz/<harness>/ to replay with
+# build-fuzz/fuzz/fuzz_<harness> <file>. The seeds and the inputs of the run that add coverage to
+# them are left in out/fuzz/<harness>/corpus/: copy the new ones into fuzz/corpus/<harness>/ to
+# keep them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A seconds=([toolkit]=10 [controller]=40 [geometry]=10 [pid]=5 [route]=40 [clearance]=10)
 harnesses=(toolkit controller geometry pid route clearance)
-if [[ -n "${TRELVO_FUZZ_SECONDS:-}" ]]; then
+if (($# > 0)); then
+  if [[ ! $1 =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: bash scripts/fuzz.sh [SECONDS [HARNESS...]], harnesses: ${harnesses[*]}" >&2
+    exit 2
+  fi
+  duration=$1
+  shift
+  if (($# > 0)); then
+    for harness in "$@"; do
+      if [[ -z "${seconds[$harness]:-}" ]]; then
+        echo "fuzz: no harness '$harness'; there are: ${harnesses[*]}" >&2
+        exit 2
+      fi
+    done
+    harnesses=("$@")
+  fi
   for harness in "${harnesses[@]}"; do
-    seconds[$harness]=$TRELVO_FUZZ_SECONDS
+    seconds[$harness]=$duration
   done
 fi
 
@@ -20,7 +42,7 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=${TRELVO_CI_FLAGS:-"-O2 -g -DNDEBUG"}" \
   -DTRELVO_FUZZ=ON -DTRELVO_SANITIZE=address,undefined -DTRELVO_BUILD_TESTS=OFF \
   -DTRELVO_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build-fuzz --target fuzzers -j2
+cmake --build build-fuzz --target "${harnesses[@]/#/fuzz_}" -j2
 
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1
@@ -43,7 +65,14 @@ for harness in "${harnesses[@]}"; do
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1)
-  echo "fuzz: $harness: $runs executions in ${seconds[$harness]} s, $coverage, no findings"
+  echo "fuzz: $harness: $runs executions in ${seconds[$harness]} s" \
+    "($((runs / seconds[$harness])) a second), $coverage, no findings"
   total=$((total + runs))
+
+  # The seeds, then only those of the run's inputs that add coverage to them.
+  corpus=$artifacts/corpus
+  rm -rf "$corpus"
+  cp -r "fuzz/corpus/$harness" "$corpus"
+  "build-fuzz/fuzz/fuzz_$harness" -merge=1 "$corpus" "$work/$harness" >"$log" 2>&1
 done
 echo "fuzz: $total executions in all, no findings"
