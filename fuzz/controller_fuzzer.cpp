@@ -304,8 +304,8 @@ void runInput(Input& in, bool checksStall, fuzz::CallTimer& timer) {
   }
 }
 
-// The closing runs drive a vehicle through up to six turns and two lines, many times the cycles
-// of a typical input; one input in kStallCheckOneIn runs them.
+// The closing runs, two of a turn, a line and a turn each, take many times the cycles of a
+// typical input; one input in kStallCheckOneIn runs them.
 constexpr std::uint32_t kStallCheckOneIn = 16;
 
 }  // namespace

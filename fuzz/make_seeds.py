@@ -64,6 +64,22 @@ def set_slot(which, slot, value):
     return byte(SETGLOBAL) + byte(which) + byte(slot) + real(value)
 
 
+def fnv1a(data):
+    value = 2166136261
+    for b in data:
+        value = ((value ^ b) * 16777619) & 0xFFFFFFFF
+    return value
+
+
+def chosen_one_in(count, seed, endings):
+    """The seed with the first of the endings (byte strings) that makes its FNV-1a hash a multiple
+    of count: a harness runs its costly check on those inputs only (fuzz::oneIn)."""
+    for ending in endings:
+        if fnv1a(seed + ending) % count == 0:
+            return seed + ending
+    raise ValueError("no ending chooses the seed")
+
+
 def pose(x, y, theta):
     return reals(x, y, theta)
 
@@ -167,6 +183,17 @@ def closing(vehicle, first_goal, second_goal):
 
 
 CLOSING = closing((1, 1, 0), (3, -2, 1.5), (-4, 2, -3))
+STALL_CHECK_ONE_IN = 16
+
+
+def stall_checked(seed):
+    """The seed with a last slip by nothing, the first that makes the harness run the closing runs:
+    an action byte of SLIP modulo 8 and three values that read as 0.0 or -0.0."""
+    zeros = [bytes([tag]) for tag in (0, 1, len(SPECIAL), len(SPECIAL) + 1)]
+    slips = [byte(action) + x + y + heading for action in (SLIP, SLIP + 8)
+             for x in zeros for y in zeros for heading in zeros]
+    return chosen_one_in(STALL_CHECK_ONE_IN, seed, slips)
+
 
 CONTROLLER = {
     # A path mid-run whose goal lies behind the vehicle, close to the end of the line from (4, 0).
@@ -192,6 +219,8 @@ CONTROLLER = {
     + heading_pose(0, 0, 0.04) + drive(10) + byte(SLIP) + reals(0, 0.5, 0.3) + drive(30)
     + byte(SLIP) + reals(4, 0, 0) + drive(30),
 }
+# Every seed ends in the closing runs too.
+CONTROLLER = {name: stall_checked(seed) for name, seed in CONTROLLER.items()}
 
 # ---- geometry -----------------------------------------------------------------------------------
 NEAREST_POINT, NEAREST_LINE, LOOKUPS, PRIMITIVES, RECTANGLES, COPY, GROW = range(7)
@@ -314,21 +343,11 @@ def stretch(cycles_over_four):
 DRIVE_ONE_IN = 16
 
 
-def fnv1a(data):
-    value = 2166136261
-    for b in data:
-        value = ((value ^ b) * 16777619) & 0xFFFFFFFF
-    return value
-
-
 def driven(seed):
-    """The seed with one more action byte, the first that makes the harness drive it: it drives
-    the inputs whose FNV-1a hash is a multiple of DRIVE_ONE_IN. An action read after the drive's
-    end is never taken; one read before it is a resend, a refusal or a stretch."""
-    for action in range(256):
-        if fnv1a(seed + byte(action)) % DRIVE_ONE_IN == 0:
-            return seed + byte(action)
-    raise ValueError("no action byte makes the seed driven")
+    """The seed with one more action byte, the first that makes the harness drive it. An action
+    read after the drive's end is never taken; one read before it is a resend, a refusal or a
+    stretch."""
+    return chosen_one_in(DRIVE_ONE_IN, seed, [byte(action) for action in range(256)])
 
 
 # Small enough to be driven in closed loop.
