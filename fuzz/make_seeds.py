@@ -1,7 +1,10 @@
 """Writes the seed corpora of the fuzz harnesses into fuzz/corpus/<harness>/.
 
 The seeds are committed; run this again only after changing how a harness reads its input
-(fuzz/fuzz_support.hpp and the harnesses). Each seed is a readable script of calls below.
+(fuzz/fuzz_support.hpp and the harnesses). Each seed is a readable script of calls below. Beside
+them, a corpus may hold inputs named by their SHA-1, which a longer campaign (scripts/fuzz.sh
+SECONDS HARNESS) found to reach code the seeds do not; they read differently once the harness
+reads its input differently: remove them then.
 """
 
 import math
