@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <limits>
 
 namespace fuzz {
@@ -133,74 +132,45 @@ inline bool same(double a, double b) {
   return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-constexpr double kCallBudgetMs = 100.0;
-
-/// Times each library call of one input against its budget and keeps the one furthest over it, or
-/// nearest to it.
+/// Times each library call of one input and keeps the slowest.
 class CallTimer {
  public:
-  /// Wall-clock time against kCallBudgetMs.
   template <typename Call>
   void time(const char* name, Call call) {
     const auto start = std::chrono::steady_clock::now();
     call();
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-    keepIfWorse({name, "", took.count(), kCallBudgetMs});
-  }
-
-  /// This thread's CPU time against `budgetMs`: a budget of a few milliseconds holds on a busy
-  /// machine too, where the scheduler's turns to other programs take as long.
-  template <typename Call>
-  void timeWork(const char* name, double budgetMs, Call call) {
-    const double start = threadCpuMs();
-    call();
-    keepIfWorse({name, " of CPU time", threadCpuMs() - start, budgetMs});
-  }
-
-  bool withinBudget() const { return worst_.tookMs <= worst_.budgetMs; }
-
-  void report() const {
-    std::fprintf(stderr, "invariant violated: %s took %.1f ms%s, more than %.1f ms\n", worst_.name,
-                 worst_.tookMs, worst_.clock, worst_.budgetMs);
-  }
-
- private:
-  struct Timing {
-    const char* name;
-    const char* clock;
-    double tookMs;
-    double budgetMs;
-  };
-
-  static double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-  }
-
-  void keepIfWorse(const Timing& timing) {
-    if (timing.tookMs / timing.budgetMs > worst_.tookMs / worst_.budgetMs) {
-      worst_ = timing;
+    if (took.count() > slowestMs_) {
+      slowestMs_ = took.count();
+      slowestName_ = name;
     }
   }
 
-  Timing worst_{"", "", 0.0, kCallBudgetMs};
+  double slowestMs() const { return slowestMs_; }
+  const char* slowestName() const { return slowestName_; }
+
+ private:
+  double slowestMs_ = 0.0;
+  const char* slowestName_ = "";
 };
 
-/// Runs one input, `run(timer)` timing each library call. A call over its budget is measured
+constexpr double kCallBudgetMs = 100.0;
+
+/// Runs one input, `run(timer)` timing each library call. A call over the budget is measured
 /// again on a second run of the whole input (which must start from the same state), so that a
 /// moment of scheduling delay is not taken for a slow call.
 template <typename Run>
 void withinBudget(Run run) {
   CallTimer first;
   run(first);
-  if (first.withinBudget()) {
+  if (first.slowestMs() <= kCallBudgetMs) {
     return;
   }
   CallTimer second;
   run(second);
-  if (!second.withinBudget()) {
-    second.report();
+  if (second.slowestMs() > kCallBudgetMs) {
+    std::fprintf(stderr, "invariant violated: %s took %.1f ms, more than %.0f ms\n",
+                 second.slowestName(), second.slowestMs(), kCallBudgetMs);
     std::abort();
   }
 }
