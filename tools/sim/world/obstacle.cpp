@@ -47,12 +47,12 @@ void ObstacleField::advance(double time, const Outline& vehicle) {
       continue;
     }
     const double step = walk->speed * (time - std::max(time_, walk->from));
-    const Outline next = outlineAt(obstacles_[i], centreOf(obstacles_[i], walked_[i] + step));
-    // Walking away from a vehicle that came close is always allowed.
-    const double gap = gapBetween(next, vehicle);
-    if (gap > kWalkerDistance || gap >= gapBetween(outlines_[i], vehicle)) {
+    const Obstacle& obstacle = obstacles_[i];
+    const Outline ahead =
+        outlineAt(obstacle, centreOf(obstacle, walked_[i] + step + kWalkerDistance));
+    if (gapBetween(ahead, vehicle) > 0.0) {
       walked_[i] += step;
-      outlines_[i] = next;
+      outlines_[i] = outlineAt(obstacle, centreOf(obstacle, walked_[i]));
     }
   }
   time_ = std::max(time_, time);

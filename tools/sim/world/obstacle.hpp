@@ -1,9 +1,9 @@
 #pragma once
 
 // The obstacles of a scenario: circles and boxes that stand, or walk along a line at a speed from
-// a time, as a person crossing an aisle does. A walker halts rather than come within
-// kWalkerDistance of the vehicle, as a person would, and walks on once the way is clear; so any
-// contact is the vehicle's doing.
+// a time, as a person crossing an aisle does. A walker whose way is blocked by the vehicle within
+// kWalkerDistance halts, as a person would, and walks on once the way is clear; one that passes
+// in front of the vehicle walks on. So any contact is the vehicle's doing.
 
 #include <optional>
 #include <vector>
@@ -43,7 +43,7 @@ class ObstacleField {
  public:
   explicit ObstacleField(std::vector<Obstacle> obstacles);
 
-  /// Walks each walker on to `time` (s), halting it where it would come closer to `vehicle` (the
+  /// Walks each walker on to `time` (s), halting it where its way ahead meets `vehicle` (the
   /// footprint where it stands) within kWalkerDistance.
   void advance(double time, const Outline& vehicle);
 
