@@ -21,6 +21,11 @@ Point2D centreOf(const Obstacle& obstacle, double walked) {
   return {from.x + share * (to.x - from.x), from.y + share * (to.y - from.y)};
 }
 
+double reachOf(const Obstacle& obstacle) {
+  return obstacle.shape == ObstacleShape::Circle ? obstacle.radius
+                                                 : std::hypot(obstacle.length, obstacle.width) / 2;
+}
+
 }  // namespace
 
 Outline outlineAt(const Obstacle& obstacle, const Point2D& centre) {
@@ -48,8 +53,11 @@ void ObstacleField::advance(double time, const Outline& vehicle) {
     }
     const double step = walk->speed * (time - std::max(time_, walk->from));
     const Obstacle& obstacle = obstacles_[i];
-    const Outline ahead =
-        outlineAt(obstacle, centreOf(obstacle, walked_[i] + step + kWalkerDistance));
+    // The way ahead is swept by the walker's circumscribed circle, so that a walk that grazes a
+    // corner of the vehicle halts too.
+    const Outline ahead{{centreOf(obstacle, walked_[i]),
+                         centreOf(obstacle, walked_[i] + step + kWalkerDistance)},
+                        reachOf(obstacle)};
     if (gapBetween(ahead, vehicle) > 0.0) {
       walked_[i] += step;
       outlines_[i] = outlineAt(obstacle, centreOf(obstacle, walked_[i]));
