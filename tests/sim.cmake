@@ -1,6 +1,13 @@
 # trelvo-sim: its parts are tested in-process, the program itself through child processes.
 target_link_libraries(test_sim_core PRIVATE trelvo_sim_core)
 target_link_libraries(test_sim_results PRIVATE trelvo_sim_core)
+target_link_libraries(test_sim_world PRIVATE trelvo_sim_core)
+
+# The repository's obstacle scenarios: a person crossing, a pallet, a shelf in a turn's sweep and
+# one beside the line, each meeting its criteria.
+add_test(NAME SimSuite.ObstacleScenariosPass
+  COMMAND $<TARGET_FILE:trelvo-sim> --suite ${PROJECT_SOURCE_DIR}/scenarios/obstacles.yaml
+          --no-plot --out ${CMAKE_CURRENT_BINARY_DIR}/sim-obstacle-suite)
 
 add_dependencies(test_sim_cli trelvo-sim)
 target_compile_definitions(test_sim_cli PRIVATE TRELVO_SIM_PROGRAM="$<TARGET_FILE:trelvo-sim>")

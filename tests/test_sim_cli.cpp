@@ -26,10 +26,11 @@ namespace {
 
 constexpr const char* kTraceHeader =
     "time_s,x_m,y_m,heading_rad,state,cmd_linear_x_mps,cmd_angular_z_radps,lookahead_x_m,"
-    "lookahead_y_m,heading_error_rad,cross_track_m";
+    "lookahead_y_m,heading_error_rad,cross_track_m,clearance_action,clearance_m";
 constexpr const char* kBatchHeader =
     "index,start_x_m,start_y_m,start_heading_deg,goal_x_m,goal_y_m,goal_heading_deg,noise_seed,"
-    "outcome,cycles,simulated_time_s,position_error_m,heading_error_deg";
+    "outcome,cycles,simulated_time_s,position_error_m,heading_error_deg,obstacles,"
+    "min_clearance_m,waits,wait_time_s";
 
 int exitStatus(const child_process::Result& result) {
   return WIFEXITED(result.waitStatus) ? WEXITSTATUS(result.waitStatus) : -1;
@@ -137,7 +138,7 @@ TEST_F(SimProgram, DefaultRunShowsItsThreePhasesAndSummaryAndWritesTraceAndPictu
   int lookAheads = 0;
   for (std::size_t i = 1; i < rows.size(); ++i) {
     const std::vector<std::string> fields = fieldsOf(rows[i]);
-    ASSERT_EQ(fields.size(), 11u) << rows[i];
+    ASSERT_EQ(fields.size(), 13u) << rows[i];
     EXPECT_THAT(fields[4], testing::AnyOf("first_turn", "line_move", "final_turn"));
     for (const std::size_t command : {5u, 6u}) {
       const double value = std::stod(fields[command]);
@@ -486,7 +487,19 @@ TEST_F(SimProgram, BadSuiteFileIsRefusedInOneLineNamingFileScenarioAndField) {
       {"scenarios:\n" + hop + "    pass: {max_cross_trak: 0.1}\n",
        "bad.yaml:5: scenario 'hop': pass.max_cross_trak: unknown field (expected "
        "position_tolerance, heading_tolerance, time_limit, max_cross_track, max_distance_ratio, "
-       "first_turn_on_the_spot)"},
+       "first_turn_on_the_spot, min_clearance, ends_blocked, waits, undisturbed)"},
+      {"scenarios:\n" + hop + "    obstacles: [{shape: cone, at: [1, 1]}]\n",
+       "bad.yaml:5: scenario 'hop': obstacles[0].shape: expected circle or box"},
+      {"scenarios:\n" + hop + "    obstacles: [{shape: box, at: [1, 1, 0], radius: 1}]\n",
+       "bad.yaml:5: scenario 'hop': obstacles[0].radius: not for a box"},
+      {"scenarios:\n" + hop +
+           "    obstacles: [{shape: circle, at: [1, 1], radius: 1, to: [2, 2]}]\n",
+       "bad.yaml:5: scenario 'hop': obstacles[0]: a walk needs to and speed (and from, 0 unless "
+       "given)"},
+      {"scenarios:\n" + hop + "    footprint: {radius: 0}\n",
+       "bad.yaml:5: scenario 'hop': footprint: expected a polygon, a radius above 0, or both"},
+      {"defaults:\n  obstacles: []\nscenarios:\n" + hop,
+       "bad.yaml:2: defaults: obstacles: belongs to a scenario, not to the defaults"},
       {"scenarios:\n" + hop + "    pass: {max_cross_track: -1}\n",
        "bad.yaml:5: scenario 'hop': pass.max_cross_track: must not be negative, got '-1'"},
       {"scenarios:\n" + hop + "    period: fast\n",

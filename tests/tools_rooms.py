@@ -12,7 +12,7 @@ import sys
 ROOMS = ["node", "node/action", "node/drive", "node/watch", "node/diagnostics", "node/ros_args", "node/frames",
          "node/lifecycle",
          "sim", "sim/modes", "sim/cli", "sim/workers", "sim/output", "sim/scenarios",
-         "sim/run", "wire", "common"]
+         "sim/run", "sim/world", "wire", "common"]
 
 
 def room_of(path):

@@ -18,8 +18,15 @@ constexpr const char* kGroup = "Vehicle on DDS";
 constexpr double kMaxOdometryRate = 1000.0;  // Hz
 
 // Options of the closed-loop runs that mean nothing to a vehicle driven from outside.
-constexpr const char* kClosedLoopOnly[] = {"--batch", "--radius",  "--suite", "--junit", "--jobs",
-                                           "--out",   "--no-plot", "--goal",  "--period"};
+// The obstacles, the laser and the footprint act only in the closed loop so far.
+constexpr const char* kClosedLoopOnly[] = {
+    "--batch",           "--radius",      "--suite",
+    "--junit",           "--jobs",        "--out",
+    "--no-plot",         "--goal",        "--period",
+    "--obstacle",        "--footprint",   "--footprint-radius",
+    "--laser-range",     "--laser-fov",   "--laser-resolution",
+    "--laser-rate",      "--laser-noise", "--laser-mount",
+    "--random-obstacles"};
 constexpr const char* kDdsOnly[] = {"--namespace", "--domain", "--stamped", "--odom-rate",
                                     "--duration"};
 // Options that judge a route's end: on DDS only the route of --waypoints ends.

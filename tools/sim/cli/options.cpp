@@ -42,6 +42,7 @@ struct Given {
   int batchCount = 0;
   double batchRadius = kDefaultBatchRadius;
   bool noPlot = false;
+  GivenObstacles obstacles;
 };
 
 // Pose options take any number of values from CLI11, which would count them in numbers;
@@ -178,6 +179,7 @@ void addOptions(CLI::App& app, Given& given, Options& options) {
       ->capture_default_str();
   addVehicleOptions(app, given, run.vehicle);
   addPassOptions(app, given, run);
+  addObstacleOptions(app, given.obstacles, run.laser);
   addBatchOptions(app, given);
   addOutputOptions(app, given, options);
   addDdsOptions(app, options.dds);
@@ -255,10 +257,31 @@ void checkReach(const Given& given) {
 // What the options cannot say one by one.
 void checkTogether(const CLI::App& app, const Given& given, const Options& options) {
   if (app.count("--suite") > 0) {
-    for (const char* perScenario :
-         {"--batch", "--radius", "--start", "--goal", "--waypoints", "--mode", "--period",
-          "--time-limit", "--width", "--max-accel", "--max-turn-accel", "--noise-xy",
-          "--noise-heading", "--seed", "--position-tolerance", "--heading-tolerance"}) {
+    for (const char* perScenario : {"--batch",
+                                    "--radius",
+                                    "--start",
+                                    "--goal",
+                                    "--waypoints",
+                                    "--mode",
+                                    "--period",
+                                    "--time-limit",
+                                    "--width",
+                                    "--max-accel",
+                                    "--max-turn-accel",
+                                    "--noise-xy",
+                                    "--noise-heading",
+                                    "--seed",
+                                    "--position-tolerance",
+                                    "--heading-tolerance",
+                                    "--obstacle",
+                                    "--footprint",
+                                    "--footprint-radius",
+                                    "--laser-range",
+                                    "--laser-fov",
+                                    "--laser-resolution",
+                                    "--laser-rate",
+                                    "--laser-noise",
+                                    "--laser-mount"}) {
       if (app.count(perScenario) > 0) {
         throw UsageError(std::string(perScenario) +
                          ": not with --suite, whose file sets it for each scenario");
@@ -352,10 +375,12 @@ std::optional<Options> parseOptions(int argc, const char* const* argv) {
   options.run.headingTolerance = common::toRadians(given.headingToleranceDegrees);
   options.plot = !given.noPlot;
   options.scenario = scenarioFrom(given);
+  applyObstacleOptions(app, given.obstacles, options.scenario, options.run);
   const std::vector<double>& start = given.start;
   const std::vector<double>& goal = given.goal;
   if (given.batchCount > 0) {
-    options.batch = BatchSettings{given.batchCount, given.batchRadius, given.seed};
+    options.batch = BatchSettings{given.batchCount, given.batchRadius, given.seed,
+                                  given.obstacles.randomObstacles};
   } else if (given.waypoints.empty() && start[0] == 0.0 && start[1] == 0.0 && goal[0] == 0.0 &&
              goal[1] == 0.0) {
     // The controller reads a path from the origin to the origin as no path at all.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/cli/dds_options.hpp"
+#include "sim/cli/obstacle_options.hpp"
 #include "sim/run/run_settings.hpp"
 #include "sim/scenarios/batch.hpp"
 #include "sim/scenarios/usage_error.hpp"

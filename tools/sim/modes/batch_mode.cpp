@@ -15,6 +15,7 @@
 #include "sim/output/progress_bar.hpp"
 #include "sim/output/report.hpp"
 #include "sim/scenarios/batch.hpp"
+#include "sim/scenarios/random_obstacles.hpp"
 #include "sim/workers/workers.hpp"
 
 namespace sim {
@@ -50,7 +51,7 @@ void runAll(std::vector<BatchRun>& runs, const RunSettings& settings, int jobs,
 int runBatch(const Options& options, const OutputFolder& folder) {
   const BatchSettings& batch = *options.batch;
   const RunSettings& settings = options.run;
-  std::vector<BatchRun> runs = drawScenarios(batch);
+  std::vector<BatchRun> runs = drawScenarios(batch, reachOf(settings.footprint));
 
   const auto started = std::chrono::steady_clock::now();
   const double cpuStarted = cpuSecondsWithWorkers();

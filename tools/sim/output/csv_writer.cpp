@@ -24,7 +24,24 @@ std::string quoted(const std::string& text) {
   return field + "\"";
 }
 
+// A gap that is infinite (no obstacle) as an empty field.
+std::string gapField(double gap) {
+  return std::isfinite(gap) ? fmt::format("{:.9g}", gap) : std::string();
+}
+
 }  // namespace
+
+const char* actionKey(trelvo::ClearanceAction action) {
+  switch (action) {
+    case trelvo::ClearanceAction::Go:
+      return "go";
+    case trelvo::ClearanceAction::Slow:
+      return "slow";
+    case trelvo::ClearanceAction::Stop:
+      break;
+  }
+  return "stop";
+}
 
 void writeTraceCsv(const std::filesystem::path& file, const std::vector<CycleRecord>& trace) {
   PendingFile pending(file);
@@ -38,7 +55,8 @@ void writeTraceCsv(const std::filesystem::path& file, const std::vector<CycleRec
     } else {
       out << ',';
     }
-    fmt::print(out, ",{:.9g},{:.9g}\n", r.headingError, r.crossTrack);
+    fmt::print(out, ",{:.9g},{:.9g},{},{}\n", r.headingError, r.crossTrack, actionKey(r.action),
+               gapField(r.clearance));
   }
   pending.commit();
 }
@@ -51,10 +69,11 @@ void writeBatchCsv(const std::filesystem::path& file, const std::vector<BatchRun
     const Scenario& s = run.scenario;
     const RunResult& r = run.result;
     // Headings as drawn, so that a row can be replayed exactly with --start and --goal.
-    fmt::print(out, "{},{},{},{},{},{},{},{},{},{},{:.9g},{:.9g},{:.9g}\n", run.index, s.start.x,
-               s.start.y, run.startHeadingDegrees, s.goal.x, s.goal.y, run.goalHeadingDegrees,
-               s.noiseSeed, outcomeKey(r.outcome), r.cycles, r.simulatedTime, r.positionError,
-               common::toDegrees(r.headingError));
+    fmt::print(out, "{},{},{},{},{},{},{},{},{},{},{:.9g},{:.9g},{:.9g},{},{},{},{:.9g}\n",
+               run.index, s.start.x, s.start.y, run.startHeadingDegrees, s.goal.x, s.goal.y,
+               run.goalHeadingDegrees, s.noiseSeed, outcomeKey(r.outcome), r.cycles,
+               r.simulatedTime, r.positionError, common::toDegrees(r.headingError),
+               s.obstacles.size(), gapField(r.minClearance), r.waits, r.waitTime);
   }
   pending.commit();
 }
@@ -69,10 +88,11 @@ void writeSuiteCsv(const std::filesystem::path& file, const Suite& suite,
   fmt::print(out, "{}\n", kSuiteHeader);
   for (std::size_t i = 0; i < verdicts.size(); ++i) {
     const Verdict& v = verdicts[i];
-    fmt::print(out, "{},{},{},{},{},{},{},{},{},{}\n", suite.scenarios[i].name,
+    fmt::print(out, "{},{},{},{},{},{},{},{},{},{},{},{}\n", suite.scenarios[i].name,
                v.passed ? "pass" : "fail", figure(v.positionError), figure(v.headingError),
                figure(v.time), figure(v.crossTrack), figure(v.distanceRatio),
-               figure(v.firstTurnTravel), figure(v.lineStartOffset), quoted(failureLine(v)));
+               figure(v.firstTurnTravel), figure(v.lineStartOffset), figure(v.clearance),
+               figure(v.waited), quoted(failureLine(v)));
   }
   pending.commit();
 }

@@ -1,11 +1,14 @@
 #include "sim/output/report.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <fmt/format.h>
 
 #include "sim/output/statistics.hpp"
 #include "sim/run/scenario_path.hpp"
+#include "sim/world/obstacle_text.hpp"
 
 namespace sim {
 namespace {
@@ -35,6 +38,39 @@ std::string accelWords(const common::VehicleSettings& vehicle) {
 std::string poseWords(const common::Pose2D& pose) {
   return fmt::format("({:.3f}, {:.3f}) heading {:.1f} deg", pose.x, pose.y,
                      common::toDegrees(pose.heading));
+}
+
+// How the runs among obstacles went: contacts, waits and the smallest clearance.
+void printBatchObstacles(std::FILE* out, const std::vector<BatchRun>& runs) {
+  int contacts = 0;
+  int waited = 0;
+  int blocked = 0;
+  long long waits = 0;
+  std::vector<double> waitTimes;
+  double smallest = std::numeric_limits<double>::infinity();
+  std::size_t obstacles = 0;
+  for (const BatchRun& run : runs) {
+    const RunResult& r = run.result;
+    obstacles += run.scenario.obstacles.size();
+    contacts += r.outcome == Outcome::Contact ? 1 : 0;
+    blocked += r.blockedAtEnd ? 1 : 0;
+    smallest = std::min(smallest, r.minClearance);
+    if (r.waits > 0) {
+      ++waited;
+      waits += r.waits;
+      waitTimes.push_back(r.waitTime);
+    }
+  }
+  if (obstacles == 0) {
+    return;
+  }
+  const Spread wait = spreadOf(waitTimes);
+  fmt::print(out, "  obstacles                 {}, contact in {}, smallest clearance {:.3f} m\n",
+             obstacles, countOf(contacts, "run"), smallest);
+  fmt::print(out, "  stood for obstacles       {} ({}), {} blocked at the end\n",
+             countOf(waited, "run"), countOf(waits, "time"), blocked);
+  fmt::print(out, "  time stood            s   {:9.2f} {:9.2f} {:9.2f}  ({} that stood)\n",
+             wait.median, wait.p95, wait.worst, countOf(waitTimes.size(), "run"));
 }
 
 }  // namespace
@@ -96,6 +132,18 @@ void printSummary(std::FILE* out, const Scenario& scenario, const RunResult& res
   fmt::print(out, "  simulated time        {:.2f} s\n", result.simulatedTime);
   fmt::print(out, "  final position error  {:.4f} m\n", result.positionError);
   fmt::print(out, "  final heading error   {:.2f} deg\n", common::toDegrees(result.headingError));
+  if (!scenario.obstacles.empty()) {
+    printObstacleSummary(out, scenario, result);
+  }
+}
+
+void printObstacleSummary(std::FILE* out, const Scenario& scenario, const RunResult& result) {
+  fmt::print(out, "  obstacles             {}, smallest clearance {:.3f} m{}\n",
+             scenario.obstacles.size(), std::max(result.minClearance, 0.0),
+             result.outcome == Outcome::Contact ? ", CONTACT" : "");
+  fmt::print(out, "  stood for obstacles   {}, {:.2f} s{}; slowed {:.2f} s\n",
+             countOf(result.waits, "time"), result.waitTime,
+             result.blockedAtEnd ? ", still standing at the end" : "", result.slowTime);
 }
 
 std::string countOf(std::size_t count, const std::string& noun) {
@@ -127,6 +175,9 @@ std::string replayCommand(const std::string& program, const BatchRun& run,
   addIfChanged("--position-tolerance", settings.positionTolerance, defaults.positionTolerance);
   addIfChanged("--heading-tolerance", common::toDegrees(settings.headingTolerance),
                common::toDegrees(defaults.headingTolerance));
+  for (const Obstacle& obstacle : s.obstacles) {
+    command += " --obstacle " + obstacleText(obstacle);
+  }
   return command;
 }
 
@@ -171,6 +222,8 @@ void printBatchTable(std::FILE* out, const std::vector<BatchRun>& runs, const Ba
   fmt::print(out, "  ({:.2f} s CPU in {} {}: {:.0f} cycles per CPU second)\n", figures.cpuSeconds,
              figures.jobs, figures.jobs == 1 ? "process" : "worker processes",
              perSecond(static_cast<double>(figures.cycles), figures.cpuSeconds));
+
+  printBatchObstacles(out, runs);
 
   std::size_t listed = 0;
   for (const BatchRun& run : runs) {

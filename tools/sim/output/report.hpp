@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "trelvo/route.hpp"
 #include "sim/run/failure_reason.hpp"
 #include "sim/run/phase_tracker.hpp"
 #include "sim/run/run.hpp"
 #include "sim/run/run_settings.hpp"
 #include "sim/scenarios/batch.hpp"
+#include "trelvo/route.hpp"
 
 namespace sim {
 
@@ -29,6 +29,9 @@ void printPhase(std::FILE* out, const PhaseStats& phase, std::size_t legs);
 /// The run's summary; a route of waypoints also gives the legs it became.
 void printSummary(std::FILE* out, const Scenario& scenario, const RunResult& result,
                   const RunSettings& settings);
+
+/// The obstacles, the smallest clearance, and how often and how long the vehicle stood for one.
+void printObstacleSummary(std::FILE* out, const Scenario& scenario, const RunResult& result);
 
 /// Figures of a whole batch.
 struct BatchFigures {

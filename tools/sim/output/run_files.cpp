@@ -6,6 +6,7 @@
 #include "sim/output/plotter.hpp"
 #include "sim/output/report.hpp"
 #include "sim/run/scenario_path.hpp"
+#include "sim/world/obstacle_text.hpp"
 
 namespace sim {
 namespace {
@@ -40,6 +41,14 @@ std::string pictureTitle(const RunResult& result, const RunSettings& settings,
                      common::toDegrees(result.headingError));
 }
 
+std::vector<std::string> obstacleArguments(const Scenario& scenario) {
+  std::vector<std::string> arguments;
+  for (const Obstacle& obstacle : scenario.obstacles) {
+    arguments.push_back("--obstacle=" + obstacleText(obstacle));
+  }
+  return arguments;
+}
+
 }  // namespace
 
 std::string describeOutcome(const RunResult& result, const RunSettings& settings) {
@@ -57,8 +66,9 @@ void writeRunFiles(const OutputFolder& folder, const std::string& stem, const Sc
     const auto png = folder.file(stem + ".png");
     std::vector<std::string> arguments = {"--csv", csv.string(), "--title",
                                           pictureTitle(result, settings, outcome)};
-    for (auto&& extra : {poseArguments("--start", scenario.start),
-                         poseArguments("--goal", scenario.goal), routeArguments(scenario)}) {
+    for (auto&& extra :
+         {poseArguments("--start", scenario.start), poseArguments("--goal", scenario.goal),
+          routeArguments(scenario), obstacleArguments(scenario)}) {
       arguments.insert(arguments.end(), extra.begin(), extra.end());
     }
     drawPicture("plot_run.py", arguments, png);

@@ -40,19 +40,22 @@ void printSuiteTable(std::FILE* out, const Suite& suite, const std::string& file
   fmt::print(out, "suite {}: {} from {}\n", suite.name, countOf(suite.scenarios.size(), "scenario"),
              file);
   // Each figure's column: its width, then the '*' mark.
-  fmt::print(out, "  {:<{}} {:<6}{:>9}  {:>8}  {:>6}  {:>12}  {:>9}  {:>12}\n", "", nameWidth, "",
-             "position", "heading", "time", "cross-track", "distance", "first turn");
-  fmt::print(out, "  {:<{}} {:<6}{:>9}  {:>8}  {:>6}  {:>12}  {:>9}  {:>5}  {:>5}\n", "scenario",
-             nameWidth, "result", "m", "deg", "s", "line move m", "ratio", "m", "deg");
+  fmt::print(out, "  {:<{}} {:<6}{:>9}  {:>8}  {:>6}  {:>12}  {:>9}  {:>12}  {:>9}  {:>6}\n", "",
+             nameWidth, "", "position", "heading", "time", "cross-track", "distance", "first turn",
+             "clearance", "stood");
+  fmt::print(out, "  {:<{}} {:<6}{:>9}  {:>8}  {:>6}  {:>12}  {:>9}  {:>5}  {:>5}  {:>9}  {:>6}\n",
+             "scenario", nameWidth, "result", "m", "deg", "s", "line move m", "ratio", "m", "deg",
+             "m", "s");
   int passed = 0;
   for (std::size_t i = 0; i < verdicts.size(); ++i) {
     const Verdict& v = verdicts[i];
     passed += v.passed ? 1 : 0;
-    std::string row = fmt::format(
-        "  {:<{}} {:<6}{} {} {} {} {} {} {}", suite.scenarios[i].name, nameWidth,
-        v.passed ? "pass" : "FAIL", cell(v.positionError, 9, 4), cell(v.headingError, 8, 2),
-        cell(v.time, 6, 2), cell(v.crossTrack, 12, 4), cell(v.distanceRatio, 9, 3),
-        cell(v.firstTurnTravel, 5, 3), cell(v.lineStartOffset, 5, 1));
+    std::string row =
+        fmt::format("  {:<{}} {:<6}{} {} {} {} {} {} {} {} {}", suite.scenarios[i].name, nameWidth,
+                    v.passed ? "pass" : "FAIL", cell(v.positionError, 9, 4),
+                    cell(v.headingError, 8, 2), cell(v.time, 6, 2), cell(v.crossTrack, 12, 4),
+                    cell(v.distanceRatio, 9, 3), cell(v.firstTurnTravel, 5, 3),
+                    cell(v.lineStartOffset, 5, 1), cell(v.clearance, 9, 3), cell(v.waited, 6, 2));
     row.erase(row.find_last_not_of(' ') + 1);
     fmt::print(out, "{}\n", row);
   }
@@ -76,10 +79,10 @@ std::string describeMeasures(const Verdict& v) {
   return fmt::format(
       "position error {} m, heading error {} deg, time {} s, largest cross-track error of the "
       "line move {} m, distance ratio {}, first turn travelled {} m, line move started {} deg "
-      "off the line",
+      "off the line, smallest clearance {} m, stood {} s for obstacles",
       figure(v.positionError, 4), figure(v.headingError, 2), figure(v.time, 2),
       figure(v.crossTrack, 4), figure(v.distanceRatio, 3), figure(v.firstTurnTravel, 3),
-      figure(v.lineStartOffset, 1));
+      figure(v.lineStartOffset, 1), figure(v.clearance, 3), figure(v.waited, 2));
 }
 
 std::string failureLine(const Verdict& verdict) {

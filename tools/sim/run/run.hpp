@@ -7,12 +7,14 @@
 // or at the time limit.
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "common/pose.hpp"
 #include "sim/run/phase_tracker.hpp"
 #include "sim/run/run_settings.hpp"
+#include "trelvo/clearance.hpp"
 
 namespace sim {
 
@@ -21,17 +23,19 @@ inline constexpr double kCommandLimit = 0.5;
 
 /// What happened in one control cycle, as the CSV trace records it.
 struct CycleRecord {
-  double time;          // s since the start of the run
-  common::Pose2D pose;  // the true pose at that time
-  Phase phase;          // the state the controller acted in during this cycle
-  int leg;              // the route's leg driven in this cycle, from 0
-  double v;             // forward speed handed out, m/s
-  double w;             // turn rate handed out, rad/s
-  bool hasLookAhead;    // the controller published a look-ahead point in this cycle
-  double lookAheadX;    // m
-  double lookAheadY;    // m
-  double headingError;  // rad, heading minus the phase's target heading, wrapped
-  double crossTrack;    // m, signed distance from the leg's line, positive to the left
+  double time;                     // s since the start of the run
+  common::Pose2D pose;             // the true pose at that time
+  Phase phase;                     // the state the controller acted in during this cycle
+  int leg;                         // the route's leg driven in this cycle, from 0
+  double v;                        // forward speed handed out, m/s
+  double w;                        // turn rate handed out, rad/s
+  bool hasLookAhead;               // the controller published a look-ahead point in this cycle
+  double lookAheadX;               // m
+  double lookAheadY;               // m
+  double headingError;             // rad, heading minus the phase's target heading, wrapped
+  double crossTrack;               // m, signed distance from the leg's line, positive to the left
+  trelvo::ClearanceAction action;  // what the clearance check made of the command sent
+  double clearance;  // m, the footprint's smallest gap to an obstacle; infinity without any
 };
 
 enum class Outcome {
@@ -39,9 +43,10 @@ enum class Outcome {
   OutsideTolerance,  // finished, but too far from the goal pose
   TimeLimit,         // not finished within the time limit
   BadCommand,        // a handed-out command was non-finite or beyond the limit
+  Contact,           // the vehicle's footprint touched an obstacle
 };
 
-/// "reached", "outside_tolerance", "time_limit", "bad_command".
+/// "reached", "outside_tolerance", "time_limit", "bad_command", "contact".
 const char* outcomeKey(Outcome outcome);
 
 struct RunResult {
@@ -53,6 +58,15 @@ struct RunResult {
   double headingError = 0.0;   // rad, final heading minus goal heading, wrapped
   std::vector<PhaseStats> phases;
   std::string badCommand;  // the offending command, for BadCommand
+  // Obstacles: the smallest gap between footprint and obstacle over the run (infinity without
+  // any); how often and how long the vehicle stood for one (a command it was not allowed to
+  // drive), how long it drove slowed, and whether it stood for one at the end.
+  double minClearance = std::numeric_limits<double>::infinity();
+  int waits = 0;
+  double waitTime = 0.0;  // s
+  double slowTime = 0.0;  // s
+  bool blockedAtEnd = false;
+  double contactTime = 0.0;  // s, for Contact
 };
 
 inline bool succeeded(const RunResult& result) {

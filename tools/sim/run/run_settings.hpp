@@ -10,6 +10,9 @@
 
 #include "common/pose.hpp"
 #include "common/vehicle_settings.hpp"
+#include "sim/world/laser.hpp"
+#include "sim/world/obstacle.hpp"
+#include "trelvo/clearance.hpp"
 
 namespace sim {
 
@@ -21,12 +24,19 @@ inline constexpr double kMaxCyclesPerRun = 1e6;
 /// the default tolerance reaches the box's corners.
 inline constexpr double kStationBoxCorner = 0.05 * M_SQRT2;  // m
 
+/// A round vehicle of this radius (m) unless a footprint is given.
+inline constexpr double kDefaultFootprintRadius = 0.3;
+
 struct RunSettings {
   double period = 0.05;                          // s, one control cycle
   double timeLimit = 120.0;                      // s of simulated time
   double positionTolerance = kStationBoxCorner;  // m, largest final position error of a success
   double headingTolerance = M_PI / 36;           // rad (5 degrees), largest final heading error
   common::VehicleSettings vehicle;
+  /// The vehicle's outline, which must keep clear of the obstacles.
+  trelvo::Footprint footprint{{}, kDefaultFootprintRadius};
+  LaserSettings laser;
+  trelvo::ClearanceSettings clearance;
 };
 
 /// Start and goal pose of one run's path, and the seed of its pose noise.
@@ -40,6 +50,7 @@ struct Scenario {
   /// first pose is then the start, its last the goal. The route unit makes straight legs of it:
   /// a leg faces along its line, so the headings in between are not used.
   std::vector<common::Pose2D> waypoints = {};
+  std::vector<Obstacle> obstacles = {};
 };
 
 }  // namespace sim

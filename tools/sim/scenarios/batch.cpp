@@ -3,6 +3,8 @@
 #include <cmath>
 #include <random>
 
+#include "sim/scenarios/random_obstacles.hpp"
+
 namespace sim {
 namespace {
 
@@ -23,7 +25,7 @@ PlanarDraw drawPose(std::mt19937_64& random, double radius) {
 
 }  // namespace
 
-std::vector<BatchRun> drawScenarios(const BatchSettings& settings) {
+std::vector<BatchRun> drawScenarios(const BatchSettings& settings, double reach) {
   std::mt19937_64 random(settings.seed);
   std::vector<BatchRun> runs;
   runs.reserve(settings.count);
@@ -31,9 +33,10 @@ std::vector<BatchRun> drawScenarios(const BatchSettings& settings) {
     const PlanarDraw start = drawPose(random, settings.radius);
     const PlanarDraw goal = drawPose(random, settings.radius);
     const std::uint64_t noiseSeed = random();
-    const Scenario scenario{{start.x, start.y, common::toRadians(start.headingDegrees)},
-                            {goal.x, goal.y, common::toRadians(goal.headingDegrees)},
-                            noiseSeed};
+    Scenario scenario{{start.x, start.y, common::toRadians(start.headingDegrees)},
+                      {goal.x, goal.y, common::toRadians(goal.headingDegrees)},
+                      noiseSeed};
+    scenario.obstacles = drawObstacles(random, scenario, settings.obstacles, reach);
     runs.push_back({i, scenario, start.headingDegrees, goal.headingDegrees, RunResult{}});
   }
   return runs;

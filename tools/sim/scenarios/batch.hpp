@@ -15,6 +15,7 @@ struct BatchSettings {
   int count;
   double radius;  // m: start and goal lie within this distance of the origin
   std::uint64_t seed;
+  int obstacles = 0;  // random obstacles in each scenario
 };
 
 struct BatchRun {
@@ -26,8 +27,9 @@ struct BatchRun {
 };
 
 /// `settings.count` scenarios: start and goal uniform over the disc of `settings.radius` around
-/// the origin, headings uniform in [-180, 180) degrees, each with a noise seed of its own. The
-/// same seed gives the same scenarios.
-std::vector<BatchRun> drawScenarios(const BatchSettings& settings);
+/// the origin, headings uniform in [-180, 180) degrees, each with a noise seed of its own and
+/// `settings.obstacles` random obstacles kept clear by `reach` (m) of start and goal. The same
+/// seed gives the same scenarios.
+std::vector<BatchRun> drawScenarios(const BatchSettings& settings, double reach = 0.0);
 
 }  // namespace sim

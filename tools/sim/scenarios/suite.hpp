@@ -13,11 +13,15 @@
 namespace sim {
 
 /// What a suite scenario must meet beyond reaching its goal pose within the tolerances and the
-/// time limit of its RunSettings.
+/// time limit of its RunSettings (or, with endsBlocked, instead of it).
 struct PassCriteria {
   std::optional<double> maxCrossTrack;     // m, largest cross-track error of each leg's line move
   std::optional<double> maxDistanceRatio;  // travelled over the route's length (routeLength)
   bool firstTurnOnTheSpot = false;         // each leg's first turn faces its line without moving
+  std::optional<double> minClearance = std::nullopt;  // m, never closer to an obstacle
+  bool endsBlocked = false;  // instead of reaching the goal, stands for an obstacle at the end
+  bool waits = false;        // stands for an obstacle at least once (and still reaches the goal)
+  bool undisturbed = false;  // never slows down nor stands for an obstacle
 };
 
 struct SuiteScenario {

@@ -12,6 +12,8 @@
 
 #include "common/number_text.hpp"
 #include "sim/run/scenario_path.hpp"
+#include "sim/scenarios/obstacle_fields.hpp"
+#include "sim/scenarios/part_reader.hpp"
 #include "sim/scenarios/suite.hpp"
 #include "sim/scenarios/usage_error.hpp"
 #include "sim/scenarios/waypoint_fill.hpp"
@@ -20,119 +22,19 @@
 namespace sim {
 namespace {
 
-using Fields = std::vector<std::string>;
-
 const Fields kTopFields = {"defaults", "scenarios"};
-const Fields kScenarioFields = {"name",          "start",  "goal",    "waypoints", "spacing",
-                                "vehicle_start", "period", "vehicle", "noise",     "pass"};
+const Fields kScenarioFields = {"name",          "start",  "goal",      "waypoints", "spacing",
+                                "vehicle_start", "period", "vehicle",   "noise",     "pass",
+                                "footprint",     "laser",  "clearance", "obstacles"};
 const Fields kVehicleFields = {"mode", "width", "max_accel", "max_turn_accel"};
 const Fields kNoiseFields = {"xy", "heading", "seed"};
 const Fields kPassFields = {"position_tolerance", "heading_tolerance",  "time_limit",
-                            "max_cross_track",    "max_distance_ratio", "first_turn_on_the_spot"};
+                            "max_cross_track",    "max_distance_ratio", "first_turn_on_the_spot",
+                            "min_clearance",      "ends_blocked",       "waits",
+                            "undisturbed"};
 // Only a scenario has these; the defaults hold what scenarios share.
-const Fields kOwnFields = {"name", "start", "goal", "waypoints", "spacing", "vehicle_start"};
-
-// Reads one part of a suite file (its defaults or one scenario) and says where a complaint
-// belongs: file, line, scenario, field.
-class PartReader {
- public:
-  PartReader(std::string file, std::string part) : file_(std::move(file)), part_(std::move(part)) {}
-
-  void rename(std::string part) { part_ = std::move(part); }
-
-  // "FILE:LINE: PART: FIELD: WHAT", leaving out an empty part or field.
-  [[noreturn]] void complain(const YAML::Node& node, const std::string& field,
-                             const std::string& what) const {
-    std::string where = fmt::format("{}:{}: ", file_, std::max(node.Mark().line, 0) + 1);
-    for (const std::string& name : {part_, field}) {
-      where += name.empty() ? "" : name + ": ";
-    }
-    throw UsageError(where + what);
-  }
-
-  void expectMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
-    if (!node.IsMap()) {
-      complain(node, group, "expected a mapping of " + listOf(known));
-    }
-  }
-
-  // The fields of the mapping `group` (empty: the part itself), each known.
-  void checkMapping(const YAML::Node& node, const std::string& group, const Fields& known) const {
-    expectMapping(node, group, known);
-    std::set<std::string> seen;
-    for (const auto& entry : node) {
-      const std::string key = entry.first.Scalar();
-      if (std::find(known.begin(), known.end(), key) == known.end()) {
-        complain(entry.first, join(group, key), "unknown field (expected " + listOf(known) + ")");
-      }
-      // The parser keeps both; only one of them would be read.
-      if (!seen.insert(key).second) {
-        complain(entry.first, join(group, key), "given twice");
-      }
-    }
-  }
-
-  double real(const YAML::Node& node, const std::string& field, common::Bound bound) const {
-    if (!node.IsScalar()) {
-      complain(node, field, "expected a number");
-    }
-    if (const auto complaint = common::realComplaint(node.Scalar(), bound)) {
-      complain(node, field, *complaint);
-    }
-    return std::stod(node.Scalar());
-  }
-
-  std::uint64_t whole(const YAML::Node& node, const std::string& field) const {
-    const std::string text = node.IsScalar() ? node.Scalar() : std::string();
-    if (const auto complaint =
-            common::wholeNumberComplaint(text, 0, std::numeric_limits<std::uint64_t>::max())) {
-      complain(node, field, node.IsScalar() ? *complaint : "expected a whole number");
-    }
-    return std::stoull(text);
-  }
-
-  bool flag(const YAML::Node& node, const std::string& field) const {
-    if (node.IsScalar() && (node.Scalar() == "true" || node.Scalar() == "false")) {
-      return node.Scalar() == "true";
-    }
-    complain(node, field, "expected true or false");
-  }
-
-  std::string word(const YAML::Node& node, const std::string& field) const {
-    if (!node.IsScalar() || node.Scalar().empty()) {
-      complain(node, field, "expected a word");
-    }
-    return node.Scalar();
-  }
-
-  // [x, y, heading in degrees]
-  common::Pose2D pose(const YAML::Node& node, const std::string& field) const {
-    if (!node.IsSequence() || node.size() != 3) {
-      complain(node, field, "expected [x, y, heading in degrees]");
-    }
-    const auto at = [&](std::size_t i) {
-      return real(node[i], fmt::format("{}[{}]", field, i), common::Bound::Any);
-    };
-    const common::Pose2D pose{at(0), at(1), common::toRadians(at(2))};
-    if (!trelvo::isWithinReach(pose.x) || !trelvo::isWithinReach(pose.y)) {
-      complain(node, field,
-               "a coordinate beyond the 1e9 m from the origin that the controller takes");
-    }
-    return pose;
-  }
-
-  static std::string join(const std::string& group, const std::string& field) {
-    return group.empty() ? field : group + "." + field;
-  }
-
- private:
-  static std::string listOf(const Fields& fields) {
-    return fmt::format("{}", fmt::join(fields, ", "));
-  }
-
-  std::string file_;
-  std::string part_;
-};
+const Fields kOwnFields = {"name",    "start",         "goal",     "waypoints",
+                           "spacing", "vehicle_start", "obstacles"};
 
 void applyVehicle(const PartReader& in, const YAML::Node& group, common::VehicleSettings& vehicle) {
   in.checkMapping(group, "vehicle", kVehicleFields);
@@ -194,6 +96,18 @@ void applyPass(const PartReader& in, const YAML::Node& group, SuiteScenario& int
   if (const YAML::Node value = group["first_turn_on_the_spot"]) {
     pass.firstTurnOnTheSpot = in.flag(value, "pass.first_turn_on_the_spot");
   }
+  if (const YAML::Node value = group["min_clearance"]) {
+    pass.minClearance = in.real(value, "pass.min_clearance", common::Bound::NonNegative);
+  }
+  if (const YAML::Node value = group["ends_blocked"]) {
+    pass.endsBlocked = in.flag(value, "pass.ends_blocked");
+  }
+  if (const YAML::Node value = group["waits"]) {
+    pass.waits = in.flag(value, "pass.waits");
+  }
+  if (const YAML::Node value = group["undisturbed"]) {
+    pass.undisturbed = in.flag(value, "pass.undisturbed");
+  }
 }
 
 // Applies the fields present in `node` (a scenario or the defaults) over `into`.
@@ -209,6 +123,15 @@ void applyFields(const PartReader& in, const YAML::Node& node, SuiteScenario& in
   }
   if (const YAML::Node group = node["pass"]) {
     applyPass(in, group, into);
+  }
+  if (const YAML::Node group = node["footprint"]) {
+    applyFootprint(in, group, into.settings.footprint);
+  }
+  if (const YAML::Node group = node["laser"]) {
+    applyLaser(in, group, into.settings.laser);
+  }
+  if (const YAML::Node group = node["clearance"]) {
+    applyClearance(in, group, into.settings.clearance);
   }
 }
 
@@ -324,6 +247,9 @@ SuiteScenario readScenario(const std::string& file, const YAML::Node& node, int 
   readRoute(in, node, scenario.scenario);
   if (const YAML::Node vehicleStart = node["vehicle_start"]) {
     scenario.scenario.vehicleStart = in.pose(vehicleStart, "vehicle_start");
+  }
+  if (const YAML::Node list = node["obstacles"]) {
+    scenario.scenario.obstacles = readObstacles(in, list);
   }
   applyFields(in, node, scenario);
   checkWhole(in, node, scenario);

@@ -63,6 +63,19 @@ void measureWorst(const std::vector<LegPhases>& legs, Verdict& verdict) {
   }
 }
 
+// A vehicle expected to end blocked must stand for an obstacle when the time runs out.
+void checkBlockedEnd(const RunResult& result, Verdict& verdict) {
+  if (result.outcome == Outcome::TimeLimit && result.blockedAtEnd) {
+    return;
+  }
+  verdict.time.failed = true;
+  verdict.failures.push_back(
+      result.outcome == Outcome::Contact
+          ? fmt::format("touched an obstacle at {:.2f} s", result.contactTime)
+          : std::string("did not end blocked: ") +
+                (succeeded(result) ? "reached the goal" : "it was not standing for an obstacle"));
+}
+
 // A run that ends anywhere but at the goal has its end figures held to their tolerances where it
 // stopped, finished or not. The time is never marked: a run is stopped at its time limit, so its
 // time stays within it, and the reason names the limit.
@@ -123,6 +136,24 @@ void checkDistance(double limit, double travelled, double length, std::size_t le
   }
 }
 
+void checkObstacles(const PassCriteria& criteria, const RunResult& result, Verdict& verdict) {
+  if (criteria.minClearance && result.minClearance < *criteria.minClearance) {
+    verdict.clearance.failed = true;
+    verdict.failures.push_back(fmt::format("came within {:.3f} m of an obstacle, closer than {} m",
+                                           result.minClearance, *criteria.minClearance));
+  }
+  if (criteria.waits && result.waits == 0) {
+    verdict.waited.failed = true;
+    verdict.failures.push_back("never stood for an obstacle");
+  }
+  if (criteria.undisturbed && (result.waitTime > 0.0 || result.slowTime > 0.0)) {
+    verdict.waited.failed = true;
+    verdict.failures.push_back(
+        fmt::format("disturbed by an obstacle: stood {:.2f} s, slowed {:.2f} s", result.waitTime,
+                    result.slowTime));
+  }
+}
+
 }  // namespace
 
 Verdict judge(const SuiteScenario& suiteScenario, const RunResult& result) {
@@ -140,9 +171,16 @@ Verdict judge(const SuiteScenario& suiteScenario, const RunResult& result) {
   verdict.headingError = {common::toDegrees(result.headingError)};
   verdict.time = {result.simulatedTime};
   verdict.distanceRatio = {length > 0.0 ? travelled / length : kNone};
+  verdict.clearance = {std::isfinite(result.minClearance) ? result.minClearance : kNone};
+  verdict.waited = {result.waitTime};
   measureWorst(legs, verdict);
 
-  checkEnd(settings, result, verdict);
+  if (criteria.endsBlocked) {
+    checkBlockedEnd(result, verdict);
+  } else {
+    checkEnd(settings, result, verdict);
+  }
+  checkObstacles(criteria, result, verdict);
   if (criteria.maxCrossTrack) {
     checkCrossTrack(*criteria.maxCrossTrack, legs, verdict);
   }

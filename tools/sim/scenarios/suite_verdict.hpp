@@ -3,7 +3,8 @@
 // Judges a suite scenario's run against its pass criteria, and keeps each measured figure. The
 // criteria of a line move and a first turn hold for every leg of the route, and a route shows its
 // worst leg's figures; the end's hold for the route's end. A reason that belongs to one leg of
-// several names it ("leg 2 of 3: ...").
+// several names it ("leg 2 of 3: ..."). A scenario that expects to end blocked passes where the
+// time limit finds the vehicle standing for an obstacle, untouched.
 
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ struct Verdict {
   Measure firstTurnTravel;            // m travelled during a leg's first turn, the most
   Measure lineStartOffset;            // deg off the line at the first cycle of a leg's line
                                       // move, the furthest
+  Measure clearance;                  // m, the footprint's smallest gap to an obstacle
+  Measure waited;                     // s stood for obstacles
   std::vector<std::string> failures;  // one phrase per broken criterion
 };
 

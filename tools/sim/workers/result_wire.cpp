@@ -65,6 +65,12 @@ std::string encodeResult(std::uint32_t index, const RunResult& result) {
     out.put(phase);
   }
   out.putText(result.badCommand);
+  out.put(result.minClearance);
+  out.put(result.waits);
+  out.put(result.waitTime);
+  out.put(result.slowTime);
+  out.put(result.blockedAtEnd);
+  out.put(result.contactTime);
   const Length length = static_cast<Length>(out.bytes().size() - sizeof(Length));
   std::memcpy(out.bytes().data(), &length, sizeof length);
   return std::move(out.bytes());
@@ -94,6 +100,12 @@ bool takeResult(std::string& bytes, std::uint32_t& index, RunResult& result) {
     phase = in.get<PhaseStats>();
   }
   result.badCommand = in.getText();
+  result.minClearance = in.get<double>();
+  result.waits = in.get<int>();
+  result.waitTime = in.get<double>();
+  result.slowTime = in.get<double>();
+  result.blockedAtEnd = in.get<bool>();
+  result.contactTime = in.get<double>();
   return true;
 }
 

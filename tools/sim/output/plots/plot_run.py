@@ -1,8 +1,10 @@
 """Draws one trelvo-sim run from its CSV trace.
 
 Top: the path in the plane: start and goal with their headings, the straight line between them
-(or a route's legs, its corners marked), the trajectory coloured by the controller's state and
-the look-ahead points of the line move.
+(or a route's legs, its corners marked), the trajectory coloured by the controller's state, the
+look-ahead points of the line move, the obstacles (a walker where it starts, dashed where its walk
+ends), where the clearance check stopped or slowed the vehicle, and where it came closest to an
+obstacle.
 Below: the handed-out commands, and the heading error, against time.
 """
 
@@ -17,9 +19,59 @@ def read_trace(path):
     with open(path, newline="") as f:
         rows = list(csv.DictReader(f))
     columns = {name: [plot_common.number(row[name]) for row in rows]
-               for name in rows[0] if name != "state"} if rows else {}
-    columns["state"] = [row["state"] for row in rows]
+               for name in rows[0] if name not in WORDS} if rows else {}
+    for name in WORDS:
+        columns[name] = [row[name] for row in rows]
     return columns
+
+
+# The trace's columns that hold words, not numbers.
+WORDS = ("state", "clearance_action")
+
+
+def obstacle_patch(plt, words, x, y, style):
+    """The patch of one obstacle, as --obstacle gives it, with its centre at (x, y)."""
+    if words[0] == "circle":
+        return plt.Circle((x, y), float(words[3]), **style)
+    length, width = float(words[4]), float(words[5])
+    angle = math.radians(float(words[3]))
+    # Rectangle takes its lower-left corner, turned with it about that corner.
+    corner = (x - (length * math.cos(angle) - width * math.sin(angle)) / 2,
+              y - (length * math.sin(angle) + width * math.cos(angle)) / 2)
+    return plt.Rectangle(corner, length, width, angle=math.degrees(angle), **style)
+
+
+def draw_obstacles(ax, plt, obstacles):
+    for i, text in enumerate(obstacles):
+        words = text.split(",")
+        x, y = float(words[1]), float(words[2])
+        label = "obstacle" if i == 0 else None
+        ax.add_patch(obstacle_patch(plt, words, x, y,
+                                    dict(color="0.35", alpha=0.6, label=label)))
+        ax.plot([x], [y], alpha=0)
+        if "to" in words:
+            to = words.index("to")
+            tx, ty = float(words[to + 1]), float(words[to + 2])
+            ax.annotate("", xy=(tx, ty), xytext=(x, y),
+                        arrowprops=dict(arrowstyle="->", color="0.35", ls=":"))
+            ax.add_patch(obstacle_patch(plt, words, tx, ty,
+                                        dict(fill=False, ec="0.35", ls="--")))
+            ax.plot([tx], [ty], alpha=0)
+
+
+def draw_clearance(ax, trace):
+    """Where the clearance check stopped or slowed the vehicle, and its closest approach."""
+    for action, marker, colour, label in (("slow", ".", "gold", "slowed for an obstacle"),
+                                          ("stop", "x", "tab:red", "stopped for an obstacle")):
+        picks = [i for i, a in enumerate(trace["clearance_action"]) if a == action]
+        if picks:
+            ax.plot([trace["x_m"][i] for i in picks], [trace["y_m"][i] for i in picks], marker,
+                    color=colour, markersize=7, label=label, zorder=6)
+    gaps = [(g, i) for i, g in enumerate(trace["clearance_m"]) if not math.isnan(g)]
+    if gaps:
+        gap, i = min(gaps)
+        ax.plot([trace["x_m"][i]], [trace["y_m"][i]], "*", color="black", markersize=12,
+                label=f"smallest clearance {gap:.3f} m", zorder=7)
 
 
 def state_runs(states):
@@ -77,7 +129,7 @@ def draw_route(ax, route):
                 zorder=5)
 
 
-def draw_path(ax, trace, runs, start, goal, route):
+def draw_path(ax, trace, runs, start, goal, route, obstacles, plt):
     if route:
         xs, ys = route[0::2], route[1::2]
         extent = max(max(xs) - min(xs), max(ys) - min(ys), 1.0)
@@ -101,6 +153,8 @@ def draw_path(ax, trace, runs, start, goal, route):
     if ahead:
         ax.plot([p[0] for p in ahead], [p[1] for p in ahead], ".", color="tab:purple",
                 markersize=3, alpha=0.5, label="look-ahead point")
+    draw_obstacles(ax, plt, obstacles)
+    draw_clearance(ax, trace)
     heading_ticks(ax, trace, 0.5 * arrow)
     heading_arrow(ax, start[0], start[1], start[2], arrow, "black", "start and heading")
     heading_arrow(ax, goal[0], goal[1], goal[2], arrow, "tab:red", "goal and goal heading")
@@ -144,6 +198,8 @@ def main():
     parser.add_argument("--goal", nargs=3, type=float, required=True, metavar=("X", "Y", "DEG"))
     parser.add_argument("--route", nargs="+", type=float, metavar="X Y",
                         help="a route's legs: the points they join, x then y")
+    parser.add_argument("--obstacle", action="append", default=[], metavar="SPEC",
+                        help="an obstacle as trelvo-sim --obstacle takes it")
     parser.add_argument("--title", default="trelvo-sim run")
     args = parser.parse_args()
 
@@ -157,7 +213,8 @@ def main():
 
     figure = plt.figure(figsize=(9, 11), constrained_layout=True)
     grid = figure.add_gridspec(3, 1, height_ratios=[3, 1, 1])
-    draw_path(figure.add_subplot(grid[0]), trace, runs, args.start, args.goal, args.route)
+    draw_path(figure.add_subplot(grid[0]), trace, runs, args.start, args.goal, args.route,
+              args.obstacle, plt)
     commands = figure.add_subplot(grid[1])
     draw_commands(commands, trace, runs)
     draw_heading_error(figure.add_subplot(grid[2], sharex=commands), trace, runs)
