@@ -45,6 +45,18 @@ std::vector<XY> westwardCorridor() {
 
 const std::vector<XY> kL{{0, 0}, {4, 0}, {4, 3}};
 
+double distanceToLeg(const XY& p, const Leg& leg) {
+  const double dx = leg.end.x - leg.start.x;
+  const double dy = leg.end.y - leg.start.y;
+  const double squared = dx * dx + dy * dy;
+  const double t =
+      squared == 0.0
+          ? 0.0
+          : std::clamp(((p.first - leg.start.x) * dx + (p.second - leg.start.y) * dy) / squared,
+                       0.0, 1.0);
+  return std::hypot(p.first - (leg.start.x + t * dx), p.second - (leg.start.y + t * dy));
+}
+
 TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
   struct Case {
     const char* name;
@@ -132,6 +144,16 @@ TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
        {{0, 0}, {0.02, 0.02}}},
       // Not a jog: a back-and-forth of 20 cm is driven as the planner asks.
       {"a first leg of 20 cm back", {{4.2, 0}, {4, 0}, {4, 1}}, {{4.2, 0}, {4, 0}, {4, 1}}},
+      // Not a jog either: the first pose lies 7 cm from the line it joins.
+      {"a replan from a vehicle measured 7 cm beside the line it joins",
+       [] {
+         std::vector<XY> points{{0, 0.07}};
+         const std::vector<XY> line = densePoints({{0.05, 0}, {2, 0}});
+         points.insert(points.end(), line.begin(), line.end());
+         points.emplace_back(2, 1);
+         return points;
+       }(),
+       {{0, 0.07}, {0.05, 0}, {2, 0}, {2, 1}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -143,6 +165,14 @@ TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
       EXPECT_NEAR((*legs)[i].start.y, c.corners[i].second, 1e-12);
       EXPECT_NEAR((*legs)[i].end.x, c.corners[i + 1].first, 1e-12);
       EXPECT_NEAR((*legs)[i].end.y, c.corners[i + 1].second, 1e-12);
+    }
+    for (const XY& p : c.points) {
+      double nearest = std::numeric_limits<double>::infinity();
+      for (const Leg& leg : *legs) {
+        nearest = std::min(nearest, distanceToLeg(p, leg));
+      }
+      EXPECT_LE(nearest, trelvo::kCornerTolerance + 1e-12)
+          << "the pose " << p.first << ", " << p.second << " lies off every leg";
     }
   }
 }
