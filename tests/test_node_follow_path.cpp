@@ -212,8 +212,7 @@ TEST(NodeFollowPathSlowCycles, AnEmptyPathTheCancelsStopAndTheStatusStamps) {
   const int domain = dds_loopback::freeDomain();
   Navigator navigator({"jazzy", false}, domain);
   BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
-                            dds_loopback::childEnvironment(domain),
-                            "follow_path_slow_vehicle.log");
+                            dds_loopback::childEnvironment(domain), "follow_path_slow_vehicle.log");
   auto command = nodeCommand(false);
   command.insert(command.end(), {"--rate", "2"});
   BackgroundProcess node(command, dds_loopback::childEnvironment(domain),
@@ -252,7 +251,7 @@ TEST(NodeFollowPathSlowCycles, AnEmptyPathTheCancelsStopAndTheStatusStamps) {
   // Each goal in the status array carries the stamp its send_goal reply gave.
   navigator.listen(300ms);
   const std::map<std::uint8_t, follow_path_payloads::Accepted> replies{{1, *emptyAccepted},
-                                                                      {2, *drivingAccepted}};
+                                                                       {2, *drivingAccepted}};
   ASSERT_EQ(navigator.status.size(), 2u);
   for (const auto& goal : navigator.status) {
     SCOPED_TRACE(int{goal.id[15]});

@@ -624,8 +624,9 @@ TEST(RouteFollower, APathThatPassesTheVehicleTwiceGoesOnFromTheLaterPass) {
   // A loop that drives along y = 0 twice, then leaves south. The vehicle is on the later pass
   // when the planner resends its whole path with the loop moved 30 cm north.
   const auto loop = [](double north) {
-    return pathThrough(densePoints({{0, 0}, {3, 0}, {3, north}, {0, north}, {0, 0}, {3, 0}, {3, -1}}),
-                       radians(-90));
+    return pathThrough(
+        densePoints({{0, 0}, {3, 0}, {3, north}, {0, north}, {0, 0}, {3, 0}, {3, -1}}),
+        radians(-90));
   };
   Drive drive;
   drive.start(loop(1.0));
@@ -667,8 +668,8 @@ TEST(RouteFollower, AReplanPassingFurtherThanTheToleranceBesideTheVehicleIsANewR
     EXPECT_EQ(drive.follower.receivePath(
                   pathThrough(densePoints({{seen.first, y}, {4.095, y}, {4, 3}}), radians(180))),
               c.reception);
-    EXPECT_EQ(drive.step(), c.reception == PathReception::Taken ? RouteEvent::RouteStarted
-                                                               : RouteEvent::None);
+    EXPECT_EQ(drive.step(),
+              c.reception == PathReception::Taken ? RouteEvent::RouteStarted : RouteEvent::None);
   }
 }
 
@@ -695,12 +696,12 @@ TEST(RouteFollower, APathFromBesideAVehicleStandingAtItsCornerIsANewRoute) {
     const XY seen{drive.vehicle.x, drive.vehicle.y};
     drive.step();
     ASSERT_LT(std::hypot(seen.first - 4, seen.second), trelvo::kCornerTolerance);
-    EXPECT_EQ(drive.follower.receivePath(pathThrough(
-                  densePoints({{seen.first - c.behind, seen.second}, {3, 1.5}, {4, 3}}),
-                  radians(180))),
-              c.reception);
-    EXPECT_EQ(drive.step(), c.reception == PathReception::Taken ? RouteEvent::RouteStarted
-                                                               : RouteEvent::None);
+    EXPECT_EQ(
+        drive.follower.receivePath(pathThrough(
+            densePoints({{seen.first - c.behind, seen.second}, {3, 1.5}, {4, 3}}), radians(180))),
+        c.reception);
+    EXPECT_EQ(drive.step(),
+              c.reception == PathReception::Taken ? RouteEvent::RouteStarted : RouteEvent::None);
   }
 }
 

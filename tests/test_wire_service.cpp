@@ -241,9 +241,9 @@ TEST(WireService, UserDataValuesAreFoundByTheirKey) {
 // A client's request writer or reply reader, marked with its client id as rmw_cyclonedds marks
 // them; unmarked for a null id, as a client of another middleware leaves them.
 dds_entity_t clientEndpoint(const wire::Participant& participant, bool writer, const char* id) {
-  const wire::Qos qos = id == nullptr ? wire::serviceQos()
-                                      : wire::withUserData(wire::serviceQos(),
-                                                           std::string("clientid=") + id + ";");
+  const wire::Qos qos =
+      id == nullptr ? wire::serviceQos()
+                    : wire::withUserData(wire::serviceQos(), std::string("clientid=") + id + ";");
   if (writer) {
     return dds_create_writer(
         participant.handle(),
@@ -352,8 +352,9 @@ TEST(WireService, AClientWithoutAClientIdIsRepliedToAtOnce) {
   }));
   // No serve after the one that answered.
   std::optional<wire::SerializedSample> reply;
-  ASSERT_TRUE(dds_loopback::eventually(
-      [&] { return (reply = wire::takeSerialized(reader)).has_value(); }, std::chrono::milliseconds(500)));
+  ASSERT_TRUE(
+      dds_loopback::eventually([&] { return (reply = wire::takeSerialized(reader)).has_value(); },
+                               std::chrono::milliseconds(500)));
   const auto framed = wire::unframe(reply->bytes, kLargest);
   ASSERT_TRUE(std::holds_alternative<wire::FramedPayload>(framed));
   EXPECT_EQ(std::get<wire::FramedPayload>(framed).header.client, 9u);
