@@ -50,6 +50,8 @@ struct Feedback {
 struct GoalStatus {
   GoalId id{};
   int status = 0;
+  std::int32_t sec = 0;  // the stamp of the goal's acceptance
+  std::uint32_t nanosec = 0;
 };
 
 // The test's goal ids: 15 fixed bytes, then `n`.
@@ -193,7 +195,7 @@ inline std::optional<std::vector<GoalStatus>> readStatus(const Bytes& body) {
     if (!id || !sec || !nanosec || !status) {
       return std::nullopt;
     }
-    statuses.push_back({*id, static_cast<std::int8_t>(*status)});
+    statuses.push_back({*id, static_cast<std::int8_t>(*status), *sec, *nanosec});
   }
   return statuses;
 }

@@ -207,6 +207,27 @@ TEST(DriveCycle, ARouteIsLoggedWithItsLegsAndFinishesWithItsError) {
   }
 }
 
+// A new path received while no pose is fresh waits for the next pose to begin: until then the
+// route finished before is no longer the one reported as finished.
+TEST(DriveCycle, ANewPathAfterAFinishedRouteIsNotFinishedBeforeItsFirstPose) {
+  Drive d;
+  d.drive.receivePath(pathThrough({planarPose(0, 0, 0), planarPose(1, 0, 0)}));
+  d.stepUntil("route finished");
+  ASSERT_TRUE(d.outputs.back().routeFinished);
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    d.step(false);
+  }
+  ASSERT_EQ(d.outputs.back().progress, "stopped: no fresh pose");
+  ASSERT_EQ(d.drive.receivePath(pathThrough({planarPose(1, 0, 0), planarPose(2, 0, 0)})),
+            trelvo::PathReception::Taken);
+  const auto& waiting = d.step(false);
+  EXPECT_FALSE(waiting.routeFinished);
+  EXPECT_TRUE(waiting.routeUnderWay);
+  const auto& started = d.step();
+  EXPECT_FALSE(started.routeFinished);
+  EXPECT_EQ(started.progress.rfind("leg 1 of 1", 0), 0u) << started.progress;
+}
+
 // The logger's name as rcl gives a node's, its level as rclcpp prints it, and the wall time of
 // the line in seconds since the epoch.
 TEST(NodeLog, LinesCarryLevelTimeAndTheNodesLoggerName) {
@@ -740,6 +761,69 @@ TEST(DriveFrames, TimeGoingBackClearsTheTransformsAndPosesFlowAgainAtOnce) {
               1)
         << capture.text();
     EXPECT_EQ(capture.count("refused"), 0) << capture.text();
+  }
+}
+
+// A simulator reset of half a second: /clock goes back 0.5 s and the transforms come stamped
+// 0.5 s before the newest. Too little for the stamps alone to tell a jump back from a late
+// message; the clock's jump clears the transforms, and the new ones give the pose at once.
+TEST(DriveFrames, AfterTheClockWentBackHalfASecondTheNewTransformsAreUsedAtOnce) {
+  LogCapture capture;
+  node::NodeLog log{""};
+  node::DriveFrames frames(500ms, log, {"map", "base_link"});
+  const auto now = Clock::now();
+  for (int32_t t = 1000; t <= 1002; ++t) {
+    frames.addTransforms(
+        transforms({transformAt("map", "odom", 1, t), transformAt("odom", "base_link", t, t)}),
+        false, now);
+    ASSERT_TRUE(frames.poseFromTf());
+  }
+  frames.clockJumpedBack(0.5, now);
+  auto odom = transformAt("map", "odom", 1, 1001);
+  auto base = transformAt("odom", "base_link", 5, 1001);
+  odom.header.stamp.nanosec = base.header.stamp.nanosec = 500000000;
+  frames.addTransforms(transforms({odom, base}), false, now + 50ms);
+  const auto pose = frames.poseFromTf();
+  ASSERT_TRUE(pose);
+  EXPECT_DOUBLE_EQ(pose->pose.position.x, 6);
+  EXPECT_EQ(pose->header.stamp.sec, 1001);
+  EXPECT_EQ(pose->header.stamp.nanosec, 500000000u);
+  EXPECT_EQ(capture.count("the clock went back 0.5 s: the transforms are cleared"), 1)
+      << capture.text();
+  EXPECT_EQ(capture.count("refused"), 0) << capture.text();
+}
+
+// After the clock's jump back, transforms sent before it may still arrive for a second: their
+// stamps' own jump back clears the transforms again without a line. A stamp that jumps back later
+// than that is a jump of its own, told in its own line.
+TEST(DriveFrames, AStampJumpMoreThanASecondAfterTheClocksIsToldOnItsOwn) {
+  struct Case {
+    Clock::duration afterClock;
+    int stampLines;
+  };
+  for (const Case& c : {Case{1000ms, 0}, Case{1001ms, 1}, Case{1500ms, 1}}) {
+    SCOPED_TRACE(std::chrono::duration<double>(c.afterClock).count());
+    LogCapture capture;
+    node::NodeLog log{""};
+    node::DriveFrames frames(500ms, log, {"map", "base_link"});
+    const auto now = Clock::now();
+    frames.addTransforms(transforms({transformAt("map", "odom", 1, 1000),
+                                     transformAt("odom", "base_link", 1000, 1000)}),
+                         false, now);
+    frames.clockJumpedBack(100.0, now);
+    frames.addTransforms(transforms({transformAt("map", "odom", 1, 1001),
+                                     transformAt("odom", "base_link", 1001, 1001)}),
+                         false, now + 50ms);
+    frames.addTransforms(
+        transforms({transformAt("map", "odom", 1, 901), transformAt("odom", "base_link", 2, 901)}),
+        false, now + c.afterClock);
+    const auto pose = frames.poseFromTf();
+    ASSERT_TRUE(pose);
+    EXPECT_DOUBLE_EQ(pose->pose.position.x, 3);
+    EXPECT_EQ(capture.count("the clock went back 100.0 s"), 1) << capture.text();
+    EXPECT_EQ(capture.count("a transform's stamp went back 100.0 s: the transforms are cleared"),
+              c.stampLines)
+        << capture.text();
   }
 }
 

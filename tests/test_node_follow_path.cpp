@@ -8,8 +8,11 @@
 
 #include <bond/msg/status.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <future>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -200,6 +203,62 @@ TEST(NodeFollowPathFailures, GoalsEndWithNav2sCodesAndTheBondFormsAnew) {
     executing |= goal.id == goalId(4) && goal.status == follow_path_scenario::kExecuting;
   }
   EXPECT_TRUE(executing) << node.output();
+}
+
+// At 2 Hz, where what the service thread does at once and what waits for the next cycle lie up to
+// half a second apart: an empty path's end, the cancel's stop, and the stamps of the status array.
+TEST(NodeFollowPathSlowCycles, AnEmptyPathTheCancelsStopAndTheStatusStamps) {
+  dds_loopback::useLoopbackOnly();
+  const int domain = dds_loopback::freeDomain();
+  Navigator navigator({"jazzy", false}, domain);
+  BackgroundProcess vehicle({TRELVO_SIM_PROGRAM, "--dds", "--start", "0", "0", "0"},
+                            dds_loopback::childEnvironment(domain), "follow_path_slow_vehicle.log");
+  auto command = nodeCommand(false);
+  command.insert(command.end(), {"--rate", "2"});
+  BackgroundProcess node(command, dds_loopback::childEnvironment(domain),
+                         "follow_path_slow_node.log");
+  ASSERT_TRUE(navigator.ready()) << node.output();
+  ASSERT_EQ(navigator.change(1), true);
+  ASSERT_EQ(navigator.change(3), true);
+
+  // An empty path: taken, then ABORTED with INVALID_PATH and why.
+  const auto emptyAccepted = navigator.action.send(goalId(1), {});
+  ASSERT_TRUE(emptyAccepted && emptyAccepted->accepted) << node.output();
+  const auto empty = navigator.resultOf(1, 3s);
+  ASSERT_TRUE(empty) << node.output();
+  EXPECT_EQ(empty->status, kAborted);
+  EXPECT_EQ(empty->errorCode, 103);
+  EXPECT_EQ(empty->errorMessage, "the path is empty");
+
+  // A cancel while the vehicle drives: the zero command has arrived when the reply does.
+  const auto drivingAccepted = navigator.action.send(goalId(2), {{0, 0, 0}, {3, 0, 0}});
+  ASSERT_TRUE(drivingAccepted && drivingAccepted->accepted) << node.output();
+  navigator.listenUntil(
+      [&] { return !navigator.commands.empty() && navigator.commands.back().linear > 0.0; }, 5s);
+  ASSERT_GT(navigator.commands.back().linear, 0.0) << node.output();
+  const std::size_t before = navigator.commands.size();
+  auto cancel = std::async(std::launch::async, [&] { return navigator.action.cancel(goalId(2)); });
+  navigator.listenUntil([&] { return cancel.wait_for(0s) == std::future_status::ready; }, 3s);
+  navigator.listen(0ms);  // what had arrived with the reply
+  const bool stoppedByTheReply =
+      std::any_of(navigator.commands.begin() + static_cast<std::ptrdiff_t>(before),
+                  navigator.commands.end(), [](const TimedCommand& c) { return c.zero(); });
+  const auto canceled = cancel.get();
+  ASSERT_TRUE(canceled);
+  EXPECT_EQ(canceled->second, std::vector<follow_path_payloads::GoalId>{goalId(2)});
+  EXPECT_TRUE(stoppedByTheReply);
+
+  // Each goal in the status array carries the stamp its send_goal reply gave.
+  navigator.listen(300ms);
+  const std::map<std::uint8_t, follow_path_payloads::Accepted> replies{{1, *emptyAccepted},
+                                                                       {2, *drivingAccepted}};
+  ASSERT_EQ(navigator.status.size(), 2u);
+  for (const auto& goal : navigator.status) {
+    SCOPED_TRACE(int{goal.id[15]});
+    ASSERT_EQ(replies.count(goal.id[15]), 1u);
+    EXPECT_EQ(goal.sec, replies.at(goal.id[15]).sec);
+    EXPECT_EQ(goal.nanosec, replies.at(goal.id[15]).nanosec);
+  }
 }
 
 // Each navigator takes only its own distribution's layout: against a node that serves the other

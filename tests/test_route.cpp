@@ -45,6 +45,18 @@ std::vector<XY> westwardCorridor() {
 
 const std::vector<XY> kL{{0, 0}, {4, 0}, {4, 3}};
 
+double distanceToLeg(const XY& p, const Leg& leg) {
+  const double dx = leg.end.x - leg.start.x;
+  const double dy = leg.end.y - leg.start.y;
+  const double squared = dx * dx + dy * dy;
+  const double t =
+      squared == 0.0
+          ? 0.0
+          : std::clamp(((p.first - leg.start.x) * dx + (p.second - leg.start.y) * dy) / squared,
+                       0.0, 1.0);
+  return std::hypot(p.first - (leg.start.x + t * dx), p.second - (leg.start.y + t * dy));
+}
+
 TEST(RouteLegs, MergesPosesAlongOneLineAndBreaksAtCornersAndTurnBacks) {
   struct Case {
     const char* name;
@@ -132,6 +144,16 @@ TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
        {{0, 0}, {0.02, 0.02}}},
       // Not a jog: a back-and-forth of 20 cm is driven as the planner asks.
       {"a first leg of 20 cm back", {{4.2, 0}, {4, 0}, {4, 1}}, {{4.2, 0}, {4, 0}, {4, 1}}},
+      // Not a jog either: the first pose lies 7 cm from the line it joins.
+      {"a replan from a vehicle measured 7 cm beside the line it joins",
+       [] {
+         std::vector<XY> points{{0, 0.07}};
+         const std::vector<XY> line = densePoints({{0.05, 0}, {2, 0}});
+         points.insert(points.end(), line.begin(), line.end());
+         points.emplace_back(2, 1);
+         return points;
+       }(),
+       {{0, 0.07}, {0.05, 0}, {2, 0}, {2, 1}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -143,6 +165,14 @@ TEST(RouteLegs, NoLegShorterThanTheToleranceIsDrivenOnItsOwn) {
       EXPECT_NEAR((*legs)[i].start.y, c.corners[i].second, 1e-12);
       EXPECT_NEAR((*legs)[i].end.x, c.corners[i + 1].first, 1e-12);
       EXPECT_NEAR((*legs)[i].end.y, c.corners[i + 1].second, 1e-12);
+    }
+    for (const XY& p : c.points) {
+      double nearest = std::numeric_limits<double>::infinity();
+      for (const Leg& leg : *legs) {
+        nearest = std::min(nearest, distanceToLeg(p, leg));
+      }
+      EXPECT_LE(nearest, trelvo::kCornerTolerance + 1e-12)
+          << "the pose " << p.first << ", " << p.second << " lies off every leg";
     }
   }
 }
@@ -425,6 +455,19 @@ TEST(RouteFollower, APathReceivedTwiceBeforeACycleIsOneRoute) {
   EXPECT_EQ(drive.events, expected);
 }
 
+TEST(RouteFollower, OfTwoPathsBeforeACycleTheSecondIsDrivenWithItsGoalHeading) {
+  // The same corners, the goal heading changed from 180 to 90 degrees before the route began.
+  Drive drive;
+  EXPECT_EQ(drive.follower.receivePath(pathThrough(densePoints(kL), radians(180))),
+            PathReception::Taken);
+  EXPECT_EQ(drive.follower.receivePath(pathThrough(densePoints(kL), radians(90))),
+            PathReception::Taken);
+  EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
+  drive.toTheEnd();
+  EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+  EXPECT_LT(std::fabs(std::remainder(drive.vehicle.yaw - radians(90), 2 * M_PI)), radians(5));
+}
+
 TEST(RouteFollower, ReplansEverySecondCostNoStopNoTurnAndNoTime) {
   // The L in a planner frame turned 30 degrees, arriving rounded to the millimetre, replanned
   // every second from where the vehicle is measured; beside the same path sent once. The noise is
@@ -462,13 +505,16 @@ TEST(RouteFollower, AGridPlannersStairStepIsDrivenWithoutAStop) {
 TEST(RouteFollower, AVehicleAlreadyDrivingAlongANewRouteDrivesOn) {
   struct Case {
     const char* name;
-    double offset;  // rad, of the new route's goal from the vehicle's line, 6 m ahead
+    double offset;  // rad, of the new route's goal from the vehicle's line
+    double ahead;   // m, of the goal from the vehicle
     bool drivesOn;
   };
   const Case cases[] = {
-      {"straight ahead", 0.0, true},
-      {"4 degrees to the left", radians(4), true},
-      {"6 degrees to the right", radians(-6), false},
+      {"straight ahead", 0.0, 6.0, true},
+      {"4 degrees to the left", radians(4), 6.0, true},
+      {"6 degrees to the right", radians(-6), 6.0, false},
+      // Too near to stop in time from speed: the leg starts from rest.
+      {"straight ahead, ending 5 cm ahead", 0.0, 0.05, false},
   };
   // Along the L's first leg (east) and its second (north).
   for (const std::size_t leg : {0u, 1u}) {
@@ -476,15 +522,18 @@ TEST(RouteFollower, AVehicleAlreadyDrivingAlongANewRouteDrivesOn) {
       SCOPED_TRACE(std::string(c.name) + " on leg " + std::to_string(leg));
       Drive drive;
       drive.start(pathThrough(densePoints(kL), radians(180)));
-      drive.intoLineMove(leg, 40);
+      drive.intoLineMove(leg, 39);
       const double line = leg == 0 ? 0.0 : M_PI / 2;
+      // Where the follower sees the vehicle: the pose of its last cycle.
       const XY from{drive.vehicle.x, drive.vehicle.y};
-      const XY goal{from.first + 6 * std::cos(line + c.offset),
-                    from.second + 6 * std::sin(line + c.offset)};
+      drive.step();
+      const XY goal{from.first + c.ahead * std::cos(line + c.offset),
+                    from.second + c.ahead * std::sin(line + c.offset)};
       ASSERT_EQ(drive.follower.receivePath(pathThrough(densePoints({from, goal}), 0.0)),
                 PathReception::Taken);
       EXPECT_EQ(drive.step(), RouteEvent::RouteStarted);
       bool stopped = drive.cmd == geometry_msgs::msg::Twist{};
+      EXPECT_EQ(stopped, !c.drivesOn) << "the new route's first command";
       for (int i = 0; i < 20; ++i) {
         drive.step();
         stopped = stopped || drive.cmd.linear.x == 0.0;
@@ -538,6 +587,121 @@ TEST(RouteFollower, AReplanWithItsCornerMovedKeepsDriving) {
         << "the leg ends at its corner";
     EXPECT_EQ(drive.stops, stopsBefore + 2)
         << "one stop at the end of the line, one after the turn";
+  }
+}
+
+TEST(RouteFollower, AReplanFromTheCornerAheadLetsTheLegUnderWayGoOn) {
+  // A planner replanning from the next corner leaves out the leg under way. The vehicle, 6.4 cm
+  // short of that corner, lies further than the tolerance from the replan's first pose.
+  Drive drive;
+  drive.start(pathThrough(densePoints(kL), radians(180)));
+  drive.intoLineMove(0, 0);
+  while (std::hypot(drive.vehicle.x - 4, drive.vehicle.y) > 0.064) {
+    ASSERT_EQ(drive.follower.legIndex(), 0u);
+    drive.step();
+  }
+  const double shortOfCorner = std::hypot(drive.vehicle.x - 4, drive.vehicle.y);
+  ASSERT_GT(shortOfCorner, trelvo::kCornerTolerance);
+  drive.step();  // the follower sees the vehicle there
+  ASSERT_EQ(drive.follower.controller().step, Controller::kLineMove);
+  EXPECT_EQ(drive.follower.receivePath(pathThrough(densePoints({{4, 0}, {4, 3}}), radians(180))),
+            PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.follower.legIndex(), 0u);
+  EXPECT_EQ(drive.follower.controller().step, Controller::kLineMove);
+  while (drive.follower.legIndex() == 0) {
+    ASSERT_TRUE(drive.follower.driving());
+    drive.step();
+  }
+  EXPECT_LT(std::hypot(drive.vehicle.x - 4, drive.vehicle.y), 0.03) << "the leg ends at its corner";
+  drive.toTheEnd();
+  const std::vector<RouteEvent> expected{RouteEvent::RouteStarted, RouteEvent::LegReached,
+                                         RouteEvent::RouteFinished};
+  EXPECT_EQ(drive.events, expected);
+}
+
+TEST(RouteFollower, APathThatPassesTheVehicleTwiceGoesOnFromTheLaterPass) {
+  // A loop that drives along y = 0 twice, then leaves south. The vehicle is on the later pass
+  // when the planner resends its whole path with the loop moved 30 cm north.
+  const auto loop = [](double north) {
+    return pathThrough(
+        densePoints({{0, 0}, {3, 0}, {3, north}, {0, north}, {0, 0}, {3, 0}, {3, -1}}),
+        radians(-90));
+  };
+  Drive drive;
+  drive.start(loop(1.0));
+  ASSERT_EQ(drive.follower.legs().size(), 6u);
+  drive.intoLineMove(4, 40);
+  ASSERT_LT(drive.vehicle.x, 2.5);
+  EXPECT_EQ(drive.follower.receivePath(loop(1.3)), PathReception::Unchanged);
+  EXPECT_EQ(drive.step(), RouteEvent::None);
+  EXPECT_EQ(drive.follower.legIndex(), 4u);
+  EXPECT_EQ(drive.follower.controller().step, Controller::kLineMove);
+  ASSERT_EQ(drive.follower.legs().size(), 6u) << "only the leg south is left after this one";
+  drive.toTheEnd();
+  EXPECT_EQ(drive.events.back(), RouteEvent::RouteFinished);
+  EXPECT_EQ(std::count(drive.events.begin(), drive.events.end(), RouteEvent::LegReached), 5);
+  EXPECT_LT(std::hypot(drive.vehicle.x - 3, drive.vehicle.y + 1), 0.05);
+}
+
+TEST(RouteFollower, AReplanPassingFurtherThanTheToleranceBesideTheVehicleIsANewRoute) {
+  // The replan's line runs beside the vehicle, parallel to the leg under way, to a corner 9.5 cm
+  // beyond the leg's and on to the same goal: too far from the leg's corner to repeat the route's
+  // legs. Within the tolerance of the vehicle it is the leg's corridor; beyond, a new route.
+  struct Case {
+    const char* name;
+    double beside;  // m, of the replan's line from the vehicle
+    PathReception reception;
+  };
+  const Case cases[] = {
+      {"4 cm beside", 0.04, PathReception::Unchanged},
+      {"7 cm beside", 0.07, PathReception::Taken},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drive drive;
+    drive.start(pathThrough(densePoints(kL), radians(180)));
+    drive.intoLineMove(0, 39);
+    const XY seen{drive.vehicle.x, drive.vehicle.y};
+    drive.step();
+    const double y = seen.second + c.beside;
+    EXPECT_EQ(drive.follower.receivePath(
+                  pathThrough(densePoints({{seen.first, y}, {4.095, y}, {4, 3}}), radians(180))),
+              c.reception);
+    EXPECT_EQ(drive.step(),
+              c.reception == PathReception::Taken ? RouteEvent::RouteStarted : RouteEvent::None);
+  }
+}
+
+TEST(RouteFollower, APathFromBesideAVehicleStandingAtItsCornerIsANewRoute) {
+  // The vehicle turns at the L's corner; the planner sends a path with the same goal by another
+  // way (through (3, 1.5)), from where the vehicle stands or from 7 cm behind it.
+  struct Case {
+    const char* name;
+    double behind;  // m, of the path's first pose from the vehicle, back along the leg
+    PathReception reception;
+  };
+  const Case cases[] = {
+      {"from the vehicle", 0.0, PathReception::Unchanged},
+      {"7 cm behind the vehicle", 0.07, PathReception::Taken},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drive drive;
+    drive.start(pathThrough(densePoints(kL), radians(180)));
+    while (drive.follower.controller().step != Controller::kFinalTurn) {
+      ASSERT_TRUE(drive.follower.driving());
+      drive.step();
+    }
+    const XY seen{drive.vehicle.x, drive.vehicle.y};
+    drive.step();
+    ASSERT_LT(std::hypot(seen.first - 4, seen.second), trelvo::kCornerTolerance);
+    EXPECT_EQ(
+        drive.follower.receivePath(pathThrough(
+            densePoints({{seen.first - c.behind, seen.second}, {3, 1.5}, {4, 3}}), radians(180))),
+        c.reception);
+    EXPECT_EQ(drive.step(),
+              c.reception == PathReception::Taken ? RouteEvent::RouteStarted : RouteEvent::None);
   }
 }
 

@@ -239,9 +239,11 @@ TEST(WireService, UserDataValuesAreFoundByTheirKey) {
 }
 
 // A client's request writer or reply reader, marked with its client id as rmw_cyclonedds marks
-// them.
+// them; unmarked for a null id, as a client of another middleware leaves them.
 dds_entity_t clientEndpoint(const wire::Participant& participant, bool writer, const char* id) {
-  const wire::Qos qos = wire::withUserData(wire::serviceQos(), std::string("clientid=") + id + ";");
+  const wire::Qos qos =
+      id == nullptr ? wire::serviceQos()
+                    : wire::withUserData(wire::serviceQos(), std::string("clientid=") + id + ";");
   if (writer) {
     return dds_create_writer(
         participant.handle(),
@@ -314,6 +316,49 @@ TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("did not match"), std::string::npos) << lines[0];
   EXPECT_FALSE(wire::takeSerialized(reader).has_value());  // not to the other client's reader
+}
+
+// A client whose endpoints carry no client id cannot be matched to its reply reader: it is taken
+// as ready, and its reply goes out in the serve that answers it, without waiting.
+TEST(WireService, AClientWithoutAClientIdIsRepliedToAtOnce) {
+  const int kDomain = dds_loopback::freeDomain();
+  dds_loopback::useLoopbackOnly();
+  wire::Participant participant(kDomain);
+  std::vector<std::string> lines;
+  wire::RateLimitedLog log([&](const std::string& line) { lines.push_back(line); });
+  wire::CycloneServiceServer server(participant,
+                                    {"rq/svc/get_stateRequest", "rr/svc/get_stateReply",
+                                     lifecycle_msgs_srv_dds__GetState_Request__desc,
+                                     lifecycle_msgs_srv_dds__GetState_Response__desc, kLargest},
+                                    log);
+  int answered = 0;
+  const auto answer = [&](const void*, const wire::ServiceServer::Reply& reply) {
+    ++answered;
+    lifecycle_msgs_srv_dds__GetState_Response_ response{{3, const_cast<char*>("active")}};
+    reply(&response);
+  };
+  const dds_entity_t request = clientEndpoint(participant, true, nullptr);
+  const dds_entity_t reader = clientEndpoint(participant, false, nullptr);
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    dds_publication_matched_status_t status{};
+    dds_get_publication_matched_status(request, &status);
+    return status.current_count > 0;
+  }));
+  const Bytes asked = wire::frame({9, 1}, {0});
+  dds_write(request, &asked);
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    server.serve(answer, wire::ServiceServer::Clock::now());
+    return answered == 1;
+  }));
+  // No serve after the one that answered.
+  std::optional<wire::SerializedSample> reply;
+  ASSERT_TRUE(
+      dds_loopback::eventually([&] { return (reply = wire::takeSerialized(reader)).has_value(); },
+                               std::chrono::milliseconds(500)));
+  const auto framed = wire::unframe(reply->bytes, kLargest);
+  ASSERT_TRUE(std::holds_alternative<wire::FramedPayload>(framed));
+  EXPECT_EQ(std::get<wire::FramedPayload>(framed).header.client, 9u);
+  EXPECT_TRUE(lines.empty());
 }
 
 }  // namespace
