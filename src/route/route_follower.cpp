@@ -142,6 +142,91 @@ std::pair<std::size_t, double> nearestStretch(const nav_msgs::msg::Path& path, c
   return {nearest, miss};
 }
 
+// The route under way, as a path received is matched against it.
+struct RouteUnderWay {
+  const std::vector<Leg>& legs;
+  std::size_t current;  // the leg under way
+  const Pose2D& vehicle;
+  double tolerance;
+  double cornerMatch() const { return kCornerMatch * tolerance; }
+};
+
+// The legs a path that continues the route under way leaves to drive after the leg under way.
+struct Continuation {
+  std::vector<Leg> after;
+};
+
+// A path to the goal of a finished route, with the vehicle standing there: nothing more to drive.
+std::optional<Continuation> stillAtTheGoal(const RouteUnderWay& route) {
+  if (distanceBetween(route.vehicle, route.legs.back().end) <= route.cornerMatch()) {
+    return Continuation{};
+  }
+  return std::nullopt;
+}
+
+// The path repeats the legs from the one under way on, that leg from anywhere along it.
+std::optional<Continuation> repeatsTheLegsAhead(const RouteUnderWay& route,
+                                                const nav_msgs::msg::Path&,
+                                                const std::vector<Leg>& legs) {
+  if (const auto next = legsAfterCurrent(legs, route.legs, route.current, route.cornerMatch())) {
+    return Continuation{{legs.begin() + static_cast<std::ptrdiff_t>(*next), legs.end()}};
+  }
+  return std::nullopt;
+}
+
+// The path's poses from where it passes the vehicle, while they stay within the corridor of the
+// line of the leg under way: the one furthest along that line is the path's corner. When it lies
+// as far along as the leg's corner (a vehicle at a noisy corner sees the replan's first poses
+// beside it), the leg goes on and the legs of the rest of the path follow it. Poses, not the
+// path's legs: a grid planner's stair-step with some noise, replanned from a vehicle a little
+// beside its middle, can come out as many legs.
+std::optional<Continuation> runsThroughTheCorridor(const RouteUnderWay& route,
+                                                   const nav_msgs::msg::Path& path,
+                                                   const std::vector<Leg>&) {
+  const Leg& current = route.legs[route.current];
+  const auto [passing, miss] = nearestStretch(path, route.vehicle, current);
+  const double length = distanceBetween(current.start, current.end);
+  if (!(miss <= route.tolerance && length > 0.0)) {
+    return std::nullopt;
+  }
+  const double ux = (current.end.x - current.start.x) / length;
+  const double uy = (current.end.y - current.start.y) / length;
+  std::size_t atCorner = passing + 1;
+  double furthest = -std::numeric_limits<double>::infinity();
+  for (std::size_t i = passing + 1; i < path.poses.size(); ++i) {
+    const Pose2D p = positionOf(path.poses[i]);
+    const double dx = p.x - current.start.x;
+    const double dy = p.y - current.start.y;
+    if (std::fabs(dx * uy - dy * ux) > route.cornerMatch()) {
+      break;
+    }
+    if (dx * ux + dy * uy > furthest) {
+      furthest = dx * ux + dy * uy;
+      atCorner = i;
+    }
+  }
+  if (!(std::fabs(furthest - length) <= route.cornerMatch())) {
+    return std::nullopt;
+  }
+  nav_msgs::msg::Path rest;
+  rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner), path.poses.end());
+  const std::vector<Leg> after = makeLegs(rest, route.tolerance).value_or(std::vector<Leg>{});
+  return Continuation{legsFrom(after, current.end, route.cornerMatch())};
+}
+
+// A path from a vehicle at the corner of the leg under way (turning there, say): its legs follow
+// that leg, but for any that only lead back to the corner.
+std::optional<Continuation> leavesFromTheCorner(const RouteUnderWay& route,
+                                                const nav_msgs::msg::Path&,
+                                                const std::vector<Leg>& legs) {
+  const Pose2D& corner = route.legs[route.current].end;
+  if (distanceBetween(route.vehicle, corner) <= route.cornerMatch() &&
+      distanceBetween(route.vehicle, legs.front().start) <= route.tolerance) {
+    return Continuation{legsFrom(legs, corner, route.cornerMatch())};
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 RouteFollower::RouteFollower(double cornerTolerance) : cornerTolerance_(cornerTolerance) {}
@@ -176,62 +261,26 @@ std::optional<RouteFollower::Replan> RouteFollower::continuation(
   if (legs_.empty() || !vehicle_ || !sameGoal(legs.back(), legs_.back(), cornerTolerance_)) {
     return std::nullopt;
   }
-  const Pose2D& vehicle = *vehicle_;
-  const double cornerMatch = kCornerMatch * cornerTolerance_;
+  const RouteUnderWay route{legs_, legIndex_, *vehicle_, cornerTolerance_};
+  // Each rule keeps the leg under way and says which legs follow it.
+  const auto asReplan = [](std::optional<Continuation> continued) -> std::optional<Replan> {
+    if (!continued) {
+      return std::nullopt;
+    }
+    return Replan{std::move(continued->after), true};
+  };
   if (!driving()) {
-    // A finished route: the vehicle stands at its goal.
-    if (distanceBetween(vehicle, legs_.back().end) <= cornerMatch) {
-      return Replan{{}, true};
-    }
-    return std::nullopt;
+    return asReplan(stillAtTheGoal(route));
   }
-  const Leg& current = legs_[legIndex_];
-  if (const auto next = legsAfterCurrent(legs, legs_, legIndex_, cornerMatch)) {
-    return Replan{{legs.begin() + static_cast<std::ptrdiff_t>(*next), legs.end()}, true};
-  }
-  // The path's poses from where it passes the vehicle, while they stay within the corridor of the
-  // line of the leg under way: the one furthest along that line is the path's corner. When it lies
-  // as far along as the leg's corner (a vehicle at a noisy corner sees the replan's first poses
-  // beside it), the leg goes on and the legs of the rest of the path follow it. Poses, not
-  // the path's legs: a grid planner's stair-step with some noise, replanned from a vehicle a
-  // little beside its middle, can come out as many legs.
-  const auto [passing, miss] = nearestStretch(path, vehicle, current);
-  const double length = distanceBetween(current.start, current.end);
-  if (miss <= cornerTolerance_ && length > 0.0) {
-    const double ux = (current.end.x - current.start.x) / length;
-    const double uy = (current.end.y - current.start.y) / length;
-    std::size_t atCorner = passing + 1;
-    double furthest = -std::numeric_limits<double>::infinity();
-    for (std::size_t i = passing + 1; i < path.poses.size(); ++i) {
-      const Pose2D p = positionOf(path.poses[i]);
-      const double dx = p.x - current.start.x;
-      const double dy = p.y - current.start.y;
-      if (std::fabs(dx * uy - dy * ux) > cornerMatch) {
-        break;
-      }
-      if (dx * ux + dy * uy > furthest) {
-        furthest = dx * ux + dy * uy;
-        atCorner = i;
-      }
+  for (const auto rule : {repeatsTheLegsAhead, runsThroughTheCorridor, leavesFromTheCorner}) {
+    if (auto continued = rule(route, path, legs)) {
+      return asReplan(std::move(continued));
     }
-    if (std::fabs(furthest - length) <= cornerMatch) {
-      nav_msgs::msg::Path rest;
-      rest.poses.assign(path.poses.begin() + static_cast<std::ptrdiff_t>(atCorner),
-                        path.poses.end());
-      const std::vector<Leg> after = makeLegs(rest, cornerTolerance_).value_or(std::vector<Leg>{});
-      return Replan{legsFrom(after, current.end, cornerMatch), true};
-    }
-  }
-  // A path from a vehicle at the corner of the leg under way (turning there, say): its legs follow
-  // that leg, but for any that only lead back to the corner.
-  if (distanceBetween(vehicle, current.end) <= cornerMatch &&
-      distanceBetween(vehicle, legs.front().start) <= cornerTolerance_) {
-    return Replan{legsFrom(legs, current.end, cornerMatch), true};
   }
   // The corner moved: the path's leg through the vehicle replaces the leg under way if the
   // vehicle can drive on along it; otherwise the path is a new route.
   for (std::size_t i = 0; i < legs.size(); ++i) {
-    if (distanceToSegment(vehicle, legs[i]) <= cornerTolerance_) {
+    if (distanceToSegment(route.vehicle, legs[i]) <= cornerTolerance_) {
       if (!drivesOnInto(legs[i])) {
         return std::nullopt;
       }
