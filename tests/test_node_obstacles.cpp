@@ -176,6 +176,11 @@ TEST(ObstacleGuard, PointOnTheRouteStopsTheVehicleShortOfIt) {
   EXPECT_EQ(held.command.linear.x, 0.0);
   EXPECT_TRUE(held.routeUnderWay) << "a plain route waits";
   EXPECT_EQ(log.count("the route waits until the way is clear"), 1) << log.text();
+  const auto report = d.drive.status(d.now).guard;
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->zone, "stop");
+  EXPECT_EQ(report->nearest, fmt::format("({:.2f}, 0.00) in the base frame", 2.0 - d.vehicle.x));
+  EXPECT_NE(report->blockedFor, "not blocked");
 
   // The obstacle gone: the vehicle drives on to the route's end.
   for (int cycle = 0; cycle < 600 && !d.step(std::vector<trelvo::Point2D>{}).routeFinished;
@@ -184,6 +189,7 @@ TEST(ObstacleGuard, PointOnTheRouteStopsTheVehicleShortOfIt) {
   EXPECT_NEAR(d.vehicle.x, 4.0, 0.1);
   EXPECT_EQ(log.count("the route ahead is clear"), 1) << log.text();
   EXPECT_FALSE(d.guard.blockedFor(d.now));
+  EXPECT_EQ(d.drive.status(d.now).guard->blockedFor, "not blocked");
 }
 
 TEST(ObstacleGuard, PointBesideTheRouteLetsTheVehiclePass) {

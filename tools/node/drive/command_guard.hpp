@@ -15,6 +15,13 @@
 
 namespace node {
 
+/// The guard as diagnostics show it.
+struct GuardReport {
+  std::string zone;        // "clear", "stop", "slowdown", "approach", "source silent", ...
+  std::string nearest;     // "(1.00, 0.00) in the base frame"; "none"
+  std::string blockedFor;  // "12.3 s" stopped for an obstacle; "not blocked"
+};
+
 class CommandGuard {
  public:
   virtual ~CommandGuard() = default;
@@ -33,6 +40,7 @@ class CommandGuard {
   /// Why the route cannot go on, once the vehicle has stood blocked longer than it may: "stopped
   /// for 10.0 s by an obstacle at (1.00, 0.00) in the base frame"; nothing before.
   virtual std::optional<std::string> blocked(Clock::time_point now) const = 0;
+  virtual GuardReport report(Clock::time_point now) const = 0;
 };
 
 }  // namespace node

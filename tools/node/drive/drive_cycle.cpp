@@ -239,6 +239,9 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   status.pathRefusal = pathRefusal_;
   status.standingWarnings = stall_.standing();
   status.speedLimit = speedLimit_.text();
+  if (guard_ != nullptr) {
+    status.guard = guard_->report(now);
+  }
   if (const auto writers = writers_.publishing(now); writers.size() > 1) {
     status.poseWriters = writers;
   }

@@ -73,6 +73,7 @@ struct DriveStatus {
   std::vector<std::string> standingWarnings;  // a stall told of that still lasts
   std::vector<std::string> poseWriters;       // GUIDs, while more than one publishes poses
   std::string speedLimit;                     // the limit in force, SpeedLimit::text()
+  std::optional<GuardReport> guard;           // nothing: no guard
 };
 
 class DriveCycle {

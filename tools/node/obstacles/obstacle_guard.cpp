@@ -151,18 +151,14 @@ std::optional<std::string> ObstacleGuard::blocked(Clock::time_point now) const {
       decision_.nearest ? pointText(*decision_.nearest) : std::string("an unknown place"));
 }
 
-ObstacleStatus ObstacleGuard::status(Clock::time_point now) const {
-  ObstacleStatus status;
+GuardReport ObstacleGuard::report(Clock::time_point now) const {
   if (silenced_) {
-    status.zone = "source silent";
-    return status;
+    return {"source silent", "none", "not blocked"};
   }
-  status.zone = zone_ ? zoneName(*zone_) : "clear";
-  status.nearest = decision_.nearest;
-  if (const auto blocked = blockedFor(now)) {
-    status.blockedSeconds = seconds(*blocked);
-  }
-  return status;
+  const auto blocked = blockedFor(now);
+  return {zone_ ? zoneName(*zone_) : "clear",
+          decision_.nearest ? pointText(*decision_.nearest) : std::string("none"),
+          blocked ? fmt::format("{:.1f} s", seconds(*blocked)) : std::string("not blocked")};
 }
 
 }  // namespace node

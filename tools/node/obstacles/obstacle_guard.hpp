@@ -37,13 +37,6 @@ struct ObstacleSettings {
   trelvo::ClearanceSettings clearance;
 };
 
-/// The guard as diagnostics report it.
-struct ObstacleStatus {
-  std::string zone;                        // "clear", "stop", "slowdown", ... or "source silent"
-  std::optional<trelvo::Point2D> nearest;  // in the base frame
-  double blockedSeconds = 0.0;             // stopped for an obstacle this long; 0: not
-};
-
 class ObstacleGuard : public CommandGuard {
  public:
   ObstacleGuard(ObstacleSettings settings, NodeLog& log);
@@ -65,7 +58,7 @@ class ObstacleGuard : public CommandGuard {
   /// How long the vehicle has stood stopped for an obstacle; nothing while it is not.
   std::optional<Clock::duration> blockedFor(Clock::time_point now) const;
   std::optional<std::string> blocked(Clock::time_point now) const override;
-  ObstacleStatus status(Clock::time_point now) const;
+  GuardReport report(Clock::time_point now) const override;
 
  private:
   struct Source {
