@@ -40,6 +40,7 @@ class CommandGuard {
   /// Why the route cannot go on, once the vehicle has stood blocked longer than it may: "stopped
   /// for 10.0 s by an obstacle at (1.00, 0.00) in the base frame"; nothing before.
   virtual std::optional<std::string> blocked(Clock::time_point now) const = 0;
+  /// The zone in force, the nearest obstacle and the time blocked, for diagnostics.
   virtual GuardReport report(Clock::time_point now) const = 0;
 };
 
