@@ -4,18 +4,19 @@
 # generated at build time from the definitions in msg/ with the rosidl generator Debian ships,
 # giving the same types a ROS 2 host compiles against. Defines the interface targets trelvo_msgs
 # (the library's messages, installed with it) and trelvo_tools_msgs (those and the ones only the
-# tools use: diagnostics, TF, the clock, the lifecycle manager's bond and Nav2's speed limit, kept
-# out of the installed library).
+# tools use: diagnostics, TF, laser scans, the clock, the lifecycle manager's bond and Nav2's speed
+# limit, kept out of the installed library).
 include_guard(GLOBAL)
 
 set(TRELVO_MSG_PACKAGES builtin_interfaces std_msgs geometry_msgs nav_msgs)
-set(TRELVO_TOOLS_MSG_PACKAGES diagnostic_msgs tf2_msgs rosgraph_msgs bond nav2_msgs)
+set(TRELVO_TOOLS_MSG_PACKAGES diagnostic_msgs tf2_msgs sensor_msgs rosgraph_msgs bond nav2_msgs)
 
 if("$ENV{ROS_VERSION}" STREQUAL "2")
   find_package(geometry_msgs REQUIRED)
   find_package(nav_msgs REQUIRED)
   find_package(diagnostic_msgs REQUIRED)
   find_package(tf2_msgs REQUIRED)
+  find_package(sensor_msgs REQUIRED)
   find_package(rosgraph_msgs REQUIRED)
   find_package(bond REQUIRED)
   find_package(nav2_msgs REQUIRED)
@@ -24,7 +25,7 @@ if("$ENV{ROS_VERSION}" STREQUAL "2")
   target_link_libraries(trelvo_msgs INTERFACE ${geometry_msgs_TARGETS} ${nav_msgs_TARGETS})
   add_library(trelvo_tools_msgs INTERFACE)
   target_link_libraries(trelvo_tools_msgs INTERFACE trelvo_msgs ${diagnostic_msgs_TARGETS}
-    ${tf2_msgs_TARGETS} ${rosgraph_msgs_TARGETS} ${bond_TARGETS} ${nav2_msgs_TARGETS})
+    ${tf2_msgs_TARGETS} ${sensor_msgs_TARGETS} ${rosgraph_msgs_TARGETS} ${bond_TARGETS} ${nav2_msgs_TARGETS})
   message(STATUS "trelvo: using the ROS 2 message packages of the sourced installation")
   return()
 endif()

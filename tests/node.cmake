@@ -1,5 +1,7 @@
 # trelvo-node: its control cycle in-process.
 target_link_libraries(test_node_drive PRIVATE trelvo_node_drive)
+# Its obstacles: scans as points, the footprint's text, the guarded drive cycle.
+target_link_libraries(test_node_obstacles PRIVATE trelvo_node_obstacles)
 # Its command ramp, alone.
 target_link_libraries(test_node_ramp PRIVATE trelvo_node_drive)
 

@@ -262,4 +262,23 @@ TEST(NodeDiagnostics, AManagedNodeShowsItsLifecycleStateBondGoalAndSpeedLimit) {
   }
 }
 
+TEST(NodeDiagnostics, ObstaclesShowTheirZoneNearestPointAndBlockedTimeOnlyWhenOn) {
+  const auto guarded = node::diagnosticStatus(changed(driving(), [](auto& s) {
+    s.obstacleZone = "stop";
+    s.nearestObstacle = "(0.54, 0.00) in the base frame";
+    s.blockedFor = "2.5 s";
+  }));
+  const auto values = valuesOf(guarded);
+  ASSERT_GE(values.size(), 3U);
+  EXPECT_EQ((std::vector<std::pair<std::string, std::string>>(values.end() - 3, values.end())),
+            (std::vector<std::pair<std::string, std::string>>{
+                {"obstacle zone", "stop"},
+                {"nearest obstacle", "(0.54, 0.00) in the base frame"},
+                {"blocked for", "2.5 s"},
+            }));
+  for (const auto& [key, value] : valuesOf(node::diagnosticStatus(driving()))) {
+    EXPECT_NE(key, "obstacle zone");
+  }
+}
+
 }  // namespace

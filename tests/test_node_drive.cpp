@@ -14,17 +14,16 @@
 #include <string>
 #include <vector>
 
-#include <spdlog/sinks/ostream_sink.h>
-
 #include "controller_fixtures.hpp"
+#include "log_capture.hpp"
 #include "node/drive/drive_cycle.hpp"
 #include "node/drive/drive_frames.hpp"
 #include "node/drive/path_handover.hpp"
 #include "node/drive/progress_repeat.hpp"
-#include "trelvo/logger.hpp"
 
 namespace {
 
+using log_capture::LogCapture;
 using namespace std::chrono_literals;
 using node::Clock;
 using trelvo_test::planarPose;
@@ -44,29 +43,6 @@ nav_msgs::msg::Path pathThrough(std::initializer_list<geometry_msgs::msg::PoseSt
 bool moving(const geometry_msgs::msg::Twist& cmd) {
   return cmd.linear.x != 0.0 || cmd.angular.z != 0.0;
 }
-
-// Everything the process-wide logger writes from now on, as text.
-class LogCapture {
- public:
-  LogCapture() : sink_(std::make_shared<spdlog::sinks::ostream_sink_st>(text_)) {
-    sink_->set_pattern("%v");
-    tovrek::Logger::Instance("spdlog").getLogger()->sinks().push_back(sink_);
-  }
-  ~LogCapture() { tovrek::Logger::Instance("spdlog").getLogger()->sinks().pop_back(); }
-  int count(const std::string& phrase) const {
-    int found = 0;
-    const std::string all = text();
-    for (auto at = all.find(phrase); at != std::string::npos; at = all.find(phrase, at + 1)) {
-      ++found;
-    }
-    return found;
-  }
-  std::string text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::shared_ptr<spdlog::sinks::ostream_sink_st> sink_;
-};
 
 // A drive cycle steering a unicycle, one cycle every kPeriod.
 struct Drive {

@@ -106,36 +106,53 @@ TEST(NodeGoals, CyclesEndTheGoalAtTheGoalOrOnAStallAndGiveFeedbackMeanwhile) {
   FollowPathGoals goals;
   ASSERT_TRUE(goals.accept(idOf(1), at(1), pathOf(2), true, kStart));
   // Before the drive took the path, the route finished is the one before: no success from it.
-  EXPECT_FALSE(goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt}, kStart));
+  EXPECT_FALSE(
+      goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt, std::nullopt}, kStart));
   EXPECT_EQ(statusOf(goals, 1), GoalStatus::Executing);
   goals.pathOutcome({}, kStart);
 
-  const auto feedback = goals.cycleEnded({false, std::nullopt, 2.5, 0.3, std::nullopt}, kStart);
+  const auto feedback =
+      goals.cycleEnded({false, std::nullopt, 2.5, 0.3, std::nullopt, std::nullopt}, kStart);
   ASSERT_TRUE(feedback);
   EXPECT_EQ(feedback->id, idOf(1));
   EXPECT_EQ(feedback->distanceToGoal, 2.5);
   EXPECT_EQ(feedback->speed, 0.3);
-  EXPECT_FALSE(
-      goals.cycleEnded({false, std::nullopt, std::nullopt, 0.0, std::nullopt}, kStart));  // no pose
+  EXPECT_FALSE(goals.cycleEnded(
+      {false, std::nullopt, std::nullopt, 0.0, std::nullopt, std::nullopt}, kStart));  // no pose
 
-  goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt}, kStart);
+  goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt, std::nullopt}, kStart);
   EXPECT_EQ(statusOf(goals, 1), GoalStatus::Succeeded);
   EXPECT_FALSE(goals.takeStop());
 
   acceptDriven(goals, 2);
-  goals.cycleEnded({false, std::string("stalled"), 1.0, 0.2, std::nullopt}, kStart);
+  goals.cycleEnded({false, std::string("stalled"), 1.0, 0.2, std::nullopt, std::nullopt}, kStart);
   EXPECT_EQ(statusOf(goals, 2), GoalStatus::Aborted);
   EXPECT_EQ(goals.result(idOf(2))->error, node::FollowPathError::FailedToMakeProgress);
   EXPECT_EQ(goals.result(idOf(2))->message, "stalled");
+  EXPECT_TRUE(goals.takeStop());
+
+  // Held by an obstacle past the blocked timeout: NO_VALID_CONTROL, naming where it stands.
+  acceptDriven(goals, 3);
+  const std::string kBlocked =
+      "stopped for 10.1 s by an obstacle at (1.00, 0.00) in the base frame";
+  goals.cycleEnded({false, std::nullopt, 1.0, 0.0, std::nullopt, kBlocked}, kStart);
+  EXPECT_EQ(statusOf(goals, 3), GoalStatus::Aborted);
+  EXPECT_EQ(goals.result(idOf(3))->error, node::FollowPathError::NoValidControl);
+  EXPECT_EQ(static_cast<int>(goals.result(idOf(3))->error), 106);
+  EXPECT_EQ(goals.result(idOf(3))->message, kBlocked);
   EXPECT_TRUE(goals.takeStop());
 }
 
 // Nav2's failure_tolerance: a goal that goes without a fresh pose for that long ends with
 // TF_ERROR and a message that names the source; a fresh pose starts the count anew.
 TEST(NodeGoals, AGoalWithoutPosesPastTheFailureToleranceAbortsWithTfError) {
-  const GoalCycle lost{false, std::nullopt, std::nullopt, 0.0,
-                       std::string("no fresh pose from /odom, the newest 0.70 s old")};
-  const GoalCycle fresh{false, std::nullopt, 2.0, 0.2, std::nullopt};
+  const GoalCycle lost{false,
+                       std::nullopt,
+                       std::nullopt,
+                       0.0,
+                       std::string("no fresh pose from /odom, the newest 0.70 s old"),
+                       std::nullopt};
+  const GoalCycle fresh{false, std::nullopt, 2.0, 0.2, std::nullopt, std::nullopt};
   const struct {
     const char* what;
     std::optional<node::GoalClock::duration> tolerance;
@@ -287,7 +304,7 @@ TEST(NodeGoals, ResultsAreKeptTenSecondsThenForgotten) {
   EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Unknown);
   acceptDriven(goals, 1);
   EXPECT_FALSE(goals.result(idOf(1)));  // running: asked results wait
-  goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt}, kStart + 1s);
+  goals.cycleEnded({true, std::nullopt, 0.0, 0.0, std::nullopt, std::nullopt}, kStart + 1s);
   goals.takeStatusChanged();
   goals.expire(kStart + 1s + node::kResultKept - 1ms);
   EXPECT_EQ(goals.result(idOf(1))->status, GoalStatus::Succeeded);

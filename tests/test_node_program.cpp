@@ -15,9 +15,11 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -794,6 +796,77 @@ TEST_F(NodeProgram, UnderSimTimeCommandsCarryTheClockTimeAndAResetIsLogged) {
   const std::string log = node.output();
   EXPECT_EQ(log.find("the transforms are cleared"), log.rfind("the transforms are cleared"));
   EXPECT_EQ(log.find("ignored ROS arguments"), std::string::npos) << log;
+}
+
+// A scan in base_link with one return at `obstacle` (odom frame), seen from odometry's pose; no
+// return at all without one.
+sensor_msgs::msg::LaserScan scanSeeing(const nav_msgs::msg::Odometry& odometry,
+                                       const std::optional<std::pair<double, double>>& obstacle) {
+  sensor_msgs::msg::LaserScan scan;
+  scan.header.frame_id = "base_link";
+  scan.angle_min = -1.0F;
+  scan.angle_max = 1.0F;
+  scan.angle_increment = 0.01F;
+  scan.range_min = 0.05F;
+  scan.range_max = 10.0F;
+  scan.ranges.assign(201, std::numeric_limits<float>::infinity());
+  if (obstacle) {
+    const auto& p = odometry.pose.pose;
+    const double bearing =
+        std::atan2(obstacle->second - p.position.y, obstacle->first - p.position.x) -
+        headingOf(p.orientation);
+    const auto ray = static_cast<long>(std::lround((bearing - scan.angle_min) / 0.01));
+    if (ray >= 0 && ray < 201) {
+      scan.ranges[static_cast<std::size_t>(ray)] = static_cast<float>(
+          std::hypot(obstacle->first - p.position.x, obstacle->second - p.position.y));
+    }
+  }
+  return scan;
+}
+
+TEST_F(NodeProgram, StopsShortOfAnObstacleOnTheRouteAndDrivesOnOnceItIsGone) {
+  const int kDomain = dds_loopback::freeDomain();
+  BackgroundProcess vehicle = startVehicle(kDomain);
+  BackgroundProcess node({TRELVO_NODE_PROGRAM, "--scan-topic", "scan", "--robot-radius", "0.3"},
+                         dds_loopback::childEnvironment(kDomain), logFolder() + "/trelvo-node.log");
+  Planner planner(kDomain);
+  wire::Participant laser(kDomain);
+  wire::Publisher<sensor_msgs::msg::LaserScan> scans(laser, wire::ddsTopicName("", "scan"),
+                                                     wire::sensorDataQos().get());
+  ASSERT_TRUE(planner.nodeConnected()) << node.output();
+  ASSERT_TRUE(dds_loopback::eventually([&] { return scans.matchedSubscriptions() > 0; }, 10s));
+
+  const std::pair<double, double> kObstacle{1.0, 0.0};
+  // Scans every cycle until `done` or `limit`; true when done.
+  const auto scanUntil = [&](std::chrono::milliseconds limit, bool obstacle, auto done) {
+    for (const auto until = Clock::now() + limit; Clock::now() < until;) {
+      scans.publish(
+          scanSeeing(planner.latestOdometry, obstacle ? std::optional(kObstacle) : std::nullopt));
+      planner.listen(kPeriod);
+      if (done()) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const auto standing = [&] {
+    const auto& commands = planner.commands;
+    return commands.size() >= 10 && std::all_of(commands.end() - 10, commands.end(),
+                                                [](const auto& c) { return isZero(c.twist); });
+  };
+  scanUntil(300ms, true, [] { return false; });
+  planner.send(pathThrough({poseAt(0, 0, 0), poseAt(2, 0, 0)}));
+  scanUntil(500ms, true, [&] { return planner.commands.size() >= 10; });
+  EXPECT_TRUE(scanUntil(7s, true, standing)) << node.output();
+  const double stoppedAt = planner.latestOdometry.pose.pose.position.x;
+  EXPECT_GT(stoppedAt, 0.1) << "it drove toward the obstacle";
+  EXPECT_LT(stoppedAt, kObstacle.first - 0.3) << "its footprint short of the obstacle";
+  EXPECT_NE(node.output().find("obstacles: stop zone"), std::string::npos) << node.output();
+
+  EXPECT_TRUE(scanUntil(4s, false, [&] {
+    return planner.latestOdometry.pose.pose.position.x > kObstacle.first + 0.2;
+  })) << node.output();
+  EXPECT_NE(node.output().find("the route ahead is clear"), std::string::npos) << node.output();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 
 #include "cyclone_bytes.hpp"
 
@@ -142,6 +143,40 @@ TEST(WireBytes, DiagnosticArrayNestsKeyValuesInEachStatus) {
       0x00, 0x00, 0x00, 0x00,                    // 108: no key-values
   };
   EXPECT_EQ(bytesOnTheWire(array), expected);
+}
+
+TEST(WireBytes, LaserScanIsFloatsAndTwoFloatSequences) {
+  sensor_msgs::msg::LaserScan scan;
+  scan.header.stamp.sec = 7;
+  scan.header.frame_id = "laser";
+  scan.angle_min = -0.5F;
+  scan.angle_max = 0.5F;
+  scan.angle_increment = 0.5F;
+  scan.range_min = 0.5F;
+  scan.range_max = 2.0F;
+  scan.ranges = {1.0F, std::numeric_limits<float>::infinity(), 2.0F};
+
+  // Offsets in the comments count from the end of the encapsulation header.
+  const Bytes expected = {
+      0x00, 0x01, 0x00, 0x00,                                 // plain CDR, little endian
+      0x07, 0x00, 0x00, 0x00,                                 // 0: header.stamp.sec 7
+      0x00, 0x00, 0x00, 0x00,                                 // 4: header.stamp.nanosec 0
+      0x06, 0x00, 0x00, 0x00, 'l', 'a', 's', 'e', 'r', 0x00,  // 8: frame_id "laser"
+      0x00, 0x00,                                             // 18: padding to 4
+      0x00, 0x00, 0x00, 0xbf,                                 // 20: angle_min -0.5
+      0x00, 0x00, 0x00, 0x3f,                                 // 24: angle_max 0.5
+      0x00, 0x00, 0x00, 0x3f,                                 // 28: angle_increment 0.5
+      0x00, 0x00, 0x00, 0x00,                                 // 32: time_increment
+      0x00, 0x00, 0x00, 0x00,                                 // 36: scan_time
+      0x00, 0x00, 0x00, 0x3f,                                 // 40: range_min 0.5
+      0x00, 0x00, 0x00, 0x40,                                 // 44: range_max 2.0
+      0x03, 0x00, 0x00, 0x00,                                 // 48: three ranges
+      0x00, 0x00, 0x80, 0x3f,                                 // 52: 1.0
+      0x00, 0x00, 0x80, 0x7f,                                 // 56: infinity, no return
+      0x00, 0x00, 0x00, 0x40,                                 // 60: 2.0
+      0x00, 0x00, 0x00, 0x00,                                 // 64: no intensities
+  };
+  EXPECT_EQ(bytesOnTheWire(scan), expected);
 }
 
 }  // namespace

@@ -282,4 +282,40 @@ TEST(WireLoopback, PoseWithCovarianceArrivesWhole) {
   EXPECT_EQ(received.back(), pose);
 }
 
+TEST(WireLoopback, LaserScanOnSensorDataQosArrivesWhole) {
+  dds_loopback::useLoopbackOnly();
+  const std::uint32_t kDomain = dds_loopback::freeDomain();
+  wire::Participant driver(kDomain);
+  wire::Participant node(kDomain);
+  wire::Publisher<sensor_msgs::msg::LaserScan> publisher(driver, "rt/scan",
+                                                         wire::sensorDataQos().get());
+  wire::Subscription<sensor_msgs::msg::LaserScan> subscription(node, "rt/scan",
+                                                               wire::sensorDataQos().get());
+  ASSERT_TRUE(dds_loopback::eventually([&] { return publisher.matchedSubscriptions() == 1; }));
+
+  sensor_msgs::msg::LaserScan scan;
+  scan.header.frame_id = "laser";
+  scan.header.stamp.sec = 3;
+  scan.angle_min = -1.5F;
+  scan.angle_max = 1.5F;
+  scan.angle_increment = 0.01F;
+  scan.time_increment = 1e-5F;
+  scan.scan_time = 0.1F;
+  scan.range_min = 0.1F;
+  scan.range_max = 12.0F;
+  for (int i = 0; i < 301; ++i) {
+    scan.ranges.push_back(1.0F + 0.01F * static_cast<float>(i));
+    scan.intensities.push_back(static_cast<float>(i % 7));
+  }
+
+  std::vector<sensor_msgs::msg::LaserScan> received;
+  // Best effort: a scan sent before the reader was ready may be lost, so send until one arrives.
+  ASSERT_TRUE(dds_loopback::eventually([&] {
+    publisher.publish(scan);
+    received = subscription.take();
+    return !received.empty();
+  }));
+  EXPECT_EQ(received.back(), scan);
+}
+
 }  // namespace

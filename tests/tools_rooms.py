@@ -9,7 +9,7 @@ import re
 import sys
 
 # Top first. The programs' entry points are the files directly in node/ and sim/.
-ROOMS = ["node", "node/action", "node/drive", "node/watch", "node/diagnostics", "node/ros_args", "node/frames",
+ROOMS = ["node", "node/action", "node/obstacles", "node/drive", "node/watch", "node/diagnostics", "node/ros_args", "node/frames",
          "node/lifecycle",
          "sim", "sim/modes", "sim/cli", "sim/workers", "sim/output", "sim/scenarios",
          "sim/run", "sim/world", "wire", "common"]

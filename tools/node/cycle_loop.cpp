@@ -157,10 +157,10 @@ void CycleLoop::handOver(Clock::time_point now) {
 // A goal that ends by this cycle (no progress) stops the vehicle at once, its route at the next
 // cycle.
 void CycleLoop::endGoalCycle(const CycleOutput& output, bool commanding, Clock::time_point now) {
-  goals_->cycleEnded(
-      {output.routeFinished, output.stall, output.distanceToGoal,
-       std::hypot(output.command.linear.x, output.command.linear.y), output.poseLost},
-      now);
+  goals_->cycleEnded({output.routeFinished, output.stall, output.distanceToGoal,
+                      std::hypot(output.command.linear.x, output.command.linear.y), output.poseLost,
+                      output.blocked},
+                     now);
   if (goals_->goals().takeStop()) {
     if (commanding) {
       topics_.publishCommand(geometry_msgs::msg::Twist{});

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -19,6 +20,9 @@
 #include "node/managed_node.hpp"
 #include "node/node_options.hpp"
 #include "node/node_topics.hpp"
+#include "node/obstacles/footprint_text.hpp"
+#include "node/obstacles/obstacle_guard.hpp"
+#include "node/obstacles/scan_topics.hpp"
 #include "node/ros_args/ros_names.hpp"
 #include "node/speed_limit_topic.hpp"
 #include "wire/service_factory.hpp"
@@ -53,7 +57,7 @@ std::string rampText(const node::RampLimits& ramp) {
 
 void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::NodeTopics& topics,
               const wire::ServiceFactory& services, const node::SpeedLimitTopic& speedLimit,
-              const std::optional<node::ManagedNode>& managed) {
+              const node::ScanTopics& scans, const std::optional<node::ManagedNode>& managed) {
   const char* servicesOn =
       services.middleware() == wire::ServiceMiddleware::FastDds ? ", its services on Fast DDS" : "";
   const std::string managedText =
@@ -65,7 +69,24 @@ void logStart(node::NodeLog& log, const node::NodeOptions& options, const node::
       "vehicle when older than {} s, {}; {}{}",
       TRELVO_VERSION, options.domain, node::absoluteNamespace(options.nameSpace), options.rate,
       topics.poseTopic(), options.poseTimeout, rampText(options.ramp),
-      topics.describe() + ", " + speedLimit.describe(), managedText);
+      topics.describe() + ", " + speedLimit.describe() +
+          (options.obstacles.scanTopics.empty() ? std::string() : ", " + scans.describe()),
+      managedText);
+}
+
+node::ObstacleSettings obstacleSettings(const node::ObstacleOptions& options,
+                                        std::vector<std::string> sources) {
+  node::ObstacleSettings settings;
+  if (!options.footprint.empty()) {
+    settings.footprint = node::parseFootprint(options.footprint);
+  }
+  settings.footprint.radius = options.robotRadius;
+  settings.sources = std::move(sources);
+  settings.sourceTimeout = std::chrono::duration_cast<node::Clock::duration>(
+      std::chrono::duration<double>(options.sourceTimeout));
+  settings.blockedTimeout = std::chrono::duration_cast<node::Clock::duration>(
+      std::chrono::duration<double>(options.blockedTimeout));
+  return settings;
 }
 
 // The vehicle must not drive on under the last command: a stop, delivered before leaving. True
@@ -113,12 +134,21 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     node::NodeTopics topics(options);
     const wire::ServiceFactory services(topics.participant());
     node::SpeedLimitTopic speedLimit(topics.participant(), options, log);
-    topics.announce(speedLimit.endpoints());
+    std::vector<std::string> scanTopics;
+    for (const auto& topic : options.obstacles.scanTopics) {
+      scanTopics.push_back(options.topic(topic));
+    }
+    node::ScanTopics scans(topics.participant(), options.nameSpace, scanTopics, options.rosDistro,
+                           log);
+    auto announced = speedLimit.endpoints();
+    const auto scanReaders = scans.endpoints();
+    announced.insert(announced.end(), scanReaders.begin(), scanReaders.end());
+    topics.announce(announced);
     std::optional<node::ManagedNode> managed;
     if (options.lifecycle) {
       managed.emplace(topics, services, options, log);
     }
-    logStart(log, options, topics, services, speedLimit, managed);
+    logStart(log, options, topics, services, speedLimit, scans, managed);
     if (options.lifecycle && options.planTopicGiven) {
       log.warn(
           "--plan-topic {0}: this managed node drives paths published on {0} as well as goals, "
@@ -136,6 +166,10 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
                             std::chrono::duration_cast<node::Clock::duration>(
                                 std::chrono::duration<double>(options.movementTimeAllowance))});
     drive.setPoseSource(topics.poseTopic(), !options.poseFromTf.empty());
+    node::ObstacleGuard obstacles(obstacleSettings(options.obstacles, scans.names()), log);
+    if (!options.obstacles.scanTopics.empty()) {
+      drive.guardWith(obstacles);
+    }
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(1.0 / options.rate));
     node::DriveFrames frames(std::chrono::duration_cast<node::Clock::duration>(
@@ -145,7 +179,10 @@ int drive(const node::NodeOptions& options, const std::atomic<bool>& stop) {
     raiseControlCycle(log, options.realtimePriority);
     {
       node::CycleLoop loop(topics, drive, frames, monitor, period, options.latencyLog);
-      loop.takeAlso([&speedLimit, &drive] { speedLimit.take(drive.speedLimit()); });
+      loop.takeAlso([&speedLimit, &drive, &scans, &frames, &topics, &obstacles] {
+        speedLimit.take(drive.speedLimit());
+        scans.take(frames, topics.baseFrame(), obstacles, node::Clock::now());
+      });
       if (managed) {
         managed->drive(loop, monitor);
       }

@@ -69,6 +69,11 @@ void NodeMonitor::publishDiagnostics(const DriveStatus& drive,
   status.poseWriters = drive.poseWriters;
   status.lastWarning = log_.lastWarning();
   status.speedLimit = drive.speedLimit;
+  if (drive.guard) {
+    status.obstacleZone = drive.guard->zone;
+    status.nearestObstacle = drive.guard->nearest;
+    status.blockedFor = drive.guard->blockedFor;
+  }
   if (managed_) {
     const ManagedReport managed = managed_();
     status.lifecycleState = managed.lifecycleState;

@@ -215,6 +215,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   addTopicOptions(app, options);
   addCycleOptions(app, options);
   addRampOptions(app, options.ramp);
+  addObstacleOptions(app, options.obstacles);
   addLifecycleOption(app, options);
   addRosDistroOption(app, options.rosDistro);
   // ROS 2's arguments become the program's own: parameters as options, the rest kept for the
@@ -241,6 +242,7 @@ std::optional<NodeOptions> parseNodeOptions(int argc, const char* const* argv) {
   }
   options.nodeName = options.ros.nodeName.value_or(kDefaultNodeName);
   options.planTopicGiven = app.count("--plan-topic") > 0;
+  checkObstacleOptions(options.obstacles);
   options.rosNotice = line.notice;
   // ROS_DOMAIN_ID is read only when --domain does not take its place.
   if (app.count("--domain") == 0) {

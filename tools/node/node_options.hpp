@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "node/drive/command_ramp.hpp"
+#include "node/obstacles/obstacle_options.hpp"
 #include "node/ros_args/ros_arguments.hpp"
 #include "node/ros_args/ros_distro_option.hpp"
 
@@ -49,6 +50,7 @@ struct NodeOptions {
   double requiredMovementRadius = 0.01;  // m the vehicle must move ...
   double movementTimeAllowance = 3.0;    // ... within this many s, or it stalls
   RampLimits ramp;                       // --max-accel, --max-decel, --max-turn-accel; all 0: off
+  ObstacleOptions obstacles;             // --scan-topic and the vehicle's outline; off by default
   std::string nodeName = kDefaultNodeName;        // its name on the ROS graph, -r __node:=NAME
   wire::RosDistro rosDistro = kDefaultRosDistro;  // whose graph layout it announces
   RosArguments ros;                      // what came after --ros-args: remappings above all

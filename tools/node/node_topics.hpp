@@ -71,6 +71,8 @@ class NodeTopics {
   /// TF's transforms that arrived since the last call, oldest first.
   std::vector<tf2_msgs::msg::TFMessage> takeTransforms() { return tf_.take(); }
   std::vector<tf2_msgs::msg::TFMessage> takeStaticTransforms() { return tfStatic_.take(); }
+  /// The vehicle's base frame: odometry's child frame, base_link until odometry names one.
+  const std::string& baseFrame() const { return baseFrame_; }
   /// The frame the route is driven in, which the look-ahead point is published in.
   void setDriveFrame(const std::string& frame) {
     if (!frame.empty()) {

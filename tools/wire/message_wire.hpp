@@ -10,6 +10,7 @@
 #include "wire/conversions.hpp"
 #include "wire/diagnostic_conversions.hpp"
 #include "wire/nav2_conversions.hpp"
+#include "wire/sensor_conversions.hpp"
 
 namespace wire {
 
@@ -115,6 +116,18 @@ struct MessageWire<diagnostic_msgs::msg::DiagnosticArray> {
   static void withSample(const diagnostic_msgs::msg::DiagnosticArray& message, Use&& use) {
     const DiagnosticArraySample array(message);
     use(array.sample());
+  }
+};
+
+template <>
+struct MessageWire<sensor_msgs::msg::LaserScan> {
+  using Sample = sensor_msgs_msg_dds__LaserScan_;
+  static const dds_topic_descriptor_t& descriptor() { return sensor_msgs_msg_dds__LaserScan__desc; }
+  static sensor_msgs::msg::LaserScan fromSample(const Sample& sample) { return toRos(sample); }
+  template <typename Use>
+  static void withSample(const sensor_msgs::msg::LaserScan& message, Use&& use) {
+    const LaserScanSample scan(message);
+    use(scan.sample());
   }
 };
 

@@ -39,6 +39,13 @@ Qos poseSourceQos() {
   return qos;
 }
 
+Qos sensorDataQos() {
+  Qos qos = rosDefaultQos();
+  dds_qset_reliability(qos.get(), DDS_RELIABILITY_BEST_EFFORT, 0);
+  dds_qset_history(qos.get(), DDS_HISTORY_KEEP_LAST, 5);
+  return qos;
+}
+
 Qos commandEchoQos() {
   Qos qos = rosDefaultQos();
   dds_qset_reliability(qos.get(), DDS_RELIABILITY_BEST_EFFORT, 0);

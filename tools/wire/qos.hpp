@@ -20,6 +20,9 @@ Qos commandQos();
 /// Odometry and poses the node reads: best effort, which matches reliable and best-effort
 /// publishers alike (sensor drivers often publish best effort); only the newest pose counts.
 Qos poseSourceQos();
+/// Laser scans, as ROS 2's sensor-data profile: best effort, volatile, keep last 5; a lost scan
+/// is followed by a newer one.
+Qos sensorDataQos();
 /// Other programs' commands, read only to learn who else drives: best effort, which matches every
 /// writer, keep last 1, the node's own commands ignored.
 Qos commandEchoQos();

@@ -128,6 +128,10 @@ std::optional<Feedback> FollowPathGoals::cycleEnded(const GoalCycle& cycle,
         true);
     return std::nullopt;
   }
+  if (cycle.blocked) {
+    end(*goal, {GoalStatus::Aborted, FollowPathError::NoValidControl, *cycle.blocked}, now, true);
+    return std::nullopt;
+  }
   if (!cycle.poseLost) {
     poseLostSince_.reset();
   } else if (failureTolerance_) {

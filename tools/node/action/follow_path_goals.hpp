@@ -47,6 +47,7 @@ enum class FollowPathError : std::uint16_t {
   TfError = 102,
   InvalidPath = 103,
   FailedToMakeProgress = 105,
+  NoValidControl = 106,
 };
 
 /// action_msgs/srv/CancelGoal's return codes.
@@ -83,6 +84,7 @@ struct GoalCycle {
   std::optional<double> distanceToGoal;  // m along the route still to drive
   double speed = 0.0;                    // m/s of the command sent
   std::optional<std::string> poseLost;   // no fresh pose in this cycle, and why
+  std::optional<std::string> blocked;    // held by an obstacle past the blocked timeout, where
 };
 
 struct Feedback {

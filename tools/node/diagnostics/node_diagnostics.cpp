@@ -128,6 +128,11 @@ diagnostic_msgs::msg::DiagnosticStatus diagnosticStatus(const NodeStatus& status
       keyValue("last warning", status.lastWarning.empty() ? "none" : status.lastWarning),
       keyValue("speed limit", status.speedLimit),
   };
+  if (!status.obstacleZone.empty()) {
+    message.values.push_back(keyValue("obstacle zone", status.obstacleZone));
+    message.values.push_back(keyValue("nearest obstacle", status.nearestObstacle));
+    message.values.push_back(keyValue("blocked for", status.blockedFor));
+  }
   if (!status.lifecycleState.empty()) {
     message.values.push_back(keyValue("lifecycle state", status.lifecycleState));
     message.values.push_back(keyValue("bond", status.bond));

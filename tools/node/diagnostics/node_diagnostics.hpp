@@ -50,8 +50,11 @@ struct NodeStatus {
   std::vector<std::string> poseWriters;  // GUIDs, while more than one publishes poses
   std::string lastWarning;               // empty: none given
   std::string speedLimit = "none";       // the limit in force on the route's commands
-  std::string lifecycleState;            // "active", ...; empty: not a managed node
-  std::string bond;                      // "none", "formed", "broken"; empty: not a managed node
+  std::string obstacleZone;     // the clearance zone in force, "clear"; empty: obstacles off
+  std::string nearestObstacle;  // "(1.00, 0.00) in the base frame", "none"
+  std::string blockedFor;       // "12.3 s", "not blocked"
+  std::string lifecycleState;   // "active", ...; empty: not a managed node
+  std::string bond;             // "none", "formed", "broken"; empty: not a managed node
   std::string goal;  // the follow_path goal under way, "no goal"; empty: not a managed node
 };
 

@@ -142,10 +142,27 @@ CycleOutput DriveCycle::cycle(Clock::time_point now) {
   const double sinceLastCycle = lastCycle_ ? seconds(now - *lastCycle_) : 0.0;
   lastCycle_ = now;
   if (output.driving) {
-    output.command = ramp_.limit(speedLimit_.apply(output.command), sinceLastCycle);
+    output.command = speedLimit_.apply(output.command);
+    if (guard_ != nullptr) {
+      output.command =
+          guard_->limit({pose->pose.position.x, pose->pose.position.y, headingOf(*pose)},
+                        route_.legs(), route_.legIndex(), output.command, now);
+    }
+  } else if (guard_ != nullptr) {
+    guard_->idle();
+  }
+  if (output.driving && (guard_ == nullptr || !guard_->stopping())) {
+    output.command = ramp_.limit(output.command, sinceLastCycle);
   } else {
     ramp_.stopNow();
   }
+  if (output.driving && guard_ != nullptr) {
+    output.blocked = guard_->blocked(now);
+    if (output.blocked && !blockedLogged_) {
+      log_.warn("{}: the route waits until the way is clear", *output.blocked);
+    }
+  }
+  blockedLogged_ = output.blocked.has_value();
   output.stall = stall_.update(output.command, pose ? &pose->pose : nullptr, now);
   if (output.stall) {
     log_.warn("{}", *output.stall);
@@ -222,6 +239,9 @@ DriveStatus DriveCycle::status(Clock::time_point now) const {
   status.pathRefusal = pathRefusal_;
   status.standingWarnings = stall_.standing();
   status.speedLimit = speedLimit_.text();
+  if (guard_ != nullptr) {
+    status.guard = guard_->report(now);
+  }
   if (const auto writers = writers_.publishing(now); writers.size() > 1) {
     status.poseWriters = writers;
   }

@@ -18,6 +18,7 @@
 #include <geometry_msgs/msg/twist.hpp>
 #include <nav_msgs/msg/path.hpp>
 
+#include "node/drive/command_guard.hpp"
 #include "node/drive/command_ramp.hpp"
 #include "node/drive/node_log.hpp"
 #include "node/drive/pose_rate.hpp"
@@ -52,6 +53,9 @@ struct CycleOutput {
   std::optional<std::string> poseLost;
   /// The vehicle stalled under the route's commands: found in this cycle, and how.
   std::optional<std::string> stall;
+  /// The guard has held the route longer than it may, and where: "stopped for 10.0 s by an
+  /// obstacle at ...". A plain route waits on; a goal ends.
+  std::optional<std::string> blocked;
   /// m still to drive along the route from the vehicle's fresh pose; nothing while no route is
   /// driven or no pose is fresh.
   std::optional<double> distanceToGoal;
@@ -69,6 +73,7 @@ struct DriveStatus {
   std::vector<std::string> standingWarnings;  // a stall told of that still lasts
   std::vector<std::string> poseWriters;       // GUIDs, while more than one publishes poses
   std::string speedLimit;                     // the limit in force, SpeedLimit::text()
+  std::optional<GuardReport> guard;           // nothing: no guard
 };
 
 class DriveCycle {
@@ -91,6 +96,9 @@ class DriveCycle {
   void notePathRefused(std::string reason) { pathRefusal_ = std::move(reason); }
   /// Caps the route's commands from the next cycle on, before the ramp.
   SpeedLimit& speedLimit() { return speedLimit_; }
+  /// Limits the route's commands by `guard` from the next cycle on, after the speed limit and
+  /// before the ramp; its stops are published at once.
+  void guardWith(CommandGuard& guard) { guard_ = &guard; }
   CycleOutput cycle(Clock::time_point now);
   DriveStatus status(Clock::time_point now) const;
 
@@ -112,6 +120,7 @@ class DriveCycle {
   PoseRate rate_;
   CommandRamp ramp_;
   SpeedLimit speedLimit_;
+  CommandGuard* guard_ = nullptr;
   std::optional<Clock::time_point> lastCycle_;
   StallWatch stall_;
   NodeLog& log_;
@@ -123,6 +132,7 @@ class DriveCycle {
   bool poseFromTf_ = false;
   bool writersShared_ = false;  // told of a second pose writer, not yet of its end
   bool slowPosesLogged_ = false;
+  bool blockedLogged_ = false;  // told that the guard holds the route past its time
   // Refused poses since the last line that said so, and when that line was written.
   int posesRefused_ = 0;
   std::optional<Clock::time_point> refusalLogged_;

@@ -59,6 +59,11 @@ class DriveFrames {
       const geometry_msgs::msg::PoseStamped& pose);
   /// The robot's pose from TF, once per new transform; nothing when it comes from a topic.
   std::optional<geometry_msgs::msg::PoseStamped> poseFromTf();
+  /// The latest transform into `target` from `source`; nothing while TF does not join them.
+  std::optional<geometry_msgs::msg::TransformStamped> lookup(const std::string& target,
+                                                             const std::string& source) const {
+    return frames_.lookup(target, source);
+  }
   /// The frame the route is driven in; the poses' own while the route names none.
   std::string driveFrame() const { return driveFrame_.empty() ? poseFrame_ : driveFrame_; }
   /// While poses are moved between frames (the route in another frame than the poses, or the pose

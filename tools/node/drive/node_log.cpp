@@ -37,17 +37,24 @@ std::string loggerName(const std::string& nameSpace, const std::string& nodeName
 NodeLog::NodeLog(const std::string& nameSpace, const std::string& nodeName)
     : who_(loggerName(nameSpace, nodeName)) {}
 
-void NodeLog::write(bool warning, const std::string& message) const {
+void NodeLog::write(Level level, const std::string& message) const {
   static const auto logger = tovrek::Logger::Instance("spdlog").getLogger();
   if (!logger) {
     return;
   }
-  const std::string line =
-      fmt::format("[{}] [{}] [{}]: {}", warning ? "WARN" : "INFO", wallTime(), who_, message);
-  if (warning) {
-    logger->warn(line);
-  } else {
-    logger->info(line);
+  static constexpr const char* kLevelNames[] = {"INFO", "WARN", "ERROR"};
+  const std::string line = fmt::format("[{}] [{}] [{}]: {}", kLevelNames[static_cast<int>(level)],
+                                       wallTime(), who_, message);
+  switch (level) {
+    case Level::Info:
+      logger->info(line);
+      break;
+    case Level::Warn:
+      logger->warn(line);
+      break;
+    case Level::Error:
+      logger->error(line);
+      break;
   }
 }
 

@@ -24,12 +24,18 @@ class NodeLog {
 
   template <typename... Args>
   void info(fmt::format_string<Args...> format, Args&&... args) {
-    write(false, fmt::format(format, std::forward<Args>(args)...));
+    write(Level::Info, fmt::format(format, std::forward<Args>(args)...));
   }
   template <typename... Args>
   void warn(fmt::format_string<Args...> format, Args&&... args) {
     lastWarning_ = fmt::format(format, std::forward<Args>(args)...);
-    write(true, lastWarning_);
+    write(Level::Warn, lastWarning_);
+  }
+  /// A line at ERROR level, counted among the warnings: lastWarning() gives it too.
+  template <typename... Args>
+  void error(fmt::format_string<Args...> format, Args&&... args) {
+    lastWarning_ = fmt::format(format, std::forward<Args>(args)...);
+    write(Level::Error, lastWarning_);
   }
 
   /// The logger's name: "robot1.trelvo_node", or "trelvo_node" at the root.
@@ -38,7 +44,9 @@ class NodeLog {
   const std::string& lastWarning() const { return lastWarning_; }
 
  private:
-  void write(bool warning, const std::string& message) const;
+  enum class Level { Info, Warn, Error };
+
+  void write(Level level, const std::string& message) const;
 
   std::string who_;
   std::string lastWarning_;
