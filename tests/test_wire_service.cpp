@@ -258,23 +258,39 @@ dds_entity_t clientEndpoint(const wire::Participant& participant, bool writer, c
       qos.get(), nullptr);
 }
 
-TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne) {
-  const int kDomain = dds_loopback::freeDomain();
-  dds_loopback::useLoopbackOnly();
-  wire::Participant participant(kDomain);
+// A get_state server on a domain of its own, answering "active" and counting the requests.
+class WireServiceReplies : public ::testing::Test {
+ protected:
+  // Before the participant, a member, is created.
+  static void SetUpTestSuite() { dds_loopback::useLoopbackOnly(); }
+
+  // Waits until `writer`, a client's request writer, matches the server's reader.
+  static bool matched(dds_entity_t writer) {
+    return dds_loopback::eventually([&] {
+      dds_publication_matched_status_t status{};
+      dds_get_publication_matched_status(writer, &status);
+      return status.current_count > 0;
+    });
+  }
+
+  wire::Participant participant{static_cast<std::uint32_t>(dds_loopback::freeDomain())};
   std::vector<std::string> lines;
-  wire::RateLimitedLog log([&](const std::string& line) { lines.push_back(line); });
-  wire::CycloneServiceServer server(participant,
+  wire::RateLimitedLog log{[this](const std::string& line) { lines.push_back(line); }};
+  wire::CycloneServiceServer server{participant,
                                     {"rq/svc/get_stateRequest", "rr/svc/get_stateReply",
                                      lifecycle_msgs_srv_dds__GetState_Request__desc,
                                      lifecycle_msgs_srv_dds__GetState_Response__desc, kLargest},
-                                    log);
+                                    log};
   int answered = 0;
-  const auto answer = [&](const void*, const wire::ServiceServer::Reply& reply) {
+  const wire::ServiceServer::Answer answer = [this](const void*,
+                                                    const wire::ServiceServer::Reply& reply) {
     ++answered;
     lifecycle_msgs_srv_dds__GetState_Response_ response{{3, const_cast<char*>("active")}};
     reply(&response);
   };
+};
+
+TEST_F(WireServiceReplies, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne) {
   const auto serveUntil = [&](auto condition, wire::ServiceServer::Clock::duration later) {
     return dds_loopback::eventually([&] {
       server.serve(answer, wire::ServiceServer::Clock::now() + later);
@@ -284,11 +300,7 @@ TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne
 
   // The request comes before the client's reply reader: the reply waits for it.
   const dds_entity_t request = clientEndpoint(participant, true, "c1");
-  ASSERT_TRUE(dds_loopback::eventually([&] {
-    dds_publication_matched_status_t status{};
-    dds_get_publication_matched_status(request, &status);
-    return status.current_count > 0;
-  }));
+  ASSERT_TRUE(matched(request));
   const Bytes asked = wire::frame({7, 1}, {0});
   dds_write(request, &asked);
   ASSERT_TRUE(serveUntil([&] { return answered == 1; }, {}));
@@ -304,11 +316,7 @@ TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne
   // A client whose reply reader never comes: its reply is dropped after the wait, and said so.
   const dds_entity_t other = clientEndpoint(participant, true, "c2");
   const Bytes otherAsked = wire::frame({8, 1}, {0});
-  ASSERT_TRUE(dds_loopback::eventually([&] {
-    dds_publication_matched_status_t status{};
-    dds_get_publication_matched_status(other, &status);
-    return status.current_count > 0;
-  }));
+  ASSERT_TRUE(matched(other));
   dds_write(other, &otherAsked);
   ASSERT_TRUE(serveUntil([&] { return answered == 2; }, {}));
   server.serve(answer, wire::ServiceServer::Clock::now() + wire::ServiceServer::kReplyReaderWait +
@@ -320,30 +328,10 @@ TEST(WireService, ReplyWaitsForTheAskingClientsReplyReaderAndIsDroppedWithoutOne
 
 // A client whose endpoints carry no client id cannot be matched to its reply reader: it is taken
 // as ready, and its reply goes out in the serve that answers it, without waiting.
-TEST(WireService, AClientWithoutAClientIdIsRepliedToAtOnce) {
-  const int kDomain = dds_loopback::freeDomain();
-  dds_loopback::useLoopbackOnly();
-  wire::Participant participant(kDomain);
-  std::vector<std::string> lines;
-  wire::RateLimitedLog log([&](const std::string& line) { lines.push_back(line); });
-  wire::CycloneServiceServer server(participant,
-                                    {"rq/svc/get_stateRequest", "rr/svc/get_stateReply",
-                                     lifecycle_msgs_srv_dds__GetState_Request__desc,
-                                     lifecycle_msgs_srv_dds__GetState_Response__desc, kLargest},
-                                    log);
-  int answered = 0;
-  const auto answer = [&](const void*, const wire::ServiceServer::Reply& reply) {
-    ++answered;
-    lifecycle_msgs_srv_dds__GetState_Response_ response{{3, const_cast<char*>("active")}};
-    reply(&response);
-  };
+TEST_F(WireServiceReplies, AClientWithoutAClientIdIsRepliedToAtOnce) {
   const dds_entity_t request = clientEndpoint(participant, true, nullptr);
   const dds_entity_t reader = clientEndpoint(participant, false, nullptr);
-  ASSERT_TRUE(dds_loopback::eventually([&] {
-    dds_publication_matched_status_t status{};
-    dds_get_publication_matched_status(request, &status);
-    return status.current_count > 0;
-  }));
+  ASSERT_TRUE(matched(request));
   const Bytes asked = wire::frame({9, 1}, {0});
   dds_write(request, &asked);
   ASSERT_TRUE(dds_loopback::eventually([&] {
