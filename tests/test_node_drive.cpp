@@ -698,6 +698,19 @@ tf2_msgs::msg::TFMessage transforms(std::vector<geometry_msgs::msg::TransformSta
   return message;
 }
 
+// Transforms stamped 1000 to 1002 s, each giving the pose at x = 1 + the stamp: a robot driving
+// before its simulator is reset.
+void driveUntilTheReset(node::DriveFrames& frames, Clock::time_point now) {
+  for (int32_t t = 1000; t <= 1002; ++t) {
+    frames.addTransforms(
+        transforms({transformAt("map", "odom", 1, t), transformAt("odom", "base_link", t, t)}),
+        false, now);
+    const auto pose = frames.poseFromTf();
+    ASSERT_TRUE(pose);
+    EXPECT_DOUBLE_EQ(pose->pose.position.x, 1 + t);
+  }
+}
+
 // The robot's pose from TF map -> odom -> base_link. After a simulator reset its transforms come
 // stamped 100 s earlier: tf2 alone would refuse them as old data for good. Whether the clock says
 // so first (transforms sent before the reset still arriving after it) or the stamps do, there is
@@ -709,14 +722,7 @@ TEST(DriveFrames, TimeGoingBackClearsTheTransformsAndPosesFlowAgainAtOnce) {
     node::NodeLog log{""};
     node::DriveFrames frames(500ms, log, {"map", "base_link"});
     const auto now = Clock::now();
-    for (int32_t t = 1000; t <= 1002; ++t) {
-      frames.addTransforms(
-          transforms({transformAt("map", "odom", 1, t), transformAt("odom", "base_link", t, t)}),
-          false, now);
-      const auto pose = frames.poseFromTf();
-      ASSERT_TRUE(pose);
-      EXPECT_DOUBLE_EQ(pose->pose.position.x, 1 + t);
-    }
+    ASSERT_NO_FATAL_FAILURE(driveUntilTheReset(frames, now));
     if (clockFirst) {
       frames.clockJumpedBack(100.0, now);
       // Sent before the reset, taken after the clock's.
@@ -748,12 +754,7 @@ TEST(DriveFrames, AfterTheClockWentBackHalfASecondTheNewTransformsAreUsedAtOnce)
   node::NodeLog log{""};
   node::DriveFrames frames(500ms, log, {"map", "base_link"});
   const auto now = Clock::now();
-  for (int32_t t = 1000; t <= 1002; ++t) {
-    frames.addTransforms(
-        transforms({transformAt("map", "odom", 1, t), transformAt("odom", "base_link", t, t)}),
-        false, now);
-    ASSERT_TRUE(frames.poseFromTf());
-  }
+  ASSERT_NO_FATAL_FAILURE(driveUntilTheReset(frames, now));
   frames.clockJumpedBack(0.5, now);
   auto odom = transformAt("map", "odom", 1, 1001);
   auto base = transformAt("odom", "base_link", 5, 1001);
